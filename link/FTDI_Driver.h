@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/BridgeLibrary.h"
+
+namespace link {
+
+// One device entry per attached bridge device, in the library's index
+// order. An empty list stands for "no list": no device, or a failed listing.
+using DeviceList = std::vector<std::string>;
+
+// The six routines that talk to the instrument through the bridge library.
+// They keep no state between calls: the caller owns the handle. The event
+// pump is the hook through which the windows stay responsive while a routine
+// works; it is called at fixed points only.
+class FTDI_Driver {
+public:
+    using EventPump = std::function<void()>;
+
+    static constexpr std::size_t MaxDevices = 101;
+    static constexpr uint32_t BaudRate = 57600;
+    static constexpr uint32_t ReadTimeoutMs = 5000;
+    static constexpr std::size_t CommandBufferSize = 256;
+    static constexpr std::size_t MaxReplyLength = 32767;
+
+    static constexpr const char* ReadTimeout = "READ TIMEOUT";
+    static constexpr const char* ReadError = "READ ERROR";
+
+    FTDI_Driver(BridgeLibrary& library, EventPump processEvents);
+
+    DeviceList EnumerateDevices();
+    DeviceHandle OpenDevice(int32_t index);
+    int16_t SendCommand(DeviceHandle handle, std::string command);
+    std::string ReadResponse(DeviceHandle handle);
+    int16_t CloseDevice(DeviceHandle handle);
+
+    // Cuts a text after its last printable character (0x21 to 0x7E).
+    static std::string TrimToPrintable(std::string_view text);
+
+private:
+    bool listText(uint32_t index, uint32_t which, std::string& text);
+
+    BridgeLibrary& library_;
+    EventPump processEvents_;
+};
+
+}  // namespace link
