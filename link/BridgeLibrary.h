@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-namespace link {
+// The namespace is not "link": POSIX declares a function of that name.
+namespace usblink {
 
 // Status codes and flags as FTDI's D2XX library defines them.
 using FT_STATUS = uint32_t;
@@ -57,4 +58,4 @@ public:
     virtual FT_STATUS FT_Close(DeviceHandle handle) = 0;
 };
 
-}  // namespace link
+}  // namespace usblink

@@ -8,7 +8,7 @@
 
 #include "link/BridgeLibrary.h"
 
-namespace link {
+namespace usblink {
 
 // One device entry per attached bridge device, in the library's index
 // order. An empty list stands for "no list": no device, or a failed listing.
@@ -49,4 +49,4 @@ private:
     EventPump processEvents_;
 };
 
-}  // namespace link
+}  // namespace usblink

@@ -6,7 +6,7 @@
 
 #include "BridgeLibrary.h"
 
-namespace link {
+namespace usblink {
 
 // Maps open devices to the 32-bit handles the panel passes around. Handles
 // count up from 1 and are never reused within a run, so 0 and -1 never name
@@ -43,4 +43,4 @@ private:
     DeviceHandle next_ = 1;
 };
 
-}  // namespace link
+}  // namespace usblink
