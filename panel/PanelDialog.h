@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDialog>
+#include <QKeyEvent>
+
+#include "panel/Twips.h"
+
+namespace panel {
+
+// A modal window of fixed size, centred over the main window, with no
+// default or cancel button: Enter presses only a focused button, and Escape
+// does nothing. The window's own close command still closes it.
+class PanelDialog : public QDialog {
+public:
+    PanelDialog(QWidget* parent, const char* name, const char* title, int widthTwips, int heightTwips)
+        : QDialog(parent)
+    {
+        setObjectName(name);
+        setWindowTitle(title);
+        setModal(true);
+        setFixedSize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));
+    }
+
+    void centreOverParent()
+    {
+        if (const QWidget* parent = parentWidget())
+            move(parent->geometry().center() - rect().center());
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape) {
+            event->accept();
+            return;
+        }
+        QDialog::keyPressEvent(event);
+    }
+};
+
+}  // namespace panel

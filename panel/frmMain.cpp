@@ -1,0 +1,446 @@
+#include "panel/frmMain.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <cstdlib>
+
+#include "Version.h"
+#include "panel/MessageBoxes.h"
+#include "panel/SettingScrollBar.h"
+#include "panel/Twips.h"
+#include "panel/frmSaveState.h"
+#include "panel/frmSelect.h"
+
+namespace commands = usblink::commands;
+using panel::SettingScrollBar;
+using panel::twipsRect;
+
+namespace {
+
+constexpr const char* TitlePrefix = "R6140K Control Panel   V";
+constexpr const char* ReferenceLockCaption = ":SYSTem:REFLock? = ";
+
+struct TwipsBox {
+    int left, top, width, height;
+    QRect pixels() const { return twipsRect(left, top, width, height); }
+};
+
+struct ToggleSpec {
+    QPushButton* frmMain::*button;
+    int16_t frmMain::*state;
+    const char* name;
+    const char* mnemonic;
+    commands::Setting setting;
+    TwipsBox box;
+};
+
+const ToggleSpec Toggles[frmMain::ToggleCount] = {
+    {&frmMain::cmdBB_Swap, &frmMain::BasebandSwapState, "cmdBB_Swap", ":BASEband:SWAP", commands::BasebandSwap,
+     {120, 1320, 2295, 615}},
+    {&frmMain::cmdBB_ZIN, &frmMain::BasebandZinState, "cmdBB_ZIN", ":BASband:ZINPut", commands::BasebandZin,
+     {120, 2040, 2295, 615}},
+    {&frmMain::cmdMod_ZIN, &frmMain::ModulatorZinState, "cmdMod_ZIN", ":MODulator:ZINPut", commands::ModulatorZin,
+     {2640, 2040, 2295, 615}},
+};
+
+struct FrameSpec {
+    QGroupBox* frmMain::*frame;
+    const char* name;
+    const char* caption;
+    int left;
+};
+
+constexpr int FrameTop = 2880, FrameWidth = 2295, FrameHeight = 5175;
+
+const FrameSpec Frames[] = {
+    {&frmMain::fraBaseDAC, "fraBaseDAC", ":BASband:OFFset", 120},
+    {&frmMain::fraModDAC, "fraModDAC", "MODulator:INPutoffset", 2640},
+    {&frmMain::fraAtten, "fraAtten", ":MODulator:ATTenuator", 5040},
+    {&frmMain::fraModOffset, "fraModOffset", ":MODulator:OFFset", 7560},
+};
+
+// Offsets run over the whole 16-bit range and show the value; attenuators
+// count eighths of a dB and show decibels.
+struct SliderKind {
+    int bottom, top, pageStep;
+    bool decibels;
+};
+constexpr SliderKind Offset{-32768, 32767, 10, false};
+constexpr SliderKind Attenuator{0, 127, 8, true};
+
+struct SliderSpec {
+    SettingScrollBar* frmMain::*slider;
+    QLabel* frmMain::*label;
+    const char* sliderName;
+    const char* labelName;
+    commands::Setting setting;
+    SliderKind kind;
+    int frame;
+    int sliderLeft, labelLeft, labelWidth;
+    const char* nameLabel;
+    int nameLeft;
+    const char* caption;
+};
+
+constexpr int SliderTop = 600, SliderWidth = 375, SliderHeight = 4095;
+constexpr int ValueLabelTop = 360, ValueLabelHeight = 255;
+constexpr int NameLabelTop = 4800, NameLabelHeight = 195;
+
+// In focus order.
+const SliderSpec Sliders[frmMain::SliderCount] = {
+    {&frmMain::scrBB_I_Off, &frmMain::lblBB_I_OFF, "scrBB_I_Off", "lblBB_I_OFF", commands::BasebandIOffset, Offset, 0,
+     360, 120, 855, "Label1", 360, "BB I"},
+    {&frmMain::scrBB_Q_Off, &frmMain::lblBB_Q_OFF, "scrBB_Q_Off", "lblBB_Q_OFF", commands::BasebandQOffset, Offset, 0,
+     1440, 1200, 855, "Label2", 1440, "BB Q"},
+    {&frmMain::scrMod_I_Off, &frmMain::lblMod_I_Off, "scrMod_I_Off", "lblMod_I_Off", commands::ModulatorIInputOffset,
+     Offset, 1, 360, 120, 735, "Label7", 240, "Mod I Off"},
+    {&frmMain::scrMod_Q_Off, &frmMain::lblMod_Q_Off, "scrMod_Q_Off", "lblMod_Q_Off", commands::ModulatorQInputOffset,
+     Offset, 1, 1560, 1320, 735, "Label8", 1320, "Mod Q Off"},
+    {&frmMain::scrIAtt, &frmMain::lblIAtt, "scrIAtt", "lblIAtt", commands::ModulatorIAttenuator, Attenuator, 2, 360,
+     120, 735, "Label3", 360, "I Atten"},
+    {&frmMain::scrQAtt, &frmMain::lblQAtt, "scrQAtt", "lblQAtt", commands::ModulatorQAttenuator, Attenuator, 2, 1440,
+     1200, 735, "Label4", 1320, "Q Atten"},
+    {&frmMain::scrIMod, &frmMain::lblIMod, "scrIMod", "lblIMod", commands::ModulatorIOffset, Offset, 3, 360, 120, 735,
+     "Label5", 360, "I Off"},
+    {&frmMain::scrQMod, &frmMain::lblQMod, "scrQMod", "lblQMod", commands::ModulatorQOffset, Offset, 3, 1440, 1200,
+     735, "Label6", 1440, "Q Off"},
+};
+
+// The read-back visits toggles and sliders in the instrument's own order.
+struct ReadBackStep {
+    bool toggle;
+    int index;
+};
+constexpr ReadBackStep ReadBackOrder[] = {
+    {true, 0},  {true, 1},  {false, 0}, {false, 1}, {true, 2},  {false, 4},
+    {false, 5}, {false, 2}, {false, 3}, {false, 6}, {false, 7},
+};
+
+QString decibelText(int steps)
+{
+    return QString::number(steps * 0.125, 'g', 10) + " dB";
+}
+
+QString withoutSurroundingBlanks(const std::string& text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return QString::fromLatin1(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+// Marks an exchange with the instrument as running for the scope's life.
+class ExchangeScope {
+public:
+    explicit ExchangeScope(bool& running) : running_(running), previous_(running) { running_ = true; }
+    ~ExchangeScope() { running_ = previous_; }
+    ExchangeScope(const ExchangeScope&) = delete;
+    ExchangeScope& operator=(const ExchangeScope&) = delete;
+
+private:
+    bool& running_;
+    bool previous_;
+};
+
+bool isOperatorInput(const QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::KeyRelease:
+        return true;
+    case QEvent::KeyPress: {
+        const int key = static_cast<const QKeyEvent*>(event)->key();
+        return key != Qt::Key_Tab && key != Qt::Key_Backtab;
+    }
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
+    : QWidget(parent), env_(std::move(environment))
+{
+    setObjectName("frmMain");
+    setWindowTitle("6140-IQ Control Panel");
+    setFixedSize(panel::twipsToPixels(9990), panel::twipsToPixels(8775));
+    buildGeneralInformation();
+    buildToggles();
+    buildSliders();
+    buildButtons();
+    setFocusOrder();
+}
+
+void frmMain::buildGeneralInformation()
+{
+    fraGenInfo = new QGroupBox("General Information", this);
+    fraGenInfo->setObjectName("fraGenInfo");
+    fraGenInfo->setGeometry(twipsRect(120, 120, 9735, 1095));
+    QFont captionFont("MS Sans Serif");
+    captionFont.setPointSizeF(9.75);
+    captionFont.setWeight(QFont::Normal);
+    fraGenInfo->setFont(captionFont);
+
+    const auto addLabel = [this](const char* name, const char* caption, QRect geometry, Qt::Alignment alignment) {
+        auto* label = new QLabel(caption, fraGenInfo);
+        label->setObjectName(name);
+        label->setGeometry(geometry);
+        label->setAlignment(alignment | Qt::AlignVCenter);
+        label->setFont(font());
+        return label;
+    };
+    lblUSB_ID = addLabel("lblUSB_ID", "USB Identifier:", twipsRect(120, 360, 6015, 255), Qt::AlignLeft);
+    lblIDN = addLabel("lblIDN", "*IDN?:", twipsRect(120, 720, 6015, 255), Qt::AlignLeft);
+    lblRefLock = addLabel("lblRefLock", ":SYSTem:REFLock? = ?", twipsRect(7080, 360, 2415, 255), Qt::AlignRight);
+}
+
+void frmMain::buildToggles()
+{
+    for (int i = 0; i < ToggleCount; ++i) {
+        const ToggleSpec& spec = Toggles[i];
+        auto* button = new QPushButton(spec.mnemonic, this);
+        button->setObjectName(spec.name);
+        button->setGeometry(spec.box.pixels());
+        connect(button, &QPushButton::clicked, this, [this, i] { toggleClick(i); });
+        this->*spec.button = button;
+        toggles_[i] = button;
+        toggleStates_[i] = &(this->*spec.state);
+    }
+}
+
+void frmMain::buildSliders()
+{
+    std::array<QGroupBox*, std::size(Frames)> frames{};
+    for (std::size_t f = 0; f < std::size(Frames); ++f) {
+        auto* frame = new QGroupBox(Frames[f].caption, this);
+        frame->setObjectName(Frames[f].name);
+        frame->setGeometry(twipsRect(Frames[f].left, FrameTop, FrameWidth, FrameHeight));
+        this->*Frames[f].frame = frame;
+        frames[f] = frame;
+    }
+    for (int i = 0; i < SliderCount; ++i) {
+        const SliderSpec& spec = Sliders[i];
+        QGroupBox* frame = frames[spec.frame];
+        auto* slider = new SettingScrollBar(spec.kind.bottom, spec.kind.top, spec.kind.pageStep, frame);
+        slider->setObjectName(spec.sliderName);
+        slider->setGeometry(twipsRect(spec.sliderLeft, SliderTop, SliderWidth, SliderHeight));
+        slider->installEventFilter(this);
+        connect(slider, &SettingScrollBar::settingChanged, this, [this, i] { sliderChange(i); });
+
+        auto* valueLabel = new QLabel("0", frame);
+        valueLabel->setObjectName(spec.labelName);
+        valueLabel->setGeometry(twipsRect(spec.labelLeft, ValueLabelTop, spec.labelWidth, ValueLabelHeight));
+        valueLabel->setAlignment(Qt::AlignCenter);
+
+        auto* nameLabel = new QLabel(spec.caption, frame);
+        nameLabel->setObjectName(spec.nameLabel);
+        nameLabel->move(twipsRect(spec.nameLeft, NameLabelTop, 0, NameLabelHeight).topLeft());
+        nameLabel->adjustSize();
+
+        this->*spec.slider = slider;
+        this->*spec.label = valueLabel;
+        sliders_[i] = slider;
+        sliderLabels_[i] = valueLabel;
+    }
+}
+
+void frmMain::buildButtons()
+{
+    const auto addButton = [this](const char* name, const char* caption, QRect geometry, void (frmMain::*handler)()) {
+        auto* button = new QPushButton(caption, this);
+        button->setObjectName(name);
+        button->setGeometry(geometry);
+        connect(button, &QPushButton::clicked, this, handler);
+        return button;
+    };
+    cmdError = addButton("cmdError", "Query :SYSTem:Error?", twipsRect(120, 8160, 2295, 495), &frmMain::cmdError_Click);
+    cmdRST = addButton("cmdRST", "Send: *RST", twipsRect(3720, 8160, 1575, 495), &frmMain::cmdRST_Click);
+    cmdUserStates = addButton("cmdUserStates", "Save / Recall User States", twipsRect(5640, 8160, 2655, 495),
+                              &frmMain::cmdUserStates_Click);
+    cmdQuit = addButton("cmdQuit", "Quit", twipsRect(8640, 8160, 1215, 495), &frmMain::cmdQuit_Click);
+}
+
+void frmMain::setFocusOrder()
+{
+    std::vector<QWidget*> order(toggles_.begin(), toggles_.end());
+    order.insert(order.end(), sliders_.begin(), sliders_.end());
+    order.insert(order.end(), {cmdError, cmdRST, cmdUserStates, cmdQuit});
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    toggles_.front()->setFocus();
+}
+
+[[noreturn]] static void endRun(const panel::PanelEnvironment& env, int status)
+{
+    if (env.endProgram)
+        env.endProgram(status);
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+void frmMain::Form_Load()
+{
+    ExchangeScope startUp(exchangeRunning_);
+    setWindowTitle(QString("%1%2.%3.%4").arg(TitlePrefix).arg(app::VersionMajor).arg(app::VersionMinor).arg(
+        app::VersionRevision));
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+
+    Devices = driver().EnumerateDevices();
+    {
+        frmSelect chooser(*this);
+        if (!chooser.Form_Load())
+            endRun(env_, 1);
+        if (chooser.exec() != QDialog::Accepted)
+            endRun(env_, 0);  // closed without a choice: nothing is opened
+    }
+
+    DevHandle = driver().OpenDevice(Selection);
+    lblUSB_ID->setText("USB ID = " + QString::fromLatin1(Devices.at(static_cast<std::size_t>(Selection))));
+    TimerModule::Delay(0.5f, env_.clock, env_.processEvents);
+    send(commands::Blank);
+    send(commands::ClearStatus);
+    lblIDN->setText("*IDN? = " + QString::fromLatin1(query(commands::Identify)));
+    RefreshFromInstrument();
+}
+
+void frmMain::RefreshFromInstrument()
+{
+    ExchangeScope readBack(exchangeRunning_);
+    SendEnabled = 0;
+    for (const ReadBackStep& step : ReadBackOrder) {
+        const commands::Setting& setting = step.toggle ? Toggles[step.index].setting : Sliders[step.index].setting;
+        // A reply that is no usable number leaves its control as it is.
+        const auto value = commands::toInteger(query(setting.query));
+        if (!value)
+            continue;
+        if (step.toggle)
+            applyToggle(step.index, *value);
+        else
+            applySlider(step.index, *value);
+    }
+    lblRefLock->setText(ReferenceLockCaption + withoutSurroundingBlanks(query(commands::ReferenceLockQuery)));
+    SendEnabled = -1;
+}
+
+void frmMain::applyToggle(int toggle, int16_t state)
+{
+    *toggleStates_[toggle] = state;
+    toggleClick(toggle);
+}
+
+void frmMain::applySlider(int slider, int16_t value)
+{
+    SettingScrollBar* bar = sliders_[slider];
+    if (value < bar->bottomSetting() || value > bar->topSetting())
+        return;
+    {
+        // The change handling runs once below, also when the value is unchanged,
+        // so the label always shows what the instrument reported.
+        const QSignalBlocker blocker(bar);
+        bar->setSetting(value);
+    }
+    sliderChange(slider);
+}
+
+void frmMain::toggleClick(int toggle)
+{
+    const ToggleSpec& spec = Toggles[toggle];
+    int16_t& state = *toggleStates_[toggle];
+    if (sending()) {
+        state = state == 0 ? 1 : 0;
+        send(commands::withArgument(spec.setting.prefix, state));
+    }
+    toggles_[toggle]->setText(QString("%1\n%2").arg(spec.mnemonic).arg(state));
+}
+
+void frmMain::sliderChange(int slider)
+{
+    const SliderSpec& spec = Sliders[slider];
+    if (sending())
+        send(commands::withArgument(spec.setting.prefix, sliders_[slider]->setting()));
+    // Read again: a change handled while the message was sent may have moved it.
+    const int value = sliders_[slider]->setting();
+    sliderLabels_[slider]->setText(spec.kind.decibels ? decibelText(value) : QString::number(value));
+}
+
+void frmMain::cmdRST_Click()
+{
+    if (exchangeRunning_)
+        return;
+    ExchangeScope reset(exchangeRunning_);
+    send(commands::Reset);
+    RefreshFromInstrument();
+}
+
+void frmMain::cmdError_Click()
+{
+    if (exchangeRunning_)
+        return;
+    std::string reply;
+    {
+        ExchangeScope errorQuery(exchangeRunning_);
+        reply = query(commands::ErrorQuery);
+    }
+    panel::showMessage(this, QMessageBox::Information, commands::ErrorQuery, QString::fromLatin1(reply));
+}
+
+void frmMain::cmdUserStates_Click()
+{
+    if (exchangeRunning_)
+        return;
+    {
+        frmSaveState window(*this);
+        window.exec();
+    }
+    RefreshFromInstrument();
+}
+
+void frmMain::cmdQuit_Click()
+{
+    Form_Unload();
+}
+
+void frmMain::Form_Unload()
+{
+    driver().CloseDevice(DevHandle);
+    endRun(env_, 0);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    Form_Unload();
+}
+
+// While the instrument is being read, or a reply is awaited, the sliders take
+// no operator input: a value moved then would never reach the instrument.
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!sending() && isOperatorInput(event))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::send(const std::string& message)
+{
+    driver().SendCommand(DevHandle, message);
+}
+
+std::string frmMain::query(const char* message)
+{
+    send(message);
+    return driver().ReadResponse(DevHandle);
+}

@@ -1,0 +1,86 @@
+#include "panel/frmSaveState.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "link/CommandSet.h"
+#include "panel/SettingScrollBar.h"
+#include "panel/Twips.h"
+#include "panel/frmMain.h"
+
+namespace commands = usblink::commands;
+using panel::twipsRect;
+
+namespace {
+constexpr int FirstState = 0;
+constexpr int LastState = 9;
+}  // namespace
+
+frmSaveState::frmSaveState(frmMain& main) : PanelDialog(&main, "frmSaveState", "Save / Recall State", 4605, 3150), main_(main)
+{
+    fraStoRecall = new QGroupBox("Store / Recall User States", this);
+    fraStoRecall->setObjectName("fraStoRecall");
+    fraStoRecall->setGeometry(twipsRect(120, 120, 4335, 2295));
+
+    scrUser = new panel::SettingScrollBar(FirstState, LastState, 1, fraStoRecall);
+    scrUser->setObjectName("scrUser");
+    scrUser->setGeometry(twipsRect(240, 720, 735, 1095));
+    connect(scrUser, &panel::SettingScrollBar::settingChanged, this, &frmSaveState::scrUser_Change);
+
+    const auto addButton = [this](QWidget* parent, const char* name, const char* caption, QRect geometry,
+                                  void (frmSaveState::*handler)()) {
+        auto* button = new QPushButton(caption, parent);
+        button->setObjectName(name);
+        button->setGeometry(geometry);
+        connect(button, &QPushButton::clicked, this, handler);
+        return button;
+    };
+    cmdSave = addButton(fraStoRecall, "cmdSave", "SYSTem:SAVE", twipsRect(1440, 720, 2775, 495),
+                        &frmSaveState::cmdSave_Click);
+    cmdRecall = addButton(fraStoRecall, "cmdRecall", "SYSTem:RECall", twipsRect(1440, 1440, 2775, 495),
+                          &frmSaveState::cmdRecall_Click);
+    cmdReturn = addButton(this, "cmdReturn", "Return", twipsRect(3240, 2520, 1215, 495),
+                          &frmSaveState::cmdReturn_Click);
+
+    lblUser = new QLabel("0", fraStoRecall);
+    lblUser->setObjectName("lblUser");
+    lblUser->setGeometry(twipsRect(240, 360, 810, 195));
+    lblUser->setAlignment(Qt::AlignCenter);
+
+    Label1 = new QLabel("Select State", fraStoRecall);
+    Label1->setObjectName("Label1");
+    Label1->move(twipsRect(120, 1920, 0, 0).topLeft());
+    Label1->adjustSize();
+
+    setTabOrder(scrUser, cmdSave);
+    setTabOrder(cmdSave, cmdRecall);
+    setTabOrder(cmdRecall, cmdReturn);
+    scrUser->setFocus();
+    centreOverParent();
+}
+
+void frmSaveState::scrUser_Change()
+{
+    lblUser->setText(QString::number(scrUser->setting()));
+}
+
+void frmSaveState::cmdSave_Click()
+{
+    sendWithState(commands::SaveStatePrefix);
+}
+
+void frmSaveState::cmdRecall_Click()
+{
+    sendWithState(commands::RecallStatePrefix);
+}
+
+void frmSaveState::sendWithState(const char* prefix)
+{
+    main_.driver().SendCommand(main_.DevHandle, commands::withArgument(prefix, scrUser->setting()));
+}
+
+void frmSaveState::cmdReturn_Click()
+{
+    accept();
+}

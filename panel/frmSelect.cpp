@@ -1,0 +1,70 @@
+#include "panel/frmSelect.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "panel/MessageBoxes.h"
+#include "panel/Twips.h"
+#include "panel/frmMain.h"
+
+using panel::twipsRect;
+
+frmSelect::frmSelect(frmMain& main) : PanelDialog(&main, "frmSelect", "Select Device", 4125, 2775), main_(main)
+{
+    Label1 = new QLabel("Select the R6140K to Control in the list box below", this);
+    Label1->setObjectName("Label1");
+    Label1->setGeometry(twipsRect(120, 240, 3855, 375));
+    Label1->setWordWrap(true);
+
+    lstSelector = new QListWidget(this);
+    lstSelector->setObjectName("lstSelector");
+    lstSelector->setGeometry(twipsRect(120, 720, 3855, 1230));
+    lstSelector->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    cmdSelect = new QPushButton("Select and Continue", this);
+    cmdSelect->setObjectName("cmdSelect");
+    cmdSelect->setGeometry(twipsRect(2520, 2160, 1455, 495));
+    connect(cmdSelect, &QPushButton::clicked, this, &frmSelect::cmdSelect_Click);
+
+    setTabOrder(lstSelector, cmdSelect);
+}
+
+bool frmSelect::offered(const std::string& entry)
+{
+    return entry.find("6140-IQ") != std::string::npos || entry.find("R6140K") != std::string::npos;
+}
+
+bool frmSelect::Form_Load()
+{
+    int row = 0;
+    for (std::size_t k = 0; k < main_.Devices.size() && row < Rows; ++k) {
+        if (!offered(main_.Devices[k]))
+            continue;
+        lstSelector->addItem(QString::fromLatin1(main_.Devices[k]));
+        ListToDevice[static_cast<std::size_t>(row++)] = static_cast<int16_t>(k);
+    }
+    if (row == 0) {
+        panel::showMessage(&main_, QMessageBox::Critical, "Error",
+                           "There were no R6140K devices found. Please hook up the R6140K to this computers USB port "
+                           "and run this program again.");
+        return false;
+    }
+    lstSelector->setCurrentRow(0);
+    lstSelector->setFocus();
+    centreOverParent();
+    return true;
+}
+
+void frmSelect::cmdSelect_Click()
+{
+    const QList<QListWidgetItem*> selected = lstSelector->selectedItems();
+    if (selected.isEmpty()) {
+        panel::showMessage(this, QMessageBox::Information, "No Selection Made",
+                           "Please select a 6139 to control from the list box.");
+        return;
+    }
+    const int row = lstSelector->row(selected.first());
+    main_.Selection = ListToDevice[static_cast<std::size_t>(row)];
+    accept();
+}
