@@ -1,0 +1,18 @@
+#include "app/BridgeSelection.h"
+
+#include "link/D2xxBridge.h"
+#include "link/SerialBridge.h"
+#include "sim/SimulatedBridge.h"
+
+namespace app {
+
+std::unique_ptr<usblink::BridgeLibrary> selectBridge(const Options& options, std::string* error)
+{
+    if (options.simulate)
+        return std::make_unique<sim::SimulatedBridge>();
+    if (options.backend == Options::Backend::D2xx)
+        return usblink::D2xxBridge::load(usblink::D2xxBridge::defaultLibraryName(), error);
+    return std::make_unique<usblink::SerialBridge>(options.ports);
+}
+
+}  // namespace app

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/Options.h"
+#include "link/BridgeLibrary.h"
+
+namespace app {
+
+// The bridge library the options ask for: the simulated instrument takes
+// precedence over any backend. Returns nullptr with a reason in error when
+// the backend cannot be had (the D2XX library is missing).
+std::unique_ptr<usblink::BridgeLibrary> selectBridge(const Options& options, std::string* error);
+
+}  // namespace app

@@ -1,0 +1,63 @@
+#include "app/Options.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+#include <cstdlib>
+
+namespace app {
+
+namespace {
+
+constexpr const char* Description =
+    "Adjusts the analogue settings of an R6140K I/Q upconverter attached through an FTDI USB-serial bridge.\n"
+    "\n"
+    "If the instrument's serial line cannot be opened for lack of permission, the panel shows READ ERROR.\n"
+    "Give your user access to the port: join the group that owns it (\"sudo usermod -aG dialout $USER\" on\n"
+    "Debian, plugdev where the package's udev rule is installed) and log in again.";
+
+[[noreturn]] void failWith(const QString& message)
+{
+    std::fprintf(stderr, "r6140k-panel: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+}  // namespace
+
+Options parseOptions(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(Description);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption simulate("simulate", "Use the built-in simulated instrument instead of hardware.");
+    const QCommandLineOption backend("backend",
+                                     "How to reach the bridge: serial (the operating system's serial ports, the "
+                                     "default) or d2xx (FTDI's D2XX library).",
+                                     "name", "serial");
+    const QCommandLineOption port("port",
+                                  "Offer the serial line at <path> as one more device, \"R6140K <path>\" "
+                                  "(repeatable; a pseudo-terminal of r6140k-sim works too).",
+                                  "path");
+    parser.addOptions({simulate, backend, port});
+    if (!parser.parse(arguments))
+        failWith(parser.errorText());
+    if (parser.isSet("help"))
+        parser.showHelp(0);
+    if (parser.isSet("version"))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        failWith("unexpected argument " + parser.positionalArguments().first());
+
+    Options options;
+    options.simulate = parser.isSet(simulate);
+    const QString backendName = parser.value(backend);
+    if (backendName == "d2xx")
+        options.backend = Options::Backend::D2xx;
+    else if (backendName != "serial")
+        failWith("unknown backend " + backendName + " (serial or d2xx)");
+    for (const QString& path : parser.values(port))
+        options.ports.push_back(path.toStdString());
+    return options;
+}
+
+}  // namespace app

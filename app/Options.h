@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStringList>
+#include <string>
+#include <vector>
+
+class QCoreApplication;
+
+namespace app {
+
+// What the command line chose. With no option the panel lists the USB
+// serial ports of the operating system and talks to real hardware.
+struct Options {
+    enum class Backend { Serial, D2xx };
+    Backend backend = Backend::Serial;
+    bool simulate = false;
+    std::vector<std::string> ports;
+};
+
+// Parses the arguments; --help and --version print and end the process, and
+// so does an unknown option or backend, with an error on stderr.
+Options parseOptions(const QStringList& arguments);
+
+}  // namespace app

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "link/FTDI_Driver.h"
+#include "panel/SettingScrollBar.h"
+#include "panel/frmMain.h"
+#include "panel/frmSelect.h"
+#include "tests/support/CheckedBridge.h"
+#include "tests/support/ModalWindows.h"
+
+namespace test_support {
+
+// The main window over a given bridge library, watched by a CheckedBridge,
+// with a clock that moves on by itself and an event pump into which a test
+// can put operator actions: they then run at the panel's event points.
+struct PanelHarness {
+    explicit PanelHarness(usblink::BridgeLibrary& library) : line(library) {}
+
+    CheckedBridge line;
+    double now = 40000.0;
+    std::function<void()> atEventPoint;
+    usblink::FTDI_Driver driver{line, [this] { processEvents(); }};
+    frmMain main{{&driver, [this] { processEvents(); }, [this] { return now += 0.01; },
+                  [this](int) { reportEnd(); }}};
+
+    // At the end of the program, before the process goes, the line's story
+    // is printed for a death test to match: "closed=7 lines= |SYST:CLE|*IDN?".
+    void reportEnd() const
+    {
+        std::string story = "closed=";
+        for (usblink::DeviceHandle handle : line.closed)
+            story += std::to_string(handle) + ";";
+        story += " lines=";
+        for (std::size_t i = 0; i < line.lines.size(); ++i)
+            story += (i ? "|" : "") + line.lines[i];
+        std::fprintf(stderr, "%s\n", story.c_str());
+    }
+
+    void processEvents()
+    {
+        if (atEventPoint)
+            atEventPoint();
+        QCoreApplication::processEvents();
+    }
+
+    // Runs start-up, choosing the given row of the chooser.
+    void startUp(int row = 0)
+    {
+        whenModalOpens<frmSelect>([row](frmSelect* chooser) {
+            chooser->lstSelector->setCurrentRow(row);
+            chooser->cmdSelect->click();
+        });
+        main.Form_Load();
+    }
+
+    // Lines written since the given count.
+    std::vector<std::string> linesSince(std::size_t count) const
+    {
+        return {line.lines.begin() + static_cast<std::ptrdiff_t>(count), line.lines.end()};
+    }
+};
+
+inline const std::vector<std::string> ReadBackQueries = {
+    ":BAS:SWAP?", ":BAS:ZINP?", ":BAS:IOFF?", ":BAS:QOFF?", ":MOD:ZINP?", ":MOD:IATT?",
+    ":MOD:QATT?", ":MOD:IINP?", ":MOD:QINP?", ":MOD:IOFF?", ":MOD:QOFF?", ":SYST:REFL?",
+};
+
+}  // namespace test_support

@@ -1,0 +1,248 @@
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "sim/SimulatedBridge.h"
+#include "tests/panel/PanelHarness.h"
+#include "tests/support/ScriptedBridge.h"
+
+using namespace test_support;
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+
+namespace {
+
+std::vector<std::string> startUpLines()
+{
+    std::vector<std::string> lines = {" ", "SYST:CLE", "*IDN?"};
+    lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
+    return lines;
+}
+
+TEST(StartUp, IdentifiesTheSimulatorAndReadsEverySettingBack)
+{
+    sim::SimulatedBridge simulator;
+    PanelHarness panel(simulator);
+    panel.startUp();
+
+    EXPECT_EQ(panel.main.windowTitle(), "R6140K Control Panel   V2.0.0");
+    EXPECT_EQ(panel.main.lblUSB_ID->text(), "USB ID = R6140K Simulator SIM00001");
+    EXPECT_TRUE(panel.main.lblIDN->text().startsWith("*IDN? = R6140K Simulator,R6140K,SIM00001,"));
+    EXPECT_EQ(panel.line.lines, startUpLines());
+    EXPECT_TRUE(panel.line.violations.empty());
+    EXPECT_EQ(panel.main.SendEnabled, -1);
+    EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = 1");
+    EXPECT_EQ(panel.main.lblIAtt->text(), "0 dB");
+}
+
+TEST(StartUp, WaitsHalfASecondBetweenOpeningAndTheFirstMessage)
+{
+    ScriptedBridge bridge;
+    bridge.devices = {{"R6140K", "A1"}};
+    PanelHarness panel(bridge);
+    double openedAt = 0;
+    double firstWriteAt = 0;
+    panel.atEventPoint = [&] {
+        if (openedAt == 0 && !bridge.callsNamed("FT_SetTimeouts").empty())
+            openedAt = panel.now;
+        if (firstWriteAt == 0 && !bridge.writes().empty())
+            firstWriteAt = panel.now;
+    };
+    panel.startUp();
+    EXPECT_GE(firstWriteAt - openedAt, 0.5);
+    EXPECT_LT(firstWriteAt - openedAt, 0.6);
+}
+
+struct Chooser : testing::Test {
+    ScriptedBridge bridge;
+    PanelHarness panel{bridge};
+    std::vector<std::string> rows;
+    std::array<int16_t, frmSelect::Rows> mapping{};
+
+    // Starts up, noting the chooser's rows, and picks the given row.
+    void startUpChoosing(int row)
+    {
+        whenModalOpens<frmSelect>([this, row](frmSelect* chooser) {
+            for (int r = 0; r < chooser->lstSelector->count(); ++r)
+                rows.push_back(chooser->lstSelector->item(r)->text().toStdString());
+            EXPECT_EQ(chooser->lstSelector->currentRow(), 0);
+            mapping = chooser->ListToDevice;
+            chooser->lstSelector->setCurrentRow(row);
+            chooser->cmdSelect->click();
+        });
+        panel.main.Form_Load();
+    }
+};
+
+TEST_F(Chooser, OffersMatchingEntriesAndMapsRowsToDeviceIndices)
+{
+    bridge.devices = {{"Other bridge", "X1"}, {"R6140K", "A1"}, {"6140-IQ unit", "A2"}};
+    startUpChoosing(0);
+    EXPECT_THAT(rows, ElementsAre("R6140K A1", "6140-IQ unit A2"));
+    EXPECT_EQ(mapping[0], 1);
+    EXPECT_EQ(mapping[1], 2);
+    EXPECT_EQ(panel.main.Selection, 1);
+    EXPECT_THAT(bridge.callsNamed("FT_Open "), ElementsAre("1"));
+    EXPECT_EQ(panel.main.lblUSB_ID->text(), "USB ID = R6140K A1");
+}
+
+TEST_F(Chooser, SecondRowOpensTheSecondMatchingDevice)
+{
+    bridge.devices = {{"Other bridge", "X1"}, {"R6140K", "A1"}, {"6140-IQ unit", "A2"}};
+    startUpChoosing(1);
+    EXPECT_EQ(panel.main.Selection, 2);
+    EXPECT_THAT(bridge.callsNamed("FT_Open "), ElementsAre("2"));
+}
+
+TEST_F(Chooser, MatchesTheModelAnywhereButOnlyInCapitals)
+{
+    bridge.devices = {{"USB Serial", "R6140K-7"}, {"r6140k lab unit", "B1"}, {"Lab 6140-iq", "B2"}};
+    startUpChoosing(0);
+    EXPECT_THAT(rows, ElementsAre("USB Serial R6140K-7"));
+}
+
+TEST_F(Chooser, AsksForASelectionWhenNoRowIsSelected)
+{
+    bridge.devices = {{"R6140K", "A1"}};
+    SeenMessage seen;
+    whenModalOpens<frmSelect>([&](frmSelect* chooser) {
+        chooser->lstSelector->clearSelection();
+        acknowledgeNextMessage(seen);
+        chooser->cmdSelect->click();
+        EXPECT_TRUE(chooser->isVisible());
+        chooser->lstSelector->setCurrentRow(0);
+        chooser->cmdSelect->click();
+    });
+    panel.main.Form_Load();
+    EXPECT_EQ(seen.title, "No Selection Made");
+    EXPECT_EQ(seen.text, "Please select a 6139 to control from the list box.");
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
+    EXPECT_THAT(bridge.callsNamed("FT_Open "), ElementsAre("0"));
+}
+
+TEST(StartUp, GoesOnWithTheHandleMinusOneWhenOpeningFails)
+{
+    ScriptedBridge bridge;
+    bridge.devices = {{"R6140K", "A1"}};
+    bridge.failing = {{"FT_Open", usblink::FT_DEVICE_NOT_OPENED}};
+    PanelHarness panel(bridge);
+    panel.startUp();
+
+    EXPECT_EQ(panel.main.DevHandle, -1);
+    EXPECT_EQ(panel.main.lblUSB_ID->text(), "USB ID = R6140K A1");
+    EXPECT_EQ(panel.main.lblIDN->text(), "*IDN? = READ ERROR");
+    EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = READ ERROR");
+    EXPECT_EQ(panel.line.lines, startUpLines());
+    EXPECT_EQ(panel.main.SendEnabled, -1);
+}
+
+TEST(StartUp, ShowsReadTimeoutWhenTheInstrumentIsSilent)
+{
+    ScriptedBridge bridge;
+    bridge.devices = {{"R6140K", "A1"}};
+    PanelHarness panel(bridge);
+    panel.startUp();
+    EXPECT_EQ(panel.main.lblIDN->text(), "*IDN? = READ TIMEOUT");
+    EXPECT_EQ(panel.main.scrBB_I_Off->setting(), 0);
+    EXPECT_EQ(panel.main.SendEnabled, -1);
+}
+
+// The program's end: each case runs in a child process that the panel ends,
+// which prints what the line saw just before it goes.
+using Ending = testing::Test;
+
+// Prints the next message box's title and text and presses OK.
+void printNextMessage()
+{
+    whenModalOpens<QMessageBox>([](QMessageBox* box) {
+        std::fprintf(stderr, "[%s|%s|%d] ", qPrintable(box->windowTitle()), qPrintable(box->text()), box->icon());
+        box->button(QMessageBox::Ok)->click();
+    });
+}
+
+constexpr const char* NoDevicesBox =
+    "\\[Error\\|There were no R6140K devices found. Please hook up the R6140K to this computers USB port and "
+    "run this program again.\\|3\\] closed= lines=\n$";
+
+TEST(Ending, NoDeviceShowsTheErrorBoxAndEndsWithoutTouchingADevice)
+{
+    const auto scenario = [] {
+        ScriptedBridge bridge;
+        PanelHarness panel(bridge);
+        printNextMessage();
+        panel.main.Form_Load();
+    };
+    EXPECT_EXIT(scenario(), testing::ExitedWithCode(1), NoDevicesBox);
+}
+
+TEST(Ending, NothingMatchingEndsLikeNoDevice)
+{
+    const auto scenario = [] {
+        ScriptedBridge bridge;
+        bridge.devices = {{"Other", "X1"}, {"Another", "X2"}};
+        PanelHarness panel(bridge);
+        printNextMessage();
+        panel.main.Form_Load();
+    };
+    EXPECT_EXIT(scenario(), testing::ExitedWithCode(1), NoDevicesBox);
+}
+
+TEST(Ending, ClosingTheChooserEndsWithoutOpeningOrWriting)
+{
+    const auto scenario = [] {
+        ScriptedBridge bridge;
+        bridge.devices = {{"Other", "X1"}, {"R6140K", "A1"}};
+        PanelHarness panel(bridge);
+        whenModalOpens<frmSelect>([&](frmSelect* chooser) {
+            chooser->close();
+            std::fprintf(stderr, "opens=%zu ", bridge.callsNamed("FT_Open").size());
+        });
+        panel.main.Form_Load();
+    };
+    EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "opens=0 closed= lines=\n$");
+}
+
+TEST(Ending, QuitWhileAwaitingTheIdentificationClosesOnceAndWritesNothingMore)
+{
+    const auto scenario = [] {
+        ScriptedBridge bridge;
+        bridge.devices = {{"R6140K", "A1"}};
+        PanelHarness panel(bridge);
+        panel.atEventPoint = [&] {
+            if (bridge.writes().size() == 3)
+                panel.main.cmdQuit->click();
+        };
+        panel.startUp();
+    };
+    EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=7; lines= \\|SYST:CLE\\|\\*IDN\\?\n$");
+}
+
+TEST(Ending, ClosingTheWindowDuringTheWaitClosesTheOpenDevice)
+{
+    const auto scenario = [] {
+        ScriptedBridge bridge;
+        bridge.devices = {{"R6140K", "A1"}};
+        PanelHarness panel(bridge);
+        panel.atEventPoint = [&] {
+            if (panel.main.DevHandle == 7)
+                panel.main.close();
+        };
+        panel.startUp();
+    };
+    EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=7; lines=\n$");
+}
+
+TEST(Ending, QuitAfterStartUpClosesTheDeviceOnce)
+{
+    const auto scenario = [] {
+        sim::SimulatedBridge simulator;
+        PanelHarness panel(simulator);
+        panel.startUp();
+        panel.main.cmdQuit->click();
+    };
+    EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=1; lines=.*:SYST:REFL\\?\n$");
+}
+
+}  // namespace
