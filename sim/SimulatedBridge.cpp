@@ -1,0 +1,122 @@
+#include "sim/SimulatedBridge.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace sim {
+
+using namespace usblink;
+
+namespace {
+
+constexpr std::size_t ListTextBufferSize = 256;
+
+void copyListText(std::string_view text, void* buffer)
+{
+    const auto length = std::min(text.size(), ListTextBufferSize - 1);
+    auto* out = static_cast<char*>(buffer);
+    std::memcpy(out, text.data(), length);
+    out[length] = '\0';
+}
+
+} // namespace
+
+FT_STATUS SimulatedBridge::FT_ListDevices(void* arg1, void* arg2, uint32_t flags)
+{
+    if (flags == FT_LIST_NUMBER_ONLY) {
+        if (!arg1)
+            return FT_INVALID_PARAMETER;
+        *static_cast<uint32_t*>(arg1) = 1;
+        return FT_OK;
+    }
+    const bool byDescription = flags == (FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION);
+    const bool bySerial = flags == (FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER);
+    if (!(byDescription || bySerial) || !arg2)
+        return FT_INVALID_PARAMETER;
+    if (reinterpret_cast<uintptr_t>(arg1) != 0)
+        return FT_DEVICE_NOT_FOUND;
+    copyListText(byDescription ? Description : SerialNumber, arg2);
+    return FT_OK;
+}
+
+FT_STATUS SimulatedBridge::FT_Open(int32_t index, DeviceHandle* handle)
+{
+    if (!handle)
+        return FT_INVALID_PARAMETER;
+    if (index != 0)
+        return FT_DEVICE_NOT_FOUND;
+    if (open_)
+        return FT_DEVICE_NOT_OPENED;
+    *handle = connections_.add(std::make_unique<Connection>());
+    open_ = true;
+    return FT_OK;
+}
+
+FT_STATUS SimulatedBridge::statusOf(DeviceHandle handle) const
+{
+    return connections_.find(handle) ? FT_OK : FT_INVALID_HANDLE;
+}
+
+// The line settings do not matter in-process; they only need an open handle.
+FT_STATUS SimulatedBridge::FT_SetBaudRate(DeviceHandle handle, uint32_t)
+{
+    return statusOf(handle);
+}
+
+FT_STATUS SimulatedBridge::FT_SetDataCharacteristics(DeviceHandle handle, uint8_t, uint8_t, uint8_t)
+{
+    return statusOf(handle);
+}
+
+FT_STATUS SimulatedBridge::FT_SetFlowControl(DeviceHandle handle, uint16_t, uint8_t, uint8_t)
+{
+    return statusOf(handle);
+}
+
+FT_STATUS SimulatedBridge::FT_SetTimeouts(DeviceHandle handle, uint32_t, uint32_t)
+{
+    return statusOf(handle);
+}
+
+FT_STATUS SimulatedBridge::FT_Write(DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written)
+{
+    Connection* connection = connections_.find(handle);
+    if (!connection)
+        return FT_INVALID_HANDLE;
+    if (!written || (count > 0 && !buffer))
+        return FT_INVALID_PARAMETER;
+    const std::string reply = instrument_.receive({ static_cast<const char*>(buffer), count });
+    connection->replyBytes.insert(connection->replyBytes.end(), reply.begin(), reply.end());
+    *written = count;
+    return FT_OK;
+}
+
+// Replies are complete as soon as the write returns, so an empty queue means
+// nothing will ever arrive: the read times out at once.
+FT_STATUS SimulatedBridge::FT_Read(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received)
+{
+    Connection* connection = connections_.find(handle);
+    if (!connection)
+        return FT_INVALID_HANDLE;
+    if (!received || (count > 0 && !buffer))
+        return FT_INVALID_PARAMETER;
+    auto& queued = connection->replyBytes;
+    const auto taken = std::min<std::size_t>(count, queued.size());
+    std::copy_n(queued.begin(), taken, static_cast<char*>(buffer));
+    queued.erase(queued.begin(), queued.begin() + static_cast<std::ptrdiff_t>(taken));
+    *received = static_cast<uint32_t>(taken);
+    return FT_OK;
+}
+
+FT_STATUS SimulatedBridge::FT_Close(DeviceHandle handle)
+{
+    if (!connections_.remove(handle))
+        return FT_INVALID_HANDLE;
+    open_ = false;
+    return FT_OK;
+}
+
+} // namespace sim

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <deque>
+
+#include "link/BridgeLibrary.h"
+#include "link/HandleTable.h"
+#include "sim/Instrument.h"
+
+namespace sim {
+
+// The bridge library with one R6140K attached, served in-process: what is
+// written goes straight to the instrument, its replies wait to be read.
+// Like a real bridge device it can be open through one handle at a time.
+class SimulatedBridge : public usblink::BridgeLibrary {
+public:
+    static constexpr const char* Description = "R6140K Simulator";
+    static constexpr const char* SerialNumber = "SIM00001";
+
+    Instrument& instrument() { return instrument_; }
+
+    usblink::FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override;
+    usblink::FT_STATUS FT_Open(int32_t index, usblink::DeviceHandle* handle) override;
+    usblink::FT_STATUS FT_SetBaudRate(usblink::DeviceHandle handle, uint32_t baud) override;
+    usblink::FT_STATUS FT_SetDataCharacteristics(
+        usblink::DeviceHandle handle, uint8_t bits, uint8_t stopBits, uint8_t parity) override;
+    usblink::FT_STATUS FT_SetFlowControl(
+        usblink::DeviceHandle handle, uint16_t flow, uint8_t xon, uint8_t xoff) override;
+    usblink::FT_STATUS FT_SetTimeouts(usblink::DeviceHandle handle, uint32_t readMs, uint32_t writeMs) override;
+    usblink::FT_STATUS FT_Write(
+        usblink::DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override;
+    usblink::FT_STATUS FT_Read(usblink::DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override;
+    usblink::FT_STATUS FT_Close(usblink::DeviceHandle handle) override;
+
+private:
+    struct Connection {
+        std::deque<char> replyBytes;
+    };
+
+    usblink::FT_STATUS statusOf(usblink::DeviceHandle handle) const;
+
+    Instrument instrument_ { SerialNumber };
+    usblink::HandleTable<Connection> connections_;
+    bool open_ = false;
+};
+
+} // namespace sim

@@ -1,0 +1,226 @@
+// r6140k-sim run as its own process, reached through its pseudo-terminal the
+// way the panel reaches it.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto IoTimeout = std::chrono::seconds(5);
+
+// Reads from fd into pending until it holds delimiter, within IoTimeout.
+// Returns the text up to and including the delimiter, or nullopt on time-out
+// or end of file.
+std::optional<std::string> readUntil(int fd, std::string& pending, const std::string& delimiter)
+{
+    const auto deadline = Clock::now() + IoTimeout;
+    while (pending.find(delimiter) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd pfd { fd, POLLIN, 0 };
+        if (left.count() <= 0 || poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
+            return std::nullopt;
+        char buffer[512];
+        const ssize_t count = read(fd, buffer, sizeof buffer);
+        if (count <= 0)
+            return std::nullopt;
+        pending.append(buffer, static_cast<std::size_t>(count));
+    }
+    const auto end = pending.find(delimiter) + delimiter.size();
+    std::string text = pending.substr(0, end);
+    pending.erase(0, end);
+    return text;
+}
+
+void writeAll(int fd, const std::string& text)
+{
+    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+}
+
+// The simulator started with its standard output on a pipe.
+class SimProcess {
+public:
+    explicit SimProcess(std::vector<std::string> options)
+    {
+        int pipeFds[2];
+        if (pipe2(pipeFds, O_CLOEXEC) != 0)
+            return;
+        stdoutFd_ = pipeFds[0];
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        options.insert(options.begin(), R6140K_SIM_PATH);
+        std::vector<char*> argv;
+        for (auto& option : options)
+            argv.push_back(option.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, R6140K_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipeFds[1]);
+    }
+
+    ~SimProcess()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(stdoutFd_);
+    }
+
+    bool started() const { return pid_ > 0; }
+
+    std::optional<std::string> readLine()
+    {
+        auto line = readUntil(stdoutFd_, stdoutPending_, "\n");
+        if (line)
+            line->pop_back();
+        return line;
+    }
+
+    // Sends a signal and returns the exit status, or nullopt if the process
+    // did not end normally within IoTimeout.
+    std::optional<int> stopWith(int signal)
+    {
+        kill(pid_, signal);
+        return waitForExit();
+    }
+
+    std::optional<int> waitForExit()
+    {
+        // A process descriptor lets poll() bound the wait for the exit.
+        const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+        pollfd pfd { pidFd, POLLIN, 0 };
+        const bool ended
+            = pidFd >= 0 && poll(&pfd, 1, static_cast<int>(std::chrono::milliseconds(IoTimeout).count())) == 1;
+        close(pidFd);
+        int status = 0;
+        if (!ended || waitpid(pid_, &status, 0) != pid_)
+            return std::nullopt;
+        pid_ = -1;
+        if (!WIFEXITED(status))
+            return std::nullopt;
+        return WEXITSTATUS(status);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int stdoutFd_ = -1;
+    std::string stdoutPending_;
+};
+
+// The panel's end of the simulator's terminal.
+class Terminal {
+public:
+    explicit Terminal(const std::string& path)
+        : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    {
+    }
+    ~Terminal() { close(fd_); }
+
+    bool isOpen() const { return fd_ >= 0; }
+    void send(const std::string& text) { writeAll(fd_, text); }
+    std::optional<std::string> readReply() { return readUntil(fd_, pending_, "\r\n"); }
+
+private:
+    int fd_;
+    std::string pending_;
+};
+
+TEST(SimProcess, ServesTheInstrumentOnThePrintedTerminal)
+{
+    SimProcess sim({});
+    ASSERT_TRUE(sim.started());
+    const auto path = sim.readLine();
+    ASSERT_TRUE(path.has_value());
+    Terminal terminal(*path);
+    ASSERT_TRUE(terminal.isOpen()) << *path;
+    terminal.send(":BAS:IOFF 5\r\n:BAS:IOFF?\r\n");
+    EXPECT_EQ(terminal.readReply(), "5\r\n");
+    terminal.send("*IDN?\n");
+    EXPECT_EQ(terminal.readReply(), "R6140K Simulator,R6140K,SIM00001,2.0.0\r\n");
+    EXPECT_EQ(sim.stopWith(SIGTERM), 0);
+}
+
+TEST(SimProcess, KeepsStateWhenTheClientClosesAndReopens)
+{
+    SimProcess sim({});
+    const auto path = sim.readLine();
+    ASSERT_TRUE(path.has_value());
+    {
+        Terminal first(*path);
+        ASSERT_TRUE(first.isOpen());
+        first.send(":MOD:IATT 40\r\n:MOD:IATT?\r\n");
+        ASSERT_EQ(first.readReply(), "40\r\n");
+    }
+    Terminal second(*path);
+    ASSERT_TRUE(second.isOpen());
+    second.send(":MOD:IATT?\r\n");
+    EXPECT_EQ(second.readReply(), "40\r\n");
+    EXPECT_EQ(sim.stopWith(SIGINT), 0);
+}
+
+TEST(SimProcess, TracePrintsEachReceivedLine)
+{
+    SimProcess sim({ "--trace" });
+    const auto path = sim.readLine();
+    ASSERT_TRUE(path.has_value());
+    Terminal terminal(*path);
+    terminal.send(":BAS:IOFF 5\r\n:BAS:IOFF?\r\n");
+    ASSERT_EQ(terminal.readReply(), "5\r\n");
+    EXPECT_EQ(sim.readLine(), "RX :BAS:IOFF 5");
+    EXPECT_EQ(sim.readLine(), "RX :BAS:IOFF?");
+    EXPECT_EQ(sim.stopWith(SIGTERM), 0);
+}
+
+TEST(SimProcess, PacedRepliesTakeAtLeastTheirWireTime)
+{
+    const std::string serial(300, 'S');
+    SimProcess sim({ "--pace", "--serial", serial });
+    const auto path = sim.readLine();
+    ASSERT_TRUE(path.has_value());
+    Terminal terminal(*path);
+    const std::string query = "*IDN?\n";
+    const std::string expected = "R6140K Simulator,R6140K," + serial + ",2.0.0\r\n";
+
+    const auto start = Clock::now();
+    terminal.send(query);
+    EXPECT_EQ(terminal.readReply(), expected);
+    const auto elapsed = Clock::now() - start;
+
+    // Every byte, the query's and the reply's, is 10 bits at 57600 baud.
+    const auto wireTime = std::chrono::microseconds((query.size() + expected.size()) * 10 * 1'000'000 / 57600);
+    EXPECT_GE(elapsed, wireTime * 9 / 10);
+    EXPECT_EQ(sim.stopWith(SIGTERM), 0);
+}
+
+TEST(SimProcess, VersionAndBadOptionsEndAtOnce)
+{
+    SimProcess version({ "--version" });
+    EXPECT_EQ(version.readLine(), "r6140k-sim 2.0.0");
+    EXPECT_EQ(version.waitForExit(), 0);
+
+    SimProcess help({ "--help" });
+    EXPECT_EQ(help.readLine().value_or("").rfind("Usage: r6140k-sim", 0), 0u);
+    EXPECT_EQ(help.waitForExit(), 0);
+
+    SimProcess bad({ "--bogus" });
+    EXPECT_EQ(bad.waitForExit(), 2);
+}
+
+} // namespace
