@@ -1,0 +1,311 @@
+#include "link/SerialBridge.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/UsbPortStrings.h"
+
+namespace usblink {
+namespace {
+
+constexpr std::size_t ListTextCapacity = 256;
+constexpr const char* ExtraPortDescription = "R6140K";
+// Until FT_SetTimeouts says otherwise, and for a write time-out of 0 (no
+// limit in D2XX), waits are bounded so the GUI thread never blocks for good.
+constexpr uint32_t DefaultWaitMs = 5000;
+
+constexpr uint16_t FlowRtsCts = 0x0100;
+constexpr uint16_t FlowXonXoff = 0x0400;
+
+FT_STATUS settingStatus(bool applied)
+{
+    return applied ? FT_OK : FT_OTHER_ERROR;
+}
+
+int remainingMs(const QDeadlineTimer& deadline)
+{
+    return static_cast<int>(deadline.remainingTime());
+}
+
+// Whether the line failed under the last call. A device that went away
+// shows as ResourceError (unplugged; Qt stops watching the port, so it is
+// kept for good) or as a failing read or write (a hung-up pty reads end of
+// file). Every other error, a time-out above all, is cleared so that it
+// does not linger into the next call.
+bool lineFailed(QSerialPort& port)
+{
+    const QSerialPort::SerialPortError error = port.error();
+    if (error != QSerialPort::ResourceError)
+        port.clearError();
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError || error == QSerialPort::WriteError;
+}
+
+std::optional<QSerialPort::DataBits> dataBitsFor(uint8_t bits)
+{
+    switch (bits) {
+    case 7:
+        return QSerialPort::Data7;
+    case 8:
+        return QSerialPort::Data8;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<QSerialPort::StopBits> stopBitsFor(uint8_t stopBits)
+{
+    switch (stopBits) {
+    case 0:
+        return QSerialPort::OneStop;
+    case 2:
+        return QSerialPort::TwoStop;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<QSerialPort::Parity> parityFor(uint8_t parity)
+{
+    switch (parity) {
+    case 0:
+        return QSerialPort::NoParity;
+    case 1:
+        return QSerialPort::OddParity;
+    case 2:
+        return QSerialPort::EvenParity;
+    case 3:
+        return QSerialPort::MarkParity;
+    case 4:
+        return QSerialPort::SpaceParity;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Qt only knows the standard XON/XOFF characters, so those are ignored.
+std::optional<QSerialPort::FlowControl> flowControlFor(uint16_t flow)
+{
+    switch (flow) {
+    case FT_FLOW_NONE:
+        return QSerialPort::NoFlowControl;
+    case FlowRtsCts:
+        return QSerialPort::HardwareControl;
+    case FlowXonXoff:
+        return QSerialPort::SoftwareControl;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The strings from the bridge's EEPROM where sysfs has them; Qt's own
+// description may be a generic model name from the USB database.
+std::string pickString(const std::string& fromDevice, const QString& fromQt)
+{
+    return fromDevice.empty() ? fromQt.toStdString() : fromDevice;
+}
+
+} // namespace
+
+struct SerialBridge::OpenPort {
+    QSerialPort port;
+    uint32_t readTimeoutMs = DefaultWaitMs;
+    uint32_t writeTimeoutMs = DefaultWaitMs;
+};
+
+SerialBridge::SerialBridge(std::vector<std::string> extraPorts)
+    : extraPorts_(std::move(extraPorts))
+{
+}
+
+SerialBridge::~SerialBridge() = default;
+
+std::vector<SerialBridge::Device> SerialBridge::listDevices() const
+{
+    auto ports = QSerialPortInfo::availablePorts();
+    std::sort(ports.begin(), ports.end(), [](const auto& a, const auto& b) { return a.portName() < b.portName(); });
+    std::vector<Device> devices;
+    for (const QSerialPortInfo& info : ports) {
+        if (!info.hasVendorIdentifier())
+            continue;
+        const auto strings = readUsbPortStrings(info.portName().toStdString()).value_or(UsbPortStrings {});
+        devices.push_back({ info.systemLocation().toStdString(), pickString(strings.product, info.description()),
+            pickString(strings.serial, info.serialNumber()) });
+    }
+    for (const std::string& path : extraPorts_)
+        devices.push_back({ path, ExtraPortDescription, path });
+    return devices;
+}
+
+// The list taken at the last FT_LIST_NUMBER_ONLY call (or at first need).
+const std::vector<SerialBridge::Device>& SerialBridge::snapshot()
+{
+    if (!devices_)
+        devices_ = listDevices();
+    return *devices_;
+}
+
+FT_STATUS SerialBridge::FT_ListDevices(void* arg1, void* arg2, uint32_t flags)
+{
+    if (flags == FT_LIST_NUMBER_ONLY) {
+        if (!arg1)
+            return FT_INVALID_PARAMETER;
+        devices_ = listDevices();
+        *static_cast<uint32_t*>(arg1) = static_cast<uint32_t>(devices_->size());
+        return FT_OK;
+    }
+    if (!(flags & FT_LIST_BY_INDEX) || !arg2)
+        return FT_INVALID_PARAMETER;
+    return copyListText(reinterpret_cast<uintptr_t>(arg1), flags & ~FT_LIST_BY_INDEX, static_cast<char*>(arg2));
+}
+
+FT_STATUS SerialBridge::copyListText(uintptr_t index, uint32_t flags, char* buffer)
+{
+    const auto& devices = snapshot();
+    if (index >= devices.size())
+        return FT_DEVICE_NOT_FOUND;
+    const Device& device = devices[index];
+    const std::string* text = flags == FT_OPEN_BY_DESCRIPTION ? &device.description
+        : flags == FT_OPEN_BY_SERIAL_NUMBER                   ? &device.serial
+                                                              : nullptr;
+    if (!text)
+        return FT_INVALID_PARAMETER;
+    const std::size_t length = std::min(text->size(), ListTextCapacity - 1);
+    std::memcpy(buffer, text->data(), length);
+    buffer[length] = '\0';
+    return FT_OK;
+}
+
+FT_STATUS SerialBridge::FT_Open(int32_t index, DeviceHandle* handle)
+{
+    if (!handle)
+        return FT_INVALID_PARAMETER;
+    const auto& devices = snapshot();
+    if (index < 0 || static_cast<std::size_t>(index) >= devices.size())
+        return FT_DEVICE_NOT_FOUND;
+    const std::string& path = devices[index].portPath;
+    auto open = std::make_unique<OpenPort>();
+    open->port.setPortName(QString::fromStdString(path));
+    if (!open->port.open(QIODevice::ReadWrite)) {
+        lastOpenError_ = openErrorText(open->port, path);
+        return FT_DEVICE_NOT_OPENED;
+    }
+    lastOpenError_.clear();
+    *handle = ports_.add(std::move(open));
+    return FT_OK;
+}
+
+// Qt reports both a device file the user may not use and a port locked by
+// another program as PermissionError; the file's access bits tell them apart.
+std::string SerialBridge::openErrorText(const QSerialPort& port, const std::string& path) const
+{
+    if (port.error() != QSerialPort::PermissionError)
+        return "Could not open " + path + ": " + port.errorString().toStdString();
+    const QFileInfo file(QString::fromStdString(path));
+    if (file.isReadable() && file.isWritable())
+        return "Could not open " + path + ": it is in use by another program.";
+    return "No permission to open " + path
+        + ": add your user to the dialout group (or plugdev, where a udev rule grants it), "
+          "then log out and in again.";
+}
+
+FT_STATUS SerialBridge::FT_SetBaudRate(DeviceHandle handle, uint32_t baud)
+{
+    OpenPort* open = ports_.find(handle);
+    if (!open)
+        return FT_INVALID_HANDLE;
+    return settingStatus(open->port.setBaudRate(static_cast<qint32>(baud)));
+}
+
+FT_STATUS SerialBridge::FT_SetDataCharacteristics(DeviceHandle handle, uint8_t bits, uint8_t stopBits, uint8_t parity)
+{
+    OpenPort* open = ports_.find(handle);
+    if (!open)
+        return FT_INVALID_HANDLE;
+    const auto dataBits = dataBitsFor(bits);
+    const auto stop = stopBitsFor(stopBits);
+    const auto parityMode = parityFor(parity);
+    if (!dataBits || !stop || !parityMode)
+        return FT_INVALID_PARAMETER;
+    QSerialPort& port = open->port;
+    return settingStatus(port.setDataBits(*dataBits) && port.setStopBits(*stop) && port.setParity(*parityMode));
+}
+
+FT_STATUS SerialBridge::FT_SetFlowControl(DeviceHandle handle, uint16_t flow, uint8_t, uint8_t)
+{
+    OpenPort* open = ports_.find(handle);
+    if (!open)
+        return FT_INVALID_HANDLE;
+    const auto mode = flowControlFor(flow);
+    if (!mode)
+        return FT_INVALID_PARAMETER;
+    return settingStatus(open->port.setFlowControl(*mode));
+}
+
+FT_STATUS SerialBridge::FT_SetTimeouts(DeviceHandle handle, uint32_t readMs, uint32_t writeMs)
+{
+    OpenPort* open = ports_.find(handle);
+    if (!open)
+        return FT_INVALID_HANDLE;
+    open->readTimeoutMs = readMs;
+    open->writeTimeoutMs = writeMs == 0 ? DefaultWaitMs : writeMs;
+    return FT_OK;
+}
+
+FT_STATUS SerialBridge::FT_Write(DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written)
+{
+    OpenPort* open = ports_.find(handle);
+    if (!open)
+        return FT_INVALID_HANDLE;
+    if (!written || (!buffer && count > 0))
+        return FT_INVALID_PARAMETER;
+    *written = 0;
+    QSerialPort& port = open->port;
+    if (lineFailed(port) || port.write(static_cast<const char*>(buffer), count) != count)
+        return FT_IO_ERROR;
+    // Qt writes in chunks; each wait returns after one of them.
+    const QDeadlineTimer deadline(open->writeTimeoutMs);
+    while (port.bytesToWrite() > 0 && port.waitForBytesWritten(remainingMs(deadline))) { }
+    *written = count - static_cast<uint32_t>(port.bytesToWrite());
+    return *written == count ? FT_OK : FT_IO_ERROR;
+}
+
+// Bytes Qt has already buffered are returned at once: waitForReadyRead only
+// waits for new data and would sit out the whole time-out over them.
+FT_STATUS SerialBridge::FT_Read(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received)
+{
+    OpenPort* open = ports_.find(handle);
+    if (!open)
+        return FT_INVALID_HANDLE;
+    if (!received || (!buffer && count > 0))
+        return FT_INVALID_PARAMETER;
+    *received = 0;
+    QSerialPort& port = open->port;
+    const QDeadlineTimer deadline(open->readTimeoutMs);
+    auto* bytes = static_cast<char*>(buffer);
+    while (*received < count) {
+        if (port.bytesAvailable() == 0 && !port.waitForReadyRead(remainingMs(deadline)))
+            break;
+        const qint64 got = port.read(bytes + *received, count - *received);
+        if (got <= 0)
+            break;
+        *received += static_cast<uint32_t>(got);
+    }
+    const bool failed = lineFailed(port);
+    return *received == 0 && failed ? FT_IO_ERROR : FT_OK;
+}
+
+FT_STATUS SerialBridge::FT_Close(DeviceHandle handle)
+{
+    const auto open = ports_.remove(handle);
+    if (!open)
+        return FT_INVALID_HANDLE;
+    open->port.close();
+    return FT_OK;
+}
+
+} // namespace usblink

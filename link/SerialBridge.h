@@ -1,0 +1,56 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/BridgeLibrary.h"
+#include "link/HandleTable.h"
+
+class QSerialPort;
+
+namespace usblink {
+
+// The default backend: the operating system's serial ports through Qt
+// Serial Port. Lists the USB serial ports, then one device per extra port
+// path (a pseudo-terminal of the simulated instrument, say). Use it on one
+// thread that Qt knows, the GUI thread.
+class SerialBridge : public BridgeLibrary {
+public:
+    explicit SerialBridge(std::vector<std::string> extraPorts = {});
+    ~SerialBridge() override;
+
+    FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override;
+    FT_STATUS FT_Open(int32_t index, DeviceHandle* handle) override;
+    FT_STATUS FT_SetBaudRate(DeviceHandle handle, uint32_t baud) override;
+    FT_STATUS FT_SetDataCharacteristics(DeviceHandle handle, uint8_t bits, uint8_t stopBits, uint8_t parity) override;
+    FT_STATUS FT_SetFlowControl(DeviceHandle handle, uint16_t flow, uint8_t xon, uint8_t xoff) override;
+    FT_STATUS FT_SetTimeouts(DeviceHandle handle, uint32_t readMs, uint32_t writeMs) override;
+    FT_STATUS FT_Write(DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override;
+    FT_STATUS FT_Read(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override;
+    FT_STATUS FT_Close(DeviceHandle handle) override;
+
+    // Why the last FT_Open failed, in words for the user (names the port and,
+    // for a permission problem, the group to join); empty after a success.
+    const std::string& lastOpenError() const { return lastOpenError_; }
+
+private:
+    struct Device {
+        std::string portPath;
+        std::string description;
+        std::string serial;
+    };
+    struct OpenPort;
+
+    std::vector<Device> listDevices() const;
+    const std::vector<Device>& snapshot();
+    FT_STATUS copyListText(uintptr_t index, uint32_t flags, char* buffer);
+    std::string openErrorText(const QSerialPort& port, const std::string& path) const;
+
+    std::vector<std::string> extraPorts_;
+    std::optional<std::vector<Device>> devices_;
+    HandleTable<OpenPort> ports_;
+    std::string lastOpenError_;
+};
+
+} // namespace usblink

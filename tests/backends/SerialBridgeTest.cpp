@@ -1,0 +1,257 @@
+#include "link/SerialBridge.h"
+
+#include <QElapsedTimer>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "BackendTestSupport.h"
+
+using namespace usblink;
+using namespace backends_test;
+using ::testing::HasSubstr;
+
+namespace {
+
+// A raw pseudo-terminal: the bridge opens the slave by path, the test plays
+// the instrument on the master side.
+class PseudoTerminal {
+public:
+    PseudoTerminal()
+    {
+        char name[256] = {};
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        path_ = name;
+        termios settings {};
+        tcgetattr(slave_, &settings);
+        cfmakeraw(&settings);
+        tcsetattr(slave_, TCSANOW, &settings);
+    }
+    ~PseudoTerminal()
+    {
+        closeMaster();
+        ::close(slave_);
+    }
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    // The line settings the slave side has now.
+    termios settings() const
+    {
+        termios current {};
+        tcgetattr(slave_, &current);
+        return current;
+    }
+
+    void send(const std::string& bytes)
+    {
+        ASSERT_EQ(static_cast<ssize_t>(bytes.size()), ::write(master_, bytes.data(), bytes.size()));
+    }
+
+    // Up to count bytes that reach the master side within timeoutMs.
+    std::string receive(std::size_t count, int timeoutMs)
+    {
+        std::string bytes;
+        pollfd readable { master_, POLLIN, 0 };
+        while (bytes.size() < count && poll(&readable, 1, timeoutMs) > 0) {
+            char chunk[256];
+            const ssize_t got = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
+            if (got <= 0)
+                break;
+            bytes.append(chunk, static_cast<std::size_t>(got));
+        }
+        return bytes;
+    }
+
+    // The instrument goes away.
+    void closeMaster()
+    {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+};
+
+class SerialBridgeOverPty : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureQtApplication(); }
+
+    // Opens the pty as the driver does, with the given read time-out.
+    void openWithLineSettings(uint32_t readTimeoutMs)
+    {
+        ASSERT_EQ(FT_OK, bridge.FT_Open(static_cast<int32_t>(listCount(bridge) - 1), &handle));
+        ASSERT_EQ(FT_OK, bridge.FT_SetBaudRate(handle, 57600));
+        ASSERT_EQ(FT_OK, bridge.FT_SetDataCharacteristics(handle, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE));
+        ASSERT_EQ(FT_OK, bridge.FT_SetFlowControl(handle, FT_FLOW_NONE, 0, 0));
+        ASSERT_EQ(FT_OK, bridge.FT_SetTimeouts(handle, readTimeoutMs, 0));
+    }
+
+    // One FT_Read of one byte; the byte, or "" if none came.
+    std::string readByte(FT_STATUS expected = FT_OK)
+    {
+        char byte = 0;
+        uint32_t received = 99;
+        EXPECT_EQ(expected, bridge.FT_Read(handle, &byte, 1, &received));
+        EXPECT_LE(received, 1u);
+        return std::string(&byte, received == 1 ? 1 : 0);
+    }
+
+    PseudoTerminal pty;
+    SerialBridge bridge { { pty.path() } };
+    DeviceHandle handle = 0;
+};
+
+TEST_F(SerialBridgeOverPty, ListsTheExtraPortLastWithItsPathAsSerialNumber)
+{
+    const uint32_t count = listCount(bridge);
+    ASSERT_GE(count, 1u);
+    const ListText description = listText(bridge, count - 1, FT_OPEN_BY_DESCRIPTION);
+    const ListText serial = listText(bridge, count - 1, FT_OPEN_BY_SERIAL_NUMBER);
+    EXPECT_EQ(FT_OK, description.status);
+    EXPECT_EQ("R6140K", description.text);
+    EXPECT_EQ(FT_OK, serial.status);
+    EXPECT_EQ(pty.path(), serial.text);
+
+    EXPECT_EQ(FT_DEVICE_NOT_FOUND, listText(bridge, count, FT_OPEN_BY_DESCRIPTION).status);
+    EXPECT_EQ(FT_DEVICE_NOT_FOUND, listText(bridge, count, FT_OPEN_BY_SERIAL_NUMBER).status);
+    DeviceHandle unused = 0;
+    EXPECT_EQ(FT_DEVICE_NOT_FOUND, bridge.FT_Open(static_cast<int32_t>(count), &unused));
+    EXPECT_EQ(FT_DEVICE_NOT_FOUND, bridge.FT_Open(-1, &unused));
+}
+
+TEST(SerialBridgeListing, KeepsExtraPortsInOrderAndCutsLongTextsToTheBuffer)
+{
+    ensureQtApplication();
+    const std::string longPath = "/dev/" + std::string(300, 'x');
+    SerialBridge bridge({ "/dev/first", longPath });
+    const uint32_t count = listCount(bridge);
+    ASSERT_GE(count, 2u);
+    EXPECT_EQ("/dev/first", listText(bridge, count - 2, FT_OPEN_BY_SERIAL_NUMBER).text);
+    const ListText cut = listText(bridge, count - 1, FT_OPEN_BY_SERIAL_NUMBER);
+    EXPECT_EQ(FT_OK, cut.status);
+    EXPECT_EQ(longPath.substr(0, 255), cut.text);
+}
+
+TEST_F(SerialBridgeOverPty, OpenAppliesBaudRateEightNOneAndNoFlowControl)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
+    const termios line = pty.settings();
+    EXPECT_EQ(B57600, cfgetospeed(&line));
+    EXPECT_EQ(B57600, cfgetispeed(&line));
+    EXPECT_EQ(tcflag_t { CS8 }, line.c_cflag & CSIZE);
+    EXPECT_EQ(0u, line.c_cflag & (PARENB | CSTOPB | CRTSCTS));
+    EXPECT_EQ(0u, line.c_iflag & (IXON | IXOFF));
+}
+
+TEST_F(SerialBridgeOverPty, RejectsLineSettingsItCannotApply)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
+    EXPECT_EQ(FT_INVALID_PARAMETER, bridge.FT_SetDataCharacteristics(handle, 5, 0, 0));
+    EXPECT_EQ(FT_INVALID_PARAMETER, bridge.FT_SetDataCharacteristics(handle, 8, 1, 0));
+    EXPECT_EQ(FT_INVALID_PARAMETER, bridge.FT_SetDataCharacteristics(handle, 8, 0, 9));
+    EXPECT_EQ(FT_INVALID_PARAMETER, bridge.FT_SetFlowControl(handle, 0x0200, 0, 0));
+}
+
+TEST_F(SerialBridgeOverPty, WrittenBytesArriveAtTheInstrument)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
+    const std::string command = "*IDN?\r\n";
+    uint32_t written = 0;
+    ASSERT_EQ(FT_OK, bridge.FT_Write(handle, command.data(), command.size(), &written));
+    EXPECT_EQ(command.size(), written);
+    EXPECT_EQ(command, pty.receive(command.size(), 2000));
+}
+
+TEST_F(SerialBridgeOverPty, BufferedRepliesComeBackByteByByteWithoutWaiting)
+{
+    // A long time-out: a read that waited for new data over buffered bytes
+    // would come back empty only after it.
+    const uint32_t timeoutMs = 3000;
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(timeoutMs));
+    const std::string replies = "R6140K,SN42\r\nFREQ 2.45E9\r\n";
+    pty.send(replies);
+
+    QElapsedTimer clock;
+    clock.start();
+    std::string got;
+    for (std::size_t i = 0; i < replies.size(); ++i)
+        got += readByte();
+    EXPECT_EQ(replies, got);
+    EXPECT_LT(clock.elapsed(), timeoutMs / 2);
+}
+
+TEST_F(SerialBridgeOverPty, ReadOfNothingTimesOutWithNoBytesAndLeavesThePortUsable)
+{
+    const uint32_t timeoutMs = 50;
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(timeoutMs));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ("", readByte(FT_OK));
+    EXPECT_GE(clock.elapsed(), timeoutMs - 10);
+
+    pty.send("A");
+    EXPECT_EQ("A", readByte(FT_OK));
+    uint32_t written = 0;
+    EXPECT_EQ(FT_OK, bridge.FT_Write(handle, "B", 1, &written));
+    EXPECT_EQ("B", pty.receive(1, 2000));
+}
+
+TEST_F(SerialBridgeOverPty, InstrumentGoneMakesReadsAndWritesFailWithIoError)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(2000));
+    pty.closeMaster();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ("", readByte(FT_IO_ERROR));
+    EXPECT_EQ("", readByte(FT_IO_ERROR));
+    EXPECT_LT(clock.elapsed(), 1000); // noticed, not timed out
+    uint32_t written = 0;
+    EXPECT_EQ(FT_IO_ERROR, bridge.FT_Write(handle, "X", 1, &written));
+    EXPECT_EQ(FT_OK, bridge.FT_Close(handle));
+}
+
+TEST_F(SerialBridgeOverPty, BadAndClosedHandlesAreRejected)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
+    ASSERT_EQ(FT_OK, bridge.FT_Close(handle));
+    for (const DeviceHandle bad : { handle, DeviceHandle { 0 }, DeviceHandle { -1 }, handle + 1 })
+        expectEveryCallRejects(bridge, bad);
+}
+
+TEST_F(SerialBridgeOverPty, OpenFailuresKeepAReasonNamingThePort)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
+    EXPECT_EQ("", bridge.lastOpenError());
+
+    DeviceHandle second = 0;
+    EXPECT_EQ(FT_DEVICE_NOT_OPENED, bridge.FT_Open(static_cast<int32_t>(listCount(bridge) - 1), &second));
+    EXPECT_THAT(bridge.lastOpenError(), HasSubstr(pty.path()));
+    EXPECT_THAT(bridge.lastOpenError(), HasSubstr("in use"));
+}
+
+TEST(SerialBridgeOpen, PathThatDoesNotExistFails)
+{
+    ensureQtApplication();
+    const std::string missing = "/dev/r6140k-no-such-port";
+    SerialBridge bridge({ missing });
+    DeviceHandle handle = 0;
+    EXPECT_EQ(FT_DEVICE_NOT_OPENED, bridge.FT_Open(static_cast<int32_t>(listCount(bridge) - 1), &handle));
+    EXPECT_EQ(0, handle);
+    EXPECT_THAT(bridge.lastOpenError(), HasSubstr(missing));
+}
+
+} // namespace
