@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,6 +31,8 @@ public:
     std::deque<ReadStep> reads;                      // when empty, a read times out
     std::vector<std::string> calls;                  // "FT_Open 0", "FT_Write *IDN?\r\n", ...
     usblink::DeviceHandle openHandle = 7;
+    // Answers each line written (without its CR LF) with the bytes it returns.
+    std::function<std::string(const std::string& line)> respond;
 
     void receive(std::string_view bytes, usblink::FT_STATUS status = usblink::FT_OK)
     {
@@ -100,7 +103,11 @@ public:
     {
         calls.push_back("FT_Write " + std::string(static_cast<const char*>(buffer), count));
         *written = count;
-        return handle == openHandle ? status("FT_Write") : usblink::FT_INVALID_HANDLE;
+        if (handle != openHandle)
+            return usblink::FT_INVALID_HANDLE;
+        if (respond)
+            receive(respond(std::string(static_cast<const char*>(buffer), count - 2)));
+        return status("FT_Write");
     }
 
     usblink::FT_STATUS FT_Read(usblink::DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override

@@ -1,0 +1,342 @@
+#include <QLabel>
+#include <QPushButton>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "sim/SimulatedBridge.h"
+#include "tests/panel/PanelHarness.h"
+#include "tests/support/ScriptedBridge.h"
+
+using namespace test_support;
+using panel::SettingScrollBar;
+using testing::ElementsAre;
+
+namespace {
+
+struct SettingsPanel : testing::Test {
+    sim::SimulatedBridge simulator;
+    PanelHarness panel{simulator};
+    std::size_t mark = 0;
+
+    void SetUp() override
+    {
+        panel.startUp();
+        QApplication::setActiveWindow(&panel.main);
+        mark = panel.line.lines.size();
+    }
+
+    // Lines written since the last call.
+    std::vector<std::string> newLines()
+    {
+        auto lines = panel.linesSince(mark);
+        mark = panel.line.lines.size();
+        return lines;
+    }
+
+    void tell(const std::string& line) { simulator.instrument().handleLine(line); }
+    int32_t instrumentValue(const char* header) { return simulator.instrument().value(header).value(); }
+
+    static void press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+};
+
+TEST_F(SettingsPanel, TabVisitsTheControlsInFocusOrder)
+{
+    frmMain& m = panel.main;
+    const std::vector<QWidget*> order = {m.cmdBB_Swap, m.cmdBB_ZIN, m.cmdMod_ZIN, m.scrBB_I_Off, m.scrBB_Q_Off,
+                                         m.scrMod_I_Off, m.scrMod_Q_Off, m.scrIAtt, m.scrQAtt, m.scrIMod,
+                                         m.scrQMod, m.cmdError, m.cmdRST, m.cmdUserStates, m.cmdQuit};
+    m.cmdBB_Swap->setFocus();
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), order[i]) << i;
+    }
+}
+
+TEST_F(SettingsPanel, KeyboardAloneSendsEveryKindOfChange)
+{
+    frmMain& m = panel.main;
+    m.cmdBB_Swap->setFocus();
+    press(Qt::Key_Space);
+    EXPECT_EQ(m.cmdBB_Swap->text(), ":BASEband:SWAP\n1");
+    press(Qt::Key_Space);
+    EXPECT_EQ(m.cmdBB_Swap->text(), ":BASEband:SWAP\n0");
+    EXPECT_THAT(newLines(), ElementsAre(":BAS:SWAP 1", ":BAS:SWAP 0"));
+
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), m.scrBB_I_Off);
+    press(Qt::Key_PageUp);
+    press(Qt::Key_Up);
+    press(Qt::Key_Down);
+    press(Qt::Key_PageDown);
+    press(Qt::Key_PageDown);
+    EXPECT_THAT(newLines(),
+                ElementsAre(":BAS:IOFF 10", ":BAS:IOFF 11", ":BAS:IOFF 10", ":BAS:IOFF 0", ":BAS:IOFF -10"));
+    EXPECT_EQ(m.lblBB_I_OFF->text(), "-10");
+
+    for (int i = 0; i < 4; ++i)
+        press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), m.scrIAtt);
+    press(Qt::Key_PageUp);
+    EXPECT_THAT(newLines(), ElementsAre(":MOD:IATT 8"));
+    EXPECT_EQ(m.lblIAtt->text(), "1 dB");
+    EXPECT_EQ(instrumentValue(":MOD:IATT"), 8);
+    EXPECT_EQ(instrumentValue(":BAS:IOFF"), -10);
+}
+
+TEST_F(SettingsPanel, SlidersReachBothEndsAndNoFurther)
+{
+    frmMain& m = panel.main;
+    m.scrBB_I_Off->setFocus();
+    press(Qt::Key_Home);
+    press(Qt::Key_Up);
+    EXPECT_EQ(m.lblBB_I_OFF->text(), "32767");
+    press(Qt::Key_End);
+    press(Qt::Key_Down);
+    EXPECT_EQ(m.lblBB_I_OFF->text(), "-32768");
+    m.scrIAtt->setFocus();
+    press(Qt::Key_Home);
+    EXPECT_EQ(m.lblIAtt->text(), "15.875 dB");
+    press(Qt::Key_End);
+    EXPECT_EQ(m.lblIAtt->text(), "0 dB");
+    EXPECT_THAT(newLines(), ElementsAre(":BAS:IOFF 32767", ":BAS:IOFF -32768", ":MOD:IATT 127", ":MOD:IATT 0"));
+}
+
+TEST_F(SettingsPanel, ArrowsAndTrackClicksMoveTheValueTheWayTheyPoint)
+{
+    SettingScrollBar* bar = panel.main.scrQAtt;
+    const QPoint upperArrow(bar->width() / 2, 2);
+    const QPoint lowerArrow(bar->width() / 2, bar->height() - 3);
+    const QPoint track(bar->width() / 2, bar->height() / 2);  // above the thumb at 0
+    QTest::mouseClick(bar, Qt::LeftButton, {}, upperArrow);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, track);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, lowerArrow);
+    EXPECT_THAT(newLines(), ElementsAre(":MOD:QATT 1", ":MOD:QATT 9", ":MOD:QATT 8"));
+}
+
+TEST_F(SettingsPanel, DraggingTheThumbSendsOnlyTheFinalValue)
+{
+    SettingScrollBar* bar = panel.main.scrQAtt;
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Vertical;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.pageStep = bar->pageStep();
+    option.singleStep = bar->singleStep();
+    const QPoint thumb =
+        bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar).center();
+
+    QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+    for (int dy = 10; dy <= 100; dy += 10) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(thumb.x(), thumb.y() - dy), bar->mapToGlobal(QPointF(thumb.x(), thumb.y() - dy)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(bar, &move);
+    }
+    EXPECT_TRUE(newLines().empty());
+    EXPECT_EQ(panel.main.lblQAtt->text(), "0 dB");
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(thumb.x(), thumb.y() - 100));
+
+    const auto lines = newLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], ":MOD:QATT " + std::to_string(bar->setting()));
+    EXPECT_GT(bar->setting(), 20);
+    EXPECT_EQ(instrumentValue(":MOD:QATT"), bar->setting());
+}
+
+TEST_F(SettingsPanel, ReadBackShowsAttenuatorsInDecibelsAndEveryValue)
+{
+    tell(":MOD:IATT 1");
+    tell(":MOD:QATT 12");
+    tell(":MOD:IOFF -120");
+    tell(":BAS:ZINP 1");
+    panel.main.RefreshFromInstrument();
+    EXPECT_EQ(panel.main.lblIAtt->text(), "0.125 dB");
+    EXPECT_EQ(panel.main.lblQAtt->text(), "1.5 dB");
+    EXPECT_EQ(panel.main.lblIMod->text(), "-120");
+    EXPECT_EQ(panel.main.scrIMod->setting(), -120);
+    EXPECT_EQ(panel.main.cmdBB_ZIN->text(), ":BASband:ZINPut\n1");
+    EXPECT_EQ(panel.main.cmdMod_ZIN->text(), ":MODulator:ZINPut\n0");
+    EXPECT_EQ(newLines(), ReadBackQueries);
+}
+
+TEST_F(SettingsPanel, ModulatorInputAndOffsetSlidersCarryTheirOwnSettings)
+{
+    panel.main.scrMod_I_Off->setSetting(1);
+    panel.main.scrMod_Q_Off->setSetting(2);
+    panel.main.scrIMod->setSetting(3);
+    panel.main.scrQMod->setSetting(4);
+    panel.main.scrBB_Q_Off->setSetting(5);
+    EXPECT_THAT(newLines(), ElementsAre(":MOD:IINP 1", ":MOD:QINP 2", ":MOD:IOFF 3", ":MOD:QOFF 4", ":BAS:QOFF 5"));
+}
+
+TEST_F(SettingsPanel, ResetSendsRstThenReadsEverythingBack)
+{
+    panel.main.scrIAtt->setSetting(40);
+    newLines();
+    panel.main.cmdRST->click();
+    std::vector<std::string> expected = {"*RST"};
+    expected.insert(expected.end(), ReadBackQueries.begin(), ReadBackQueries.end());
+    EXPECT_EQ(newLines(), expected);
+    EXPECT_EQ(panel.main.scrIAtt->setting(), 0);
+    EXPECT_EQ(panel.main.lblIAtt->text(), "0 dB");
+
+    panel.main.scrIAtt->setFocus();
+    press(Qt::Key_Up);
+    EXPECT_THAT(newLines(), ElementsAre(":MOD:IATT 1"));
+}
+
+TEST_F(SettingsPanel, ErrorQueryShowsTheReplyInAnInformationBox)
+{
+    tell("BOGUS");
+    SeenMessage seen;
+    acknowledgeNextMessage(seen);
+    panel.main.cmdError->click();
+    EXPECT_EQ(seen.title, ":SYST:ERR?");
+    EXPECT_EQ(seen.text, "-113,\"Undefined header\"");
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
+    EXPECT_THAT(newLines(), ElementsAre(":SYST:ERR?"));
+}
+
+TEST_F(SettingsPanel, ReferenceLockIsShownWithoutSurroundingBlanks)
+{
+    simulator.instrument().setReferenceLocked(false);
+    panel.main.RefreshFromInstrument();
+    EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = 0");
+}
+
+// Operator input that arrives while the panel waits for a reply.
+TEST_F(SettingsPanel, InputDuringAReadBackIsNotSentAndStartsNoSecondExchange)
+{
+    frmMain& m = panel.main;
+    panel.atEventPoint = [&] {
+        m.cmdBB_Swap->click();
+        m.scrIMod->setFocus();
+        QTest::keyClick(m.scrIMod, Qt::Key_PageUp);
+        QTest::mouseClick(m.scrQMod, Qt::LeftButton, {}, QPoint(m.scrQMod->width() / 2, 2));
+        m.cmdRST->click();
+        m.cmdError->click();
+        m.cmdUserStates->click();
+    };
+    m.cmdRST->click();
+    panel.atEventPoint = nullptr;
+
+    std::vector<std::string> expected = {"*RST"};
+    expected.insert(expected.end(), ReadBackQueries.begin(), ReadBackQueries.end());
+    EXPECT_EQ(newLines(), expected);
+    EXPECT_TRUE(panel.line.violations.empty());
+    EXPECT_EQ(m.scrIMod->setting(), 0);
+    EXPECT_EQ(m.scrQMod->setting(), 0);
+    EXPECT_EQ(m.BasebandSwapState, 0);
+    EXPECT_EQ(m.SendEnabled, -1);
+}
+
+TEST_F(SettingsPanel, ChangesDuringASendAreWrittenAfterIt)
+{
+    frmMain& m = panel.main;
+    bool nested = false;
+    panel.atEventPoint = [&] {
+        if (std::exchange(nested, true))
+            return;
+        QTest::keyClick(m.scrIAtt, Qt::Key_Up);
+        m.cmdMod_ZIN->click();
+    };
+    QTest::keyClick(m.scrIAtt, Qt::Key_PageUp);
+    panel.atEventPoint = nullptr;
+    EXPECT_THAT(newLines(), ElementsAre(":MOD:IATT 8", ":MOD:IATT 9", ":MOD:ZINP 1"));
+    EXPECT_EQ(m.lblIAtt->text(), "1.125 dB");
+    EXPECT_EQ(instrumentValue(":MOD:IATT"), 9);
+}
+
+// Replies that cannot be used, from a scripted instrument.
+struct UnusableReplies : testing::Test {
+    ScriptedBridge bridge;
+    PanelHarness panel{bridge};
+    std::map<std::string, std::string> replies;
+
+    void SetUp() override
+    {
+        bridge.devices = {{"R6140K", "A1"}};
+        bridge.respond = [this](const std::string& line) -> std::string {
+            if (line.empty() || line.back() != '?')
+                return "";
+            const auto it = replies.find(line);
+            return it == replies.end() ? "7\r\n" : it->second;
+        };
+        panel.startUp();
+    }
+};
+
+TEST_F(UnusableReplies, LeaveTheirControlsAsTheyAreAndThePanelSendingAgain)
+{
+    replies = {{":BAS:IOFF?", "abc\r\n"}, {":BAS:QOFF?", "99999\r\n"}, {":MOD:IATT?", "200\r\n"},
+               {":MOD:QATT?", ""}, {":BAS:SWAP?", "READ ERROR\r\n"}, {":MOD:IOFF?", "5\r\n"}};
+    panel.main.RefreshFromInstrument();
+    frmMain& m = panel.main;
+    EXPECT_EQ(m.scrBB_I_Off->setting(), 7);
+    EXPECT_EQ(m.scrBB_Q_Off->setting(), 7);
+    EXPECT_EQ(m.scrIAtt->setting(), 7);
+    EXPECT_EQ(m.lblIAtt->text(), "0.875 dB");
+    EXPECT_EQ(m.scrQAtt->setting(), 7);
+    EXPECT_EQ(m.BasebandSwapState, 7);
+    EXPECT_EQ(m.scrIMod->setting(), 5);
+    EXPECT_EQ(m.SendEnabled, -1);
+
+    const std::size_t before = panel.line.lines.size();
+    QTest::keyClick(m.scrIAtt, Qt::Key_Up);
+    EXPECT_THAT(panel.linesSince(before), ElementsAre(":MOD:IATT 8"));
+}
+
+TEST_F(UnusableReplies, AToggleStateOtherThanZeroOrOneIsShownAndClickedToZero)
+{
+    replies = {{":BAS:SWAP?", "2\r\n"}};
+    panel.main.RefreshFromInstrument();
+    EXPECT_EQ(panel.main.cmdBB_Swap->text(), ":BASEband:SWAP\n2");
+    const std::size_t before = panel.line.lines.size();
+    panel.main.cmdBB_Swap->click();
+    EXPECT_THAT(panel.linesSince(before), ElementsAre(":BAS:SWAP 0"));
+    EXPECT_EQ(panel.main.cmdBB_Swap->text(), ":BASEband:SWAP\n0");
+}
+
+TEST_F(UnusableReplies, ReferenceLockShowsTheReplyWordAndTrimsBlanks)
+{
+    replies = {{":SYST:REFL?", "  LOCKED  \r\n"}};
+    panel.main.RefreshFromInstrument();
+    EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = LOCKED");
+    replies = {{":SYST:REFL?", ""}};
+    panel.main.RefreshFromInstrument();
+    EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = READ TIMEOUT");
+    EXPECT_EQ(panel.main.SendEnabled, -1);
+}
+
+TEST_F(UnusableReplies, ErrorQueryShowsReadTimeoutAsItsText)
+{
+    replies = {{":SYST:ERR?", ""}};
+    SeenMessage seen;
+    acknowledgeNextMessage(seen);
+    panel.main.cmdError->click();
+    EXPECT_EQ(seen.title, ":SYST:ERR?");
+    EXPECT_EQ(seen.text, "READ TIMEOUT");
+}
+
+TEST(BeforeTheFirstReadBack, ControlsSendNothing)
+{
+    sim::SimulatedBridge simulator;
+    PanelHarness panel(simulator);
+    panel.atEventPoint = [&] {
+        panel.main.cmdBB_ZIN->click();
+        QTest::keyClick(panel.main.scrBB_Q_Off, Qt::Key_PageUp);
+    };
+    panel.startUp();
+    panel.atEventPoint = nullptr;
+    for (const std::string& line : panel.line.lines)
+        EXPECT_TRUE(line == " " || line == "SYST:CLE" || line.back() == '?') << line;
+    EXPECT_EQ(panel.main.scrBB_Q_Off->setting(), 0);
+    EXPECT_EQ(panel.main.cmdBB_ZIN->text(), ":BASband:ZINPut\n0");
+}
+
+}  // namespace
