@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 namespace test_support {
 
@@ -40,6 +41,19 @@ inline void acknowledgeNextMessage(SeenMessage& seen)
         seen = {box->windowTitle(), box->text(), box->icon()};
         box->button(QMessageBox::Ok)->click();
     });
+}
+
+// Presses OK on every message box that opens while the returned object lives.
+inline std::unique_ptr<QTimer> acknowledgeEveryMessage()
+{
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(0);
+    QObject::connect(timer.get(), &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Ok)->click();
+    });
+    timer->start();
+    return timer;
 }
 
 }  // namespace test_support
