@@ -19,6 +19,7 @@ public:
         setWindowTitle(title);
         setModal(true);
         setFixedSize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));
+        useDialogFont(this);
     }
 
     void centreOverParent()

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFont>
 #include <QRect>
+#include <QWidget>
 
 namespace panel {
 
@@ -11,6 +13,17 @@ constexpr int TwipsPerPixel = 15;
 constexpr int twipsToPixels(int twips)
 {
     return twips / TwipsPerPixel;
+}
+
+// The layouts were drawn for an 8-point dialog font; the desktop's own
+// family at that size keeps every caption inside its control.
+constexpr double DialogFontPointSize = 8.0;
+
+inline void useDialogFont(QWidget* window)
+{
+    QFont font = window->font();
+    font.setPointSizeF(DialogFontPointSize);
+    window->setFont(font);
 }
 
 inline QRect twipsRect(int left, int top, int width, int height)

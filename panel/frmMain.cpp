@@ -175,6 +175,7 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
     setObjectName("frmMain");
     setWindowTitle("6140-IQ Control Panel");
     setFixedSize(panel::twipsToPixels(9990), panel::twipsToPixels(8775));
+    panel::useDialogFont(this);
     buildGeneralInformation();
     buildToggles();
     buildSliders();

@@ -25,6 +25,10 @@ frmSelect::frmSelect(frmMain& main) : PanelDialog(&main, "frmSelect", "Select De
     cmdSelect = new QPushButton("Select and Continue", this);
     cmdSelect->setObjectName("cmdSelect");
     cmdSelect->setGeometry(twipsRect(2520, 2160, 1455, 495));
+    // Wider desktop fonts than the layout was drawn for would clip the
+    // caption: grow the button leftwards, keeping its right edge.
+    if (const int missing = cmdSelect->sizeHint().width() - cmdSelect->width(); missing > 0)
+        cmdSelect->setGeometry(cmdSelect->geometry().adjusted(-missing, 0, 0, 0));
     connect(cmdSelect, &QPushButton::clicked, this, &frmSelect::cmdSelect_Click);
 
     setTabOrder(lstSelector, cmdSelect);
