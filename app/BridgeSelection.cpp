@@ -15,4 +15,4 @@ std::unique_ptr<usblink::BridgeLibrary> selectBridge(const Options& options, std
     return std::make_unique<usblink::SerialBridge>(options.ports);
 }
 
-}  // namespace app
+} // namespace app

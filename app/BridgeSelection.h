@@ -13,4 +13,4 @@ namespace app {
 // the backend cannot be had (the D2XX library is missing).
 std::unique_ptr<usblink::BridgeLibrary> selectBridge(const Options& options, std::string* error);
 
-}  // namespace app
+} // namespace app

@@ -8,12 +8,12 @@ namespace app {
 
 namespace {
 
-constexpr const char* Description =
-    "Adjusts the analogue settings of an R6140K I/Q upconverter attached through an FTDI USB-serial bridge.\n"
-    "\n"
-    "If the instrument's serial line cannot be opened for lack of permission, the panel shows READ ERROR.\n"
-    "Give your user access to the port: join the group that owns it (\"sudo usermod -aG dialout $USER\" on\n"
-    "Debian, plugdev where the package's udev rule is installed) and log in again.";
+constexpr const char* Description
+    = "Adjusts the analogue settings of an R6140K I/Q upconverter attached through an FTDI USB-serial bridge.\n"
+      "\n"
+      "If the instrument's serial line cannot be opened for lack of permission, the panel shows READ ERROR.\n"
+      "Give your user access to the port: join the group that owns it (\"sudo usermod -aG dialout $USER\" on\n"
+      "Debian, plugdev where the package's udev rule is installed) and log in again.";
 
 [[noreturn]] void failWith(const QString& message)
 {
@@ -21,7 +21,7 @@ constexpr const char* Description =
     std::exit(2);
 }
 
-}  // namespace
+} // namespace
 
 Options parseOptions(const QStringList& arguments)
 {
@@ -31,14 +31,14 @@ Options parseOptions(const QStringList& arguments)
     parser.addVersionOption();
     const QCommandLineOption simulate("simulate", "Use the built-in simulated instrument instead of hardware.");
     const QCommandLineOption backend("backend",
-                                     "How to reach the bridge: serial (the operating system's serial ports, the "
-                                     "default) or d2xx (FTDI's D2XX library).",
-                                     "name", "serial");
+        "How to reach the bridge: serial (the operating system's serial ports, the "
+        "default) or d2xx (FTDI's D2XX library).",
+        "name", "serial");
     const QCommandLineOption port("port",
-                                  "Offer the serial line at <path> as one more device, \"R6140K <path>\" "
-                                  "(repeatable; a pseudo-terminal of r6140k-sim works too).",
-                                  "path");
-    parser.addOptions({simulate, backend, port});
+        "Offer the serial line at <path> as one more device, \"R6140K <path>\" "
+        "(repeatable; a pseudo-terminal of r6140k-sim works too).",
+        "path");
+    parser.addOptions({ simulate, backend, port });
     if (!parser.parse(arguments))
         failWith(parser.errorText());
     if (parser.isSet("help"))
@@ -60,4 +60,4 @@ Options parseOptions(const QStringList& arguments)
     return options;
 }
 
-}  // namespace app
+} // namespace app

@@ -21,4 +21,4 @@ struct Options {
 // so does an unknown option or backend, with an error on stderr.
 Options parseOptions(const QStringList& arguments);
 
-}  // namespace app
+} // namespace app

@@ -23,7 +23,7 @@ int main(int argc, char* argv[])
 
     const auto processEvents = [] { QCoreApplication::processEvents(); };
     usblink::FTDI_Driver driver(*bridge, processEvents);
-    frmMain window({&driver, processEvents, TimerModule::SecondsSinceMidnight, {}});
+    frmMain window({ &driver, processEvents, TimerModule::SecondsSinceMidnight, {} });
     window.Form_Load();
     return QApplication::exec();
 }

@@ -31,4 +31,4 @@ std::optional<int16_t> toInteger(std::string_view reply)
     return static_cast<int16_t>(value);
 }
 
-}  // namespace usblink::commands
+} // namespace usblink::commands

@@ -25,17 +25,17 @@ struct Setting {
     const char* prefix;
 };
 
-inline constexpr Setting BasebandSwap{":BAS:SWAP?", ":BAS:SWAP "};
-inline constexpr Setting BasebandZin{":BAS:ZINP?", ":BAS:ZINP "};
-inline constexpr Setting BasebandIOffset{":BAS:IOFF?", ":BAS:IOFF "};
-inline constexpr Setting BasebandQOffset{":BAS:QOFF?", ":BAS:QOFF "};
-inline constexpr Setting ModulatorZin{":MOD:ZINP?", ":MOD:ZINP "};
-inline constexpr Setting ModulatorIAttenuator{":MOD:IATT?", ":MOD:IATT "};
-inline constexpr Setting ModulatorQAttenuator{":MOD:QATT?", ":MOD:QATT "};
-inline constexpr Setting ModulatorIInputOffset{":MOD:IINP?", ":MOD:IINP "};
-inline constexpr Setting ModulatorQInputOffset{":MOD:QINP?", ":MOD:QINP "};
-inline constexpr Setting ModulatorIOffset{":MOD:IOFF?", ":MOD:IOFF "};
-inline constexpr Setting ModulatorQOffset{":MOD:QOFF?", ":MOD:QOFF "};
+inline constexpr Setting BasebandSwap { ":BAS:SWAP?", ":BAS:SWAP " };
+inline constexpr Setting BasebandZin { ":BAS:ZINP?", ":BAS:ZINP " };
+inline constexpr Setting BasebandIOffset { ":BAS:IOFF?", ":BAS:IOFF " };
+inline constexpr Setting BasebandQOffset { ":BAS:QOFF?", ":BAS:QOFF " };
+inline constexpr Setting ModulatorZin { ":MOD:ZINP?", ":MOD:ZINP " };
+inline constexpr Setting ModulatorIAttenuator { ":MOD:IATT?", ":MOD:IATT " };
+inline constexpr Setting ModulatorQAttenuator { ":MOD:QATT?", ":MOD:QATT " };
+inline constexpr Setting ModulatorIInputOffset { ":MOD:IINP?", ":MOD:IINP " };
+inline constexpr Setting ModulatorQInputOffset { ":MOD:QINP?", ":MOD:QINP " };
+inline constexpr Setting ModulatorIOffset { ":MOD:IOFF?", ":MOD:IOFF " };
+inline constexpr Setting ModulatorQOffset { ":MOD:QOFF?", ":MOD:QOFF " };
 
 // The prefix followed by the value in decimal ("-" when negative, no "+",
 // no leading zeros): ":MOD:IATT " and 40 give ":MOD:IATT 40".
@@ -47,4 +47,4 @@ std::string withArgument(std::string_view prefix, int value);
 // -32768 to 32767 gives no value.
 std::optional<int16_t> toInteger(std::string_view reply);
 
-}  // namespace usblink::commands
+} // namespace usblink::commands

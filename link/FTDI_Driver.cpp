@@ -22,10 +22,11 @@ void* indexArgument(uint32_t index)
     return reinterpret_cast<void*>(static_cast<uintptr_t>(index));
 }
 
-}  // namespace
+} // namespace
 
 FTDI_Driver::FTDI_Driver(BridgeLibrary& library, EventPump processEvents)
-    : library_(library), processEvents_(std::move(processEvents))
+    : library_(library)
+    , processEvents_(std::move(processEvents))
 {
 }
 
@@ -74,8 +75,7 @@ DeviceHandle FTDI_Driver::OpenDevice(int32_t index)
 {
     processEvents_();
     DeviceHandle handle = -1;
-    const bool opened = library_.FT_Open(index, &handle) == FT_OK
-        && library_.FT_SetBaudRate(handle, BaudRate) == FT_OK
+    const bool opened = library_.FT_Open(index, &handle) == FT_OK && library_.FT_SetBaudRate(handle, BaudRate) == FT_OK
         && library_.FT_SetDataCharacteristics(handle, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE) == FT_OK
         && library_.FT_SetFlowControl(handle, FT_FLOW_NONE, 0, 0) == FT_OK
         && library_.FT_SetTimeouts(handle, ReadTimeoutMs, 0) == FT_OK;
@@ -130,4 +130,4 @@ int16_t FTDI_Driver::CloseDevice(DeviceHandle handle)
     return library_.FT_Close(handle) == FT_OK ? 0 : -1;
 }
 
-}  // namespace usblink
+} // namespace usblink

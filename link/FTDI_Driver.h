@@ -49,4 +49,4 @@ private:
     EventPump processEvents_;
 };
 
-}  // namespace usblink
+} // namespace usblink

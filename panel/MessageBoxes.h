@@ -12,4 +12,4 @@ inline void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& 
     box.exec();
 }
 
-}  // namespace panel
+} // namespace panel

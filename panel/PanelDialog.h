@@ -39,4 +39,4 @@ protected:
     }
 };
 
-}  // namespace panel
+} // namespace panel

@@ -17,4 +17,4 @@ struct PanelEnvironment {
     std::function<void(int status)> endProgram;
 };
 
-}  // namespace panel
+} // namespace panel

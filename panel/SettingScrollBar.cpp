@@ -16,4 +16,4 @@ SettingScrollBar::SettingScrollBar(int bottom, int top, int pageStep, QWidget* p
     connect(this, &QScrollBar::valueChanged, this, [this](int value) { emit settingChanged(-value); });
 }
 
-}  // namespace panel
+} // namespace panel

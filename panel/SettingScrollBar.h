@@ -27,4 +27,4 @@ signals:
     void settingChanged(int setting);
 };
 
-}  // namespace panel
+} // namespace panel

@@ -23,4 +23,4 @@ void Delay(float seconds, const Clock& clock, const EventPump& processEvents)
     }
 }
 
-}  // namespace TimerModule
+} // namespace TimerModule

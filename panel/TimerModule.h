@@ -7,7 +7,7 @@
 // the wait; the clock restarts at 0 at midnight, which the wait allows for.
 namespace TimerModule {
 
-using Clock = std::function<double()>;  // seconds since midnight
+using Clock = std::function<double()>; // seconds since midnight
 using EventPump = std::function<void()>;
 
 inline constexpr double SecondsPerDay = 86400.0;
@@ -16,4 +16,4 @@ double SecondsSinceMidnight();
 
 void Delay(float seconds, const Clock& clock, const EventPump& processEvents);
 
-}  // namespace TimerModule
+} // namespace TimerModule

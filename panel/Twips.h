@@ -28,7 +28,7 @@ inline void useDialogFont(QWidget* window)
 
 inline QRect twipsRect(int left, int top, int width, int height)
 {
-    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
+    return { twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height) };
 }
 
-}  // namespace panel
+} // namespace panel

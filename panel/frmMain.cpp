@@ -35,17 +35,18 @@ struct ToggleSpec {
     int16_t frmMain::*state;
     const char* name;
     const char* mnemonic;
+    const char* accessibleName;
     commands::Setting setting;
     TwipsBox box;
 };
 
 const ToggleSpec Toggles[frmMain::ToggleCount] = {
-    {&frmMain::cmdBB_Swap, &frmMain::BasebandSwapState, "cmdBB_Swap", ":BASEband:SWAP", commands::BasebandSwap,
-     {120, 1320, 2295, 615}},
-    {&frmMain::cmdBB_ZIN, &frmMain::BasebandZinState, "cmdBB_ZIN", ":BASband:ZINPut", commands::BasebandZin,
-     {120, 2040, 2295, 615}},
-    {&frmMain::cmdMod_ZIN, &frmMain::ModulatorZinState, "cmdMod_ZIN", ":MODulator:ZINPut", commands::ModulatorZin,
-     {2640, 2040, 2295, 615}},
+    { &frmMain::cmdBB_Swap, &frmMain::BasebandSwapState, "cmdBB_Swap", ":BASEband:SWAP", "Baseband I/Q swap",
+        commands::BasebandSwap, { 120, 1320, 2295, 615 } },
+    { &frmMain::cmdBB_ZIN, &frmMain::BasebandZinState, "cmdBB_ZIN", ":BASband:ZINPut", "Baseband input impedance",
+        commands::BasebandZin, { 120, 2040, 2295, 615 } },
+    { &frmMain::cmdMod_ZIN, &frmMain::ModulatorZinState, "cmdMod_ZIN", ":MODulator:ZINPut", "Modulator input impedance",
+        commands::ModulatorZin, { 2640, 2040, 2295, 615 } },
 };
 
 struct FrameSpec {
@@ -58,10 +59,10 @@ struct FrameSpec {
 constexpr int FrameTop = 2880, FrameWidth = 2295, FrameHeight = 5175;
 
 const FrameSpec Frames[] = {
-    {&frmMain::fraBaseDAC, "fraBaseDAC", ":BASband:OFFset", 120},
-    {&frmMain::fraModDAC, "fraModDAC", "MODulator:INPutoffset", 2640},
-    {&frmMain::fraAtten, "fraAtten", ":MODulator:ATTenuator", 5040},
-    {&frmMain::fraModOffset, "fraModOffset", ":MODulator:OFFset", 7560},
+    { &frmMain::fraBaseDAC, "fraBaseDAC", ":BASband:OFFset", 120 },
+    { &frmMain::fraModDAC, "fraModDAC", "MODulator:INPutoffset", 2640 },
+    { &frmMain::fraAtten, "fraAtten", ":MODulator:ATTenuator", 5040 },
+    { &frmMain::fraModOffset, "fraModOffset", ":MODulator:OFFset", 7560 },
 };
 
 // Offsets run over the whole 16-bit range and show the value; attenuators
@@ -70,8 +71,8 @@ struct SliderKind {
     int bottom, top, pageStep;
     bool decibels;
 };
-constexpr SliderKind Offset{-32768, 32767, 10, false};
-constexpr SliderKind Attenuator{0, 127, 8, true};
+constexpr SliderKind Offset { -32768, 32767, 10, false };
+constexpr SliderKind Attenuator { 0, 127, 8, true };
 
 struct SliderSpec {
     SettingScrollBar* frmMain::*slider;
@@ -85,6 +86,7 @@ struct SliderSpec {
     const char* nameLabel;
     int nameLeft;
     const char* caption;
+    const char* accessibleName;
 };
 
 constexpr int SliderTop = 600, SliderWidth = 375, SliderHeight = 4095;
@@ -93,22 +95,22 @@ constexpr int NameLabelTop = 4800, NameLabelHeight = 195;
 
 // In focus order.
 const SliderSpec Sliders[frmMain::SliderCount] = {
-    {&frmMain::scrBB_I_Off, &frmMain::lblBB_I_OFF, "scrBB_I_Off", "lblBB_I_OFF", commands::BasebandIOffset, Offset, 0,
-     360, 120, 855, "Label1", 360, "BB I"},
-    {&frmMain::scrBB_Q_Off, &frmMain::lblBB_Q_OFF, "scrBB_Q_Off", "lblBB_Q_OFF", commands::BasebandQOffset, Offset, 0,
-     1440, 1200, 855, "Label2", 1440, "BB Q"},
-    {&frmMain::scrMod_I_Off, &frmMain::lblMod_I_Off, "scrMod_I_Off", "lblMod_I_Off", commands::ModulatorIInputOffset,
-     Offset, 1, 360, 120, 735, "Label7", 240, "Mod I Off"},
-    {&frmMain::scrMod_Q_Off, &frmMain::lblMod_Q_Off, "scrMod_Q_Off", "lblMod_Q_Off", commands::ModulatorQInputOffset,
-     Offset, 1, 1560, 1320, 735, "Label8", 1320, "Mod Q Off"},
-    {&frmMain::scrIAtt, &frmMain::lblIAtt, "scrIAtt", "lblIAtt", commands::ModulatorIAttenuator, Attenuator, 2, 360,
-     120, 735, "Label3", 360, "I Atten"},
-    {&frmMain::scrQAtt, &frmMain::lblQAtt, "scrQAtt", "lblQAtt", commands::ModulatorQAttenuator, Attenuator, 2, 1440,
-     1200, 735, "Label4", 1320, "Q Atten"},
-    {&frmMain::scrIMod, &frmMain::lblIMod, "scrIMod", "lblIMod", commands::ModulatorIOffset, Offset, 3, 360, 120, 735,
-     "Label5", 360, "I Off"},
-    {&frmMain::scrQMod, &frmMain::lblQMod, "scrQMod", "lblQMod", commands::ModulatorQOffset, Offset, 3, 1440, 1200,
-     735, "Label6", 1440, "Q Off"},
+    { &frmMain::scrBB_I_Off, &frmMain::lblBB_I_OFF, "scrBB_I_Off", "lblBB_I_OFF", commands::BasebandIOffset, Offset, 0,
+        360, 120, 855, "Label1", 360, "BB I", "Baseband I offset" },
+    { &frmMain::scrBB_Q_Off, &frmMain::lblBB_Q_OFF, "scrBB_Q_Off", "lblBB_Q_OFF", commands::BasebandQOffset, Offset, 0,
+        1440, 1200, 855, "Label2", 1440, "BB Q", "Baseband Q offset" },
+    { &frmMain::scrMod_I_Off, &frmMain::lblMod_I_Off, "scrMod_I_Off", "lblMod_I_Off", commands::ModulatorIInputOffset,
+        Offset, 1, 360, 120, 735, "Label7", 240, "Mod I Off", "Modulator I input offset" },
+    { &frmMain::scrMod_Q_Off, &frmMain::lblMod_Q_Off, "scrMod_Q_Off", "lblMod_Q_Off", commands::ModulatorQInputOffset,
+        Offset, 1, 1560, 1320, 735, "Label8", 1320, "Mod Q Off", "Modulator Q input offset" },
+    { &frmMain::scrIAtt, &frmMain::lblIAtt, "scrIAtt", "lblIAtt", commands::ModulatorIAttenuator, Attenuator, 2, 360,
+        120, 735, "Label3", 360, "I Atten", "Modulator I attenuator" },
+    { &frmMain::scrQAtt, &frmMain::lblQAtt, "scrQAtt", "lblQAtt", commands::ModulatorQAttenuator, Attenuator, 2, 1440,
+        1200, 735, "Label4", 1320, "Q Atten", "Modulator Q attenuator" },
+    { &frmMain::scrIMod, &frmMain::lblIMod, "scrIMod", "lblIMod", commands::ModulatorIOffset, Offset, 3, 360, 120, 735,
+        "Label5", 360, "I Off", "Modulator I offset" },
+    { &frmMain::scrQMod, &frmMain::lblQMod, "scrQMod", "lblQMod", commands::ModulatorQOffset, Offset, 3, 1440, 1200,
+        735, "Label6", 1440, "Q Off", "Modulator Q offset" },
 };
 
 // The read-back visits toggles and sliders in the instrument's own order.
@@ -117,8 +119,17 @@ struct ReadBackStep {
     int index;
 };
 constexpr ReadBackStep ReadBackOrder[] = {
-    {true, 0},  {true, 1},  {false, 0}, {false, 1}, {true, 2},  {false, 4},
-    {false, 5}, {false, 2}, {false, 3}, {false, 6}, {false, 7},
+    { true, 0 },
+    { true, 1 },
+    { false, 0 },
+    { false, 1 },
+    { true, 2 },
+    { false, 4 },
+    { false, 5 },
+    { false, 2 },
+    { false, 3 },
+    { false, 6 },
+    { false, 7 },
 };
 
 QString decibelText(int steps)
@@ -137,7 +148,12 @@ QString withoutSurroundingBlanks(const std::string& text)
 // Marks an exchange with the instrument as running for the scope's life.
 class ExchangeScope {
 public:
-    explicit ExchangeScope(bool& running) : running_(running), previous_(running) { running_ = true; }
+    explicit ExchangeScope(bool& running)
+        : running_(running)
+        , previous_(running)
+    {
+        running_ = true;
+    }
     ~ExchangeScope() { running_ = previous_; }
     ExchangeScope(const ExchangeScope&) = delete;
     ExchangeScope& operator=(const ExchangeScope&) = delete;
@@ -167,10 +183,11 @@ bool isOperatorInput(const QEvent* event)
     }
 }
 
-}  // namespace
+} // namespace
 
 frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
-    : QWidget(parent), env_(std::move(environment))
+    : QWidget(parent)
+    , env_(std::move(environment))
 {
     setObjectName("frmMain");
     setWindowTitle("6140-IQ Control Panel");
@@ -213,6 +230,7 @@ void frmMain::buildToggles()
         auto* button = new QPushButton(spec.mnemonic, this);
         button->setObjectName(spec.name);
         button->setGeometry(spec.box.pixels());
+        button->setAccessibleName(spec.accessibleName);
         connect(button, &QPushButton::clicked, this, [this, i] { toggleClick(i); });
         this->*spec.button = button;
         toggles_[i] = button;
@@ -222,7 +240,7 @@ void frmMain::buildToggles()
 
 void frmMain::buildSliders()
 {
-    std::array<QGroupBox*, std::size(Frames)> frames{};
+    std::array<QGroupBox*, std::size(Frames)> frames {};
     for (std::size_t f = 0; f < std::size(Frames); ++f) {
         auto* frame = new QGroupBox(Frames[f].caption, this);
         frame->setObjectName(Frames[f].name);
@@ -236,6 +254,7 @@ void frmMain::buildSliders()
         auto* slider = new SettingScrollBar(spec.kind.bottom, spec.kind.top, spec.kind.pageStep, frame);
         slider->setObjectName(spec.sliderName);
         slider->setGeometry(twipsRect(spec.sliderLeft, SliderTop, SliderWidth, SliderHeight));
+        slider->setAccessibleName(spec.accessibleName);
         slider->installEventFilter(this);
         connect(slider, &SettingScrollBar::settingChanged, this, [this, i] { sliderChange(i); });
 
@@ -243,6 +262,7 @@ void frmMain::buildSliders()
         valueLabel->setObjectName(spec.labelName);
         valueLabel->setGeometry(twipsRect(spec.labelLeft, ValueLabelTop, spec.labelWidth, ValueLabelHeight));
         valueLabel->setAlignment(Qt::AlignCenter);
+        valueLabel->setAccessibleName(QString(spec.accessibleName) + " value");
 
         auto* nameLabel = new QLabel(spec.caption, frame);
         nameLabel->setObjectName(spec.nameLabel);
@@ -258,25 +278,29 @@ void frmMain::buildSliders()
 
 void frmMain::buildButtons()
 {
-    const auto addButton = [this](const char* name, const char* caption, QRect geometry, void (frmMain::*handler)()) {
+    const auto addButton = [this](const char* name, const char* caption, const char* accessibleName, QRect geometry,
+                               void (frmMain::*handler)()) {
         auto* button = new QPushButton(caption, this);
         button->setObjectName(name);
+        button->setAccessibleName(accessibleName);
         button->setGeometry(geometry);
         connect(button, &QPushButton::clicked, this, handler);
         return button;
     };
-    cmdError = addButton("cmdError", "Query :SYSTem:Error?", twipsRect(120, 8160, 2295, 495), &frmMain::cmdError_Click);
-    cmdRST = addButton("cmdRST", "Send: *RST", twipsRect(3720, 8160, 1575, 495), &frmMain::cmdRST_Click);
-    cmdUserStates = addButton("cmdUserStates", "Save / Recall User States", twipsRect(5640, 8160, 2655, 495),
-                              &frmMain::cmdUserStates_Click);
-    cmdQuit = addButton("cmdQuit", "Quit", twipsRect(8640, 8160, 1215, 495), &frmMain::cmdQuit_Click);
+    cmdError = addButton("cmdError", "Query :SYSTem:Error?", "Show the instrument's oldest error",
+        twipsRect(120, 8160, 2295, 495), &frmMain::cmdError_Click);
+    cmdRST = addButton("cmdRST", "Send: *RST", "Reset the instrument and read it back",
+        twipsRect(3720, 8160, 1575, 495), &frmMain::cmdRST_Click);
+    cmdUserStates = addButton("cmdUserStates", "Save / Recall User States", "Save or recall user states",
+        twipsRect(5640, 8160, 2655, 495), &frmMain::cmdUserStates_Click);
+    cmdQuit = addButton("cmdQuit", "Quit", "Quit", twipsRect(8640, 8160, 1215, 495), &frmMain::cmdQuit_Click);
 }
 
 void frmMain::setFocusOrder()
 {
     std::vector<QWidget*> order(toggles_.begin(), toggles_.end());
     order.insert(order.end(), sliders_.begin(), sliders_.end());
-    order.insert(order.end(), {cmdError, cmdRST, cmdUserStates, cmdQuit});
+    order.insert(order.end(), { cmdError, cmdRST, cmdUserStates, cmdQuit });
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     toggles_.front()->setFocus();
@@ -293,8 +317,8 @@ void frmMain::setFocusOrder()
 void frmMain::Form_Load()
 {
     ExchangeScope startUp(exchangeRunning_);
-    setWindowTitle(QString("%1%2.%3.%4").arg(TitlePrefix).arg(app::VersionMajor).arg(app::VersionMinor).arg(
-        app::VersionRevision));
+    setWindowTitle(
+        QString("%1%2.%3.%4").arg(TitlePrefix).arg(app::VersionMajor).arg(app::VersionMinor).arg(app::VersionRevision));
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     show();
@@ -305,7 +329,7 @@ void frmMain::Form_Load()
         if (!chooser.Form_Load())
             endRun(env_, 1);
         if (chooser.exec() != QDialog::Accepted)
-            endRun(env_, 0);  // closed without a choice: nothing is opened
+            endRun(env_, 0); // closed without a choice: nothing is opened
     }
 
     DevHandle = driver().OpenDevice(Selection);

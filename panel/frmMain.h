@@ -113,8 +113,8 @@ private:
 
     panel::PanelEnvironment env_;
     bool exchangeRunning_ = false;
-    std::array<QPushButton*, ToggleCount> toggles_{};
-    std::array<int16_t*, ToggleCount> toggleStates_{};
-    std::array<panel::SettingScrollBar*, SliderCount> sliders_{};
-    std::array<QLabel*, SliderCount> sliderLabels_{};
+    std::array<QPushButton*, ToggleCount> toggles_ {};
+    std::array<int16_t*, ToggleCount> toggleStates_ {};
+    std::array<panel::SettingScrollBar*, SliderCount> sliders_ {};
+    std::array<QLabel*, SliderCount> sliderLabels_ {};
 };

@@ -15,9 +15,11 @@ using panel::twipsRect;
 namespace {
 constexpr int FirstState = 0;
 constexpr int LastState = 9;
-}  // namespace
+} // namespace
 
-frmSaveState::frmSaveState(frmMain& main) : PanelDialog(&main, "frmSaveState", "Save / Recall State", 4605, 3150), main_(main)
+frmSaveState::frmSaveState(frmMain& main)
+    : PanelDialog(&main, "frmSaveState", "Save / Recall State", 4605, 3150)
+    , main_(main)
 {
     fraStoRecall = new QGroupBox("Store / Recall User States", this);
     fraStoRecall->setObjectName("fraStoRecall");
@@ -26,22 +28,24 @@ frmSaveState::frmSaveState(frmMain& main) : PanelDialog(&main, "frmSaveState", "
     scrUser = new panel::SettingScrollBar(FirstState, LastState, 1, fraStoRecall);
     scrUser->setObjectName("scrUser");
     scrUser->setGeometry(twipsRect(240, 720, 735, 1095));
+    scrUser->setAccessibleName("User state number");
     connect(scrUser, &panel::SettingScrollBar::settingChanged, this, &frmSaveState::scrUser_Change);
 
-    const auto addButton = [this](QWidget* parent, const char* name, const char* caption, QRect geometry,
-                                  void (frmSaveState::*handler)()) {
+    const auto addButton = [this](QWidget* parent, const char* name, const char* caption, const char* accessibleName,
+                               QRect geometry, void (frmSaveState::*handler)()) {
         auto* button = new QPushButton(caption, parent);
         button->setObjectName(name);
+        button->setAccessibleName(accessibleName);
         button->setGeometry(geometry);
         connect(button, &QPushButton::clicked, this, handler);
         return button;
     };
-    cmdSave = addButton(fraStoRecall, "cmdSave", "SYSTem:SAVE", twipsRect(1440, 720, 2775, 495),
-                        &frmSaveState::cmdSave_Click);
-    cmdRecall = addButton(fraStoRecall, "cmdRecall", "SYSTem:RECall", twipsRect(1440, 1440, 2775, 495),
-                          &frmSaveState::cmdRecall_Click);
-    cmdReturn = addButton(this, "cmdReturn", "Return", twipsRect(3240, 2520, 1215, 495),
-                          &frmSaveState::cmdReturn_Click);
+    cmdSave = addButton(fraStoRecall, "cmdSave", "SYSTem:SAVE", "Store the settings in the user state",
+        twipsRect(1440, 720, 2775, 495), &frmSaveState::cmdSave_Click);
+    cmdRecall = addButton(fraStoRecall, "cmdRecall", "SYSTem:RECall", "Recall the user state",
+        twipsRect(1440, 1440, 2775, 495), &frmSaveState::cmdRecall_Click);
+    cmdReturn = addButton(this, "cmdReturn", "Return", "Return to the main window", twipsRect(3240, 2520, 1215, 495),
+        &frmSaveState::cmdReturn_Click);
 
     lblUser = new QLabel("0", fraStoRecall);
     lblUser->setObjectName("lblUser");

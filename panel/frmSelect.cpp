@@ -10,7 +10,9 @@
 
 using panel::twipsRect;
 
-frmSelect::frmSelect(frmMain& main) : PanelDialog(&main, "frmSelect", "Select Device", 4125, 2775), main_(main)
+frmSelect::frmSelect(frmMain& main)
+    : PanelDialog(&main, "frmSelect", "Select Device", 4125, 2775)
+    , main_(main)
 {
     Label1 = new QLabel("Select the R6140K to Control in the list box below", this);
     Label1->setObjectName("Label1");
@@ -21,6 +23,7 @@ frmSelect::frmSelect(frmMain& main) : PanelDialog(&main, "frmSelect", "Select De
     lstSelector->setObjectName("lstSelector");
     lstSelector->setGeometry(twipsRect(120, 720, 3855, 1230));
     lstSelector->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstSelector->setAccessibleName("Attached R6140K devices");
 
     cmdSelect = new QPushButton("Select and Continue", this);
     cmdSelect->setObjectName("cmdSelect");
@@ -50,8 +53,8 @@ bool frmSelect::Form_Load()
     }
     if (row == 0) {
         panel::showMessage(&main_, QMessageBox::Critical, "Error",
-                           "There were no R6140K devices found. Please hook up the R6140K to this computers USB port "
-                           "and run this program again.");
+            "There were no R6140K devices found. Please hook up the R6140K to this computers USB port "
+            "and run this program again.");
         return false;
     }
     lstSelector->setCurrentRow(0);
@@ -64,8 +67,8 @@ void frmSelect::cmdSelect_Click()
 {
     const QList<QListWidgetItem*> selected = lstSelector->selectedItems();
     if (selected.isEmpty()) {
-        panel::showMessage(this, QMessageBox::Information, "No Selection Made",
-                           "Please select a 6139 to control from the list box.");
+        panel::showMessage(
+            this, QMessageBox::Information, "No Selection Made", "Please select a 6139 to control from the list box.");
         return;
     }
     const int row = lstSelector->row(selected.first());

@@ -24,7 +24,7 @@ public:
     bool Form_Load();
 
     // Which device index each row of the list stands for.
-    std::array<int16_t, Rows> ListToDevice{};
+    std::array<int16_t, Rows> ListToDevice {};
 
     QLabel* Label1;
     QListWidget* lstSelector;

@@ -22,7 +22,7 @@ TEST(CommandSet, ConvertsIntegerRepliesInSixteenBitRange)
 
 TEST(CommandSet, RefusesRepliesThatAreNotAnInteger)
 {
-    for (const char* reply : {"READ TIMEOUT", "READ ERROR", "abc", "", "  ", "99999", "-32769", "1.5", "1 2",
-                              "+-3", "+", "-", "12abc", "99999999999999999999"})
+    for (const char* reply : { "READ TIMEOUT", "READ ERROR", "abc", "", "  ", "99999", "-32769", "1.5", "1 2", "+-3",
+             "+", "-", "12abc", "99999999999999999999" })
         EXPECT_FALSE(commands::toInteger(reply).has_value()) << reply;
 }

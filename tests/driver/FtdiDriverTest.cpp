@@ -4,9 +4,9 @@
 #include "link/FTDI_Driver.h"
 #include "tests/support/ScriptedBridge.h"
 
-using usblink::FTDI_Driver;
 using test_support::ScriptedBridge;
 using testing::ElementsAre;
+using usblink::FTDI_Driver;
 
 namespace {
 
@@ -14,7 +14,7 @@ namespace {
 // call log, so tests see where events are processed between library calls.
 struct DriverFixture : testing::Test {
     ScriptedBridge bridge;
-    FTDI_Driver driver{bridge, [this] { bridge.calls.push_back("pump"); }};
+    FTDI_Driver driver { bridge, [this] { bridge.calls.push_back("pump"); } };
 };
 
 using TrimToPrintable = testing::Test;
@@ -43,28 +43,27 @@ TEST(TrimToPrintable, GivesTheEmptyTextWhenNothingIsPrintable)
 
 TEST_F(EnumerateDevices, ListsEntriesInIndexOrderWithTrailingBlanksTrimmed)
 {
-    bridge.devices = {{"R6140K Unit  ", "A1"}, {"Other", ""}};
+    bridge.devices = { { "R6140K Unit  ", "A1" }, { "Other", "" } };
     EXPECT_THAT(driver.EnumerateDevices(), ElementsAre("R6140K Unit A1", "Other "));
     EXPECT_THAT(bridge.calls,
-                ElementsAre("pump", "FT_ListDevices count", "pump", "FT_ListDevices description 0",
-                            "FT_ListDevices serial 0", "pump", "FT_ListDevices description 1",
-                            "FT_ListDevices serial 1"));
+        ElementsAre("pump", "FT_ListDevices count", "pump", "FT_ListDevices description 0", "FT_ListDevices serial 0",
+            "pump", "FT_ListDevices description 1", "FT_ListDevices serial 1"));
 }
 
 TEST_F(EnumerateDevices, GivesNoListWithoutDevicesOrOnAnyFailingCall)
 {
     EXPECT_TRUE(driver.EnumerateDevices().empty());
 
-    bridge.devices = {{"R6140K", "A1"}, {"R6140K", "A2"}};
-    for (const char* call : {"FT_ListDevices count", "FT_ListDevices description 0", "FT_ListDevices serial 1"}) {
-        bridge.failing = {{call, usblink::FT_IO_ERROR}};
+    bridge.devices = { { "R6140K", "A1" }, { "R6140K", "A2" } };
+    for (const char* call : { "FT_ListDevices count", "FT_ListDevices description 0", "FT_ListDevices serial 1" }) {
+        bridge.failing = { { call, usblink::FT_IO_ERROR } };
         EXPECT_TRUE(driver.EnumerateDevices().empty()) << call;
     }
 }
 
 TEST_F(EnumerateDevices, StopsAtOneHundredAndOneDevices)
 {
-    bridge.devices.assign(150, {"R6140K", "S"});
+    bridge.devices.assign(150, { "R6140K", "S" });
     EXPECT_EQ(driver.EnumerateDevices().size(), FTDI_Driver::MaxDevices);
 }
 
@@ -72,18 +71,18 @@ TEST_F(OpenDevice, AppliesTheLineSettingsInOrderAndReturnsTheHandle)
 {
     EXPECT_EQ(driver.OpenDevice(1), 7);
     EXPECT_THAT(bridge.calls,
-                ElementsAre("pump", "FT_Open 1", "FT_SetBaudRate 7 57600", "FT_SetDataCharacteristics 7 8 0 0",
-                            "FT_SetFlowControl 7 0 0 0", "FT_SetTimeouts 7 5000 0", "pump"));
+        ElementsAre("pump", "FT_Open 1", "FT_SetBaudRate 7 57600", "FT_SetDataCharacteristics 7 8 0 0",
+            "FT_SetFlowControl 7 0 0 0", "FT_SetTimeouts 7 5000 0", "pump"));
 }
 
 TEST_F(OpenDevice, StopsAtTheFirstFailingStepWithMinusOne)
 {
-    bridge.failing = {{"FT_Open", usblink::FT_DEVICE_NOT_FOUND}};
+    bridge.failing = { { "FT_Open", usblink::FT_DEVICE_NOT_FOUND } };
     EXPECT_EQ(driver.OpenDevice(0), -1);
     EXPECT_THAT(bridge.calls, ElementsAre("pump", "FT_Open 0"));
 
     bridge.calls.clear();
-    bridge.failing = {{"FT_SetTimeouts", usblink::FT_OTHER_ERROR}};
+    bridge.failing = { { "FT_SetTimeouts", usblink::FT_OTHER_ERROR } };
     EXPECT_EQ(driver.OpenDevice(0), -1);
     EXPECT_EQ(bridge.calls.back(), "FT_SetTimeouts 7 5000 0");
 }
@@ -93,7 +92,8 @@ TEST_F(SendCommand, WritesTheCommandAndCrLfOnlyThenProcessesEvents)
     EXPECT_EQ(driver.SendCommand(7, " "), 0);
     EXPECT_EQ(driver.SendCommand(7, "*IDN?"), 0);
     EXPECT_EQ(driver.SendCommand(7, ""), 0);
-    EXPECT_THAT(bridge.calls, ElementsAre("FT_Write  \r\n", "pump", "FT_Write *IDN?\r\n", "pump", "FT_Write \r\n", "pump"));
+    EXPECT_THAT(
+        bridge.calls, ElementsAre("FT_Write  \r\n", "pump", "FT_Write *IDN?\r\n", "pump", "FT_Write \r\n", "pump"));
 }
 
 TEST_F(SendCommand, ReportsAFailedWriteAndLeavesTheCallersTextAlone)
@@ -137,14 +137,14 @@ TEST_F(ReadResponse, TakesStatusFourAsSuccess)
     bridge.receive("\n");
     EXPECT_EQ(driver.ReadResponse(7), "5");
 
-    bridge.reads.push_back({usblink::FT_IO_ERROR, std::nullopt});
+    bridge.reads.push_back({ usblink::FT_IO_ERROR, std::nullopt });
     EXPECT_EQ(driver.ReadResponse(7), "READ TIMEOUT");
 }
 
 TEST_F(ReadResponse, GivesReadErrorOnAFailingReadEvenAfterEarlierBytes)
 {
     bridge.receive("12");
-    bridge.reads.push_back({usblink::FT_OTHER_ERROR, std::nullopt});
+    bridge.reads.push_back({ usblink::FT_OTHER_ERROR, std::nullopt });
     EXPECT_EQ(driver.ReadResponse(7), "READ ERROR");
     EXPECT_EQ(driver.ReadResponse(-1), "READ ERROR");
 }
@@ -166,4 +166,4 @@ TEST_F(CloseDevice, ReportsTheLibrarysStatusWithoutProcessingEvents)
     EXPECT_THAT(bridge.calls, ElementsAre("FT_Close 7", "FT_Close -1"));
 }
 
-}  // namespace
+} // namespace

@@ -18,12 +18,12 @@ namespace {
 
 struct SerialSession : testing::Test {
     SimProcess simulator;
-    usblink::SerialBridge serial{{simulator.path()}};
-    PanelHarness panel{serial};
+    usblink::SerialBridge serial { { simulator.path() } };
+    PanelHarness panel { serial };
 
     std::vector<std::string> startUpLines() const
     {
-        std::vector<std::string> lines = {" ", "SYST:CLE", "*IDN?"};
+        std::vector<std::string> lines = { " ", "SYST:CLE", "*IDN?" };
         lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
         return lines;
     }
@@ -108,16 +108,16 @@ TEST_F(SerialSession, KeyboardOperationReachesTheInstrument)
     press(Qt::Key_Space);
 
     EXPECT_EQ(stateShown, "3");
-    std::vector<std::string> expected = {":BAS:SWAP 1", ":BAS:SWAP 0", ":BAS:IOFF 10", ":MOD:IATT 8",
-                                         "SYST:SAVE 0", "SYST:REC 3"};
+    std::vector<std::string> expected
+        = { ":BAS:SWAP 1", ":BAS:SWAP 0", ":BAS:IOFF 10", ":MOD:IATT 8", "SYST:SAVE 0", "SYST:REC 3" };
     expected.insert(expected.end(), ReadBackQueries.begin(), ReadBackQueries.end());
     const auto lines = received();
     ASSERT_GE(lines.size(), startUpCount);
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(startUpCount), lines.end()),
-              expected);
+    EXPECT_EQ(
+        std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(startUpCount), lines.end()), expected);
     // User state 3 was never stored, so the recall brought back the defaults.
     EXPECT_EQ(m.scrIAtt->setting(), 0);
     EXPECT_EQ(m.lblBB_I_OFF->text(), "0");
 }
 
-}  // namespace
+} // namespace

@@ -15,7 +15,7 @@ public:
     explicit SimProcess(QStringList options = {})
     {
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(R6140K_SIM_PATH, QStringList{"--trace"} + options);
+        process_.start(R6140K_SIM_PATH, QStringList { "--trace" } + options);
         path_ = readLine();
     }
 
@@ -58,4 +58,4 @@ private:
     std::string path_;
 };
 
-}  // namespace test_support
+} // namespace test_support

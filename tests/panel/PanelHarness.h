@@ -20,14 +20,17 @@ namespace test_support {
 // with a clock that moves on by itself and an event pump into which a test
 // can put operator actions: they then run at the panel's event points.
 struct PanelHarness {
-    explicit PanelHarness(usblink::BridgeLibrary& library) : line(library) {}
+    explicit PanelHarness(usblink::BridgeLibrary& library)
+        : line(library)
+    {
+    }
 
     CheckedBridge line;
     double now = 40000.0;
     std::function<void()> atEventPoint;
-    usblink::FTDI_Driver driver{line, [this] { processEvents(); }};
-    frmMain main{{&driver, [this] { processEvents(); }, [this] { return now += 0.01; },
-                  [this](int) { reportEnd(); }}};
+    usblink::FTDI_Driver driver { line, [this] { processEvents(); } };
+    frmMain main { { &driver, [this] { processEvents(); }, [this] { return now += 0.01; },
+        [this](int) { reportEnd(); } } };
 
     // At the end of the program, before the process goes, the line's story
     // is printed for a death test to match: "closed=7 lines= |SYST:CLE|*IDN?".
@@ -62,13 +65,23 @@ struct PanelHarness {
     // Lines written since the given count.
     std::vector<std::string> linesSince(std::size_t count) const
     {
-        return {line.lines.begin() + static_cast<std::ptrdiff_t>(count), line.lines.end()};
+        return { line.lines.begin() + static_cast<std::ptrdiff_t>(count), line.lines.end() };
     }
 };
 
 inline const std::vector<std::string> ReadBackQueries = {
-    ":BAS:SWAP?", ":BAS:ZINP?", ":BAS:IOFF?", ":BAS:QOFF?", ":MOD:ZINP?", ":MOD:IATT?",
-    ":MOD:QATT?", ":MOD:IINP?", ":MOD:QINP?", ":MOD:IOFF?", ":MOD:QOFF?", ":SYST:REFL?",
+    ":BAS:SWAP?",
+    ":BAS:ZINP?",
+    ":BAS:IOFF?",
+    ":BAS:QOFF?",
+    ":MOD:ZINP?",
+    ":MOD:IATT?",
+    ":MOD:QATT?",
+    ":MOD:IINP?",
+    ":MOD:QINP?",
+    ":MOD:IOFF?",
+    ":MOD:QOFF?",
+    ":SYST:REFL?",
 };
 
-}  // namespace test_support
+} // namespace test_support

@@ -29,25 +29,32 @@ struct ToggleOracle {
 };
 
 const SliderOracle SliderOracles[] = {
-    {&frmMain::scrBB_I_Off, ":BAS:IOFF"}, {&frmMain::scrBB_Q_Off, ":BAS:QOFF"}, {&frmMain::scrMod_I_Off, ":MOD:IINP"},
-    {&frmMain::scrMod_Q_Off, ":MOD:QINP"}, {&frmMain::scrIAtt, ":MOD:IATT"},     {&frmMain::scrQAtt, ":MOD:QATT"},
-    {&frmMain::scrIMod, ":MOD:IOFF"},     {&frmMain::scrQMod, ":MOD:QOFF"},
+    { &frmMain::scrBB_I_Off, ":BAS:IOFF" },
+    { &frmMain::scrBB_Q_Off, ":BAS:QOFF" },
+    { &frmMain::scrMod_I_Off, ":MOD:IINP" },
+    { &frmMain::scrMod_Q_Off, ":MOD:QINP" },
+    { &frmMain::scrIAtt, ":MOD:IATT" },
+    { &frmMain::scrQAtt, ":MOD:QATT" },
+    { &frmMain::scrIMod, ":MOD:IOFF" },
+    { &frmMain::scrQMod, ":MOD:QOFF" },
 };
 const ToggleOracle ToggleOracles[] = {
-    {&frmMain::cmdBB_Swap, &frmMain::BasebandSwapState, ":BAS:SWAP"},
-    {&frmMain::cmdBB_ZIN, &frmMain::BasebandZinState, ":BAS:ZINP"},
-    {&frmMain::cmdMod_ZIN, &frmMain::ModulatorZinState, ":MOD:ZINP"},
+    { &frmMain::cmdBB_Swap, &frmMain::BasebandSwapState, ":BAS:SWAP" },
+    { &frmMain::cmdBB_ZIN, &frmMain::BasebandZinState, ":BAS:ZINP" },
+    { &frmMain::cmdMod_ZIN, &frmMain::ModulatorZinState, ":MOD:ZINP" },
 };
-const Qt::Key SliderKeys[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+const Qt::Key SliderKeys[] = { Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End };
 
 bool isSettingMessage(const std::string& line)
 {
-    return line.back() != '?' && (line.front() == ':' || line.rfind("SYST:SAVE", 0) == 0 || line.rfind("SYST:REC", 0) == 0);
+    return line.back() != '?'
+        && (line.front() == ':' || line.rfind("SYST:SAVE", 0) == 0 || line.rfind("SYST:REC", 0) == 0);
 }
 
 class RandomSession {
 public:
-    explicit RandomSession(unsigned seed) : rng_(seed)
+    explicit RandomSession(unsigned seed)
+        : rng_(seed)
     {
         panel_.startUp();
         panel_.atEventPoint = [this] { atEventPoint(); };
@@ -113,7 +120,7 @@ private:
     void atEventPoint()
     {
         if (QApplication::activeModalWidget())
-            return;  // the main window takes no input under a modal window
+            return; // the main window takes no input under a modal window
         if (main().sending() && controlValues() != instrumentValues())
             mismatches_.push_back("controls and instrument differ at an event point");
         if (depth_ < 3 && pick(3) == 0) {
@@ -156,13 +163,13 @@ private:
         SettingScrollBar* bar = main().*s.bar;
         const Qt::Key key = SliderKeys[pick(6)];
         const int now = bar->setting();
-        const int next = std::clamp(key == Qt::Key_Up       ? now + 1
-                                        : key == Qt::Key_Down   ? now - 1
-                                        : key == Qt::Key_PageUp ? now + bar->pageStep()
-                                        : key == Qt::Key_PageDown ? now - bar->pageStep()
-                                        : key == Qt::Key_Home   ? bar->topSetting()
-                                                                : bar->bottomSetting(),
-                                    bar->bottomSetting(), bar->topSetting());
+        const int next = std::clamp(key == Qt::Key_Up ? now + 1
+                : key == Qt::Key_Down                 ? now - 1
+                : key == Qt::Key_PageUp               ? now + bar->pageStep()
+                : key == Qt::Key_PageDown             ? now - bar->pageStep()
+                : key == Qt::Key_Home                 ? bar->topSetting()
+                                                      : bar->bottomSetting(),
+            bar->bottomSetting(), bar->topSetting());
         if (main().sending() && next != now)
             expected_.push_back(std::string(s.header) + " " + std::to_string(next));
         QTest::keyClick(bar, key);
@@ -184,7 +191,7 @@ private:
     }
 
     sim::SimulatedBridge simulator_;
-    PanelHarness panel_{simulator_};
+    PanelHarness panel_ { simulator_ };
     std::mt19937 rng_;
     std::unique_ptr<QTimer> acknowledger_ = acknowledgeEveryMessage();
     std::vector<std::string> expected_;
@@ -193,7 +200,7 @@ private:
     int nestedActions_ = 0;
 };
 
-class RandomizedSession : public testing::TestWithParam<unsigned> {};
+class RandomizedSession : public testing::TestWithParam<unsigned> { };
 
 TEST_P(RandomizedSession, KeepsOneExchangeAtATimeAndEveryChangeInOrder)
 {
@@ -204,4 +211,4 @@ TEST_P(RandomizedSession, KeepsOneExchangeAtATimeAndEveryChangeInOrder)
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomizedSession, testing::Values(1u, 20261207u, 4242u));
 
-}  // namespace
+} // namespace

@@ -17,7 +17,7 @@ namespace {
 
 struct SettingsPanel : testing::Test {
     sim::SimulatedBridge simulator;
-    PanelHarness panel{simulator};
+    PanelHarness panel { simulator };
     std::size_t mark = 0;
 
     void SetUp() override
@@ -44,9 +44,9 @@ struct SettingsPanel : testing::Test {
 TEST_F(SettingsPanel, TabVisitsTheControlsInFocusOrder)
 {
     frmMain& m = panel.main;
-    const std::vector<QWidget*> order = {m.cmdBB_Swap, m.cmdBB_ZIN, m.cmdMod_ZIN, m.scrBB_I_Off, m.scrBB_Q_Off,
-                                         m.scrMod_I_Off, m.scrMod_Q_Off, m.scrIAtt, m.scrQAtt, m.scrIMod,
-                                         m.scrQMod, m.cmdError, m.cmdRST, m.cmdUserStates, m.cmdQuit};
+    const std::vector<QWidget*> order
+        = { m.cmdBB_Swap, m.cmdBB_ZIN, m.cmdMod_ZIN, m.scrBB_I_Off, m.scrBB_Q_Off, m.scrMod_I_Off, m.scrMod_Q_Off,
+              m.scrIAtt, m.scrQAtt, m.scrIMod, m.scrQMod, m.cmdError, m.cmdRST, m.cmdUserStates, m.cmdQuit };
     m.cmdBB_Swap->setFocus();
     for (std::size_t i = 1; i < order.size(); ++i) {
         press(Qt::Key_Tab);
@@ -72,8 +72,8 @@ TEST_F(SettingsPanel, KeyboardAloneSendsEveryKindOfChange)
     press(Qt::Key_Down);
     press(Qt::Key_PageDown);
     press(Qt::Key_PageDown);
-    EXPECT_THAT(newLines(),
-                ElementsAre(":BAS:IOFF 10", ":BAS:IOFF 11", ":BAS:IOFF 10", ":BAS:IOFF 0", ":BAS:IOFF -10"));
+    EXPECT_THAT(
+        newLines(), ElementsAre(":BAS:IOFF 10", ":BAS:IOFF 11", ":BAS:IOFF 10", ":BAS:IOFF 0", ":BAS:IOFF -10"));
     EXPECT_EQ(m.lblBB_I_OFF->text(), "-10");
 
     for (int i = 0; i < 4; ++i)
@@ -109,7 +109,7 @@ TEST_F(SettingsPanel, ArrowsAndTrackClicksMoveTheValueTheWayTheyPoint)
     SettingScrollBar* bar = panel.main.scrQAtt;
     const QPoint upperArrow(bar->width() / 2, 2);
     const QPoint lowerArrow(bar->width() / 2, bar->height() - 3);
-    const QPoint track(bar->width() / 2, bar->height() / 2);  // above the thumb at 0
+    const QPoint track(bar->width() / 2, bar->height() / 2); // above the thumb at 0
     QTest::mouseClick(bar, Qt::LeftButton, {}, upperArrow);
     QTest::mouseClick(bar, Qt::LeftButton, {}, track);
     QTest::mouseClick(bar, Qt::LeftButton, {}, lowerArrow);
@@ -128,13 +128,13 @@ TEST_F(SettingsPanel, DraggingTheThumbSendsOnlyTheFinalValue)
     option.sliderValue = bar->value();
     option.pageStep = bar->pageStep();
     option.singleStep = bar->singleStep();
-    const QPoint thumb =
-        bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar).center();
+    const QPoint thumb
+        = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar).center();
 
     QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
     for (int dy = 10; dy <= 100; dy += 10) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(thumb.x(), thumb.y() - dy), bar->mapToGlobal(QPointF(thumb.x(), thumb.y() - dy)),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(thumb.x(), thumb.y() - dy),
+            bar->mapToGlobal(QPointF(thumb.x(), thumb.y() - dy)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(bar, &move);
     }
     EXPECT_TRUE(newLines().empty());
@@ -179,7 +179,7 @@ TEST_F(SettingsPanel, ResetSendsRstThenReadsEverythingBack)
     panel.main.scrIAtt->setSetting(40);
     newLines();
     panel.main.cmdRST->click();
-    std::vector<std::string> expected = {"*RST"};
+    std::vector<std::string> expected = { "*RST" };
     expected.insert(expected.end(), ReadBackQueries.begin(), ReadBackQueries.end());
     EXPECT_EQ(newLines(), expected);
     EXPECT_EQ(panel.main.scrIAtt->setting(), 0);
@@ -225,7 +225,7 @@ TEST_F(SettingsPanel, InputDuringAReadBackIsNotSentAndStartsNoSecondExchange)
     m.cmdRST->click();
     panel.atEventPoint = nullptr;
 
-    std::vector<std::string> expected = {"*RST"};
+    std::vector<std::string> expected = { "*RST" };
     expected.insert(expected.end(), ReadBackQueries.begin(), ReadBackQueries.end());
     EXPECT_EQ(newLines(), expected);
     EXPECT_TRUE(panel.line.violations.empty());
@@ -255,12 +255,12 @@ TEST_F(SettingsPanel, ChangesDuringASendAreWrittenAfterIt)
 // Replies that cannot be used, from a scripted instrument.
 struct UnusableReplies : testing::Test {
     ScriptedBridge bridge;
-    PanelHarness panel{bridge};
+    PanelHarness panel { bridge };
     std::map<std::string, std::string> replies;
 
     void SetUp() override
     {
-        bridge.devices = {{"R6140K", "A1"}};
+        bridge.devices = { { "R6140K", "A1" } };
         bridge.respond = [this](const std::string& line) -> std::string {
             if (line.empty() || line.back() != '?')
                 return "";
@@ -273,8 +273,8 @@ struct UnusableReplies : testing::Test {
 
 TEST_F(UnusableReplies, LeaveTheirControlsAsTheyAreAndThePanelSendingAgain)
 {
-    replies = {{":BAS:IOFF?", "abc\r\n"}, {":BAS:QOFF?", "99999\r\n"}, {":MOD:IATT?", "200\r\n"},
-               {":MOD:QATT?", ""}, {":BAS:SWAP?", "READ ERROR\r\n"}, {":MOD:IOFF?", "5\r\n"}};
+    replies = { { ":BAS:IOFF?", "abc\r\n" }, { ":BAS:QOFF?", "99999\r\n" }, { ":MOD:IATT?", "200\r\n" },
+        { ":MOD:QATT?", "" }, { ":BAS:SWAP?", "READ ERROR\r\n" }, { ":MOD:IOFF?", "5\r\n" } };
     panel.main.RefreshFromInstrument();
     frmMain& m = panel.main;
     EXPECT_EQ(m.scrBB_I_Off->setting(), 7);
@@ -293,7 +293,7 @@ TEST_F(UnusableReplies, LeaveTheirControlsAsTheyAreAndThePanelSendingAgain)
 
 TEST_F(UnusableReplies, AToggleStateOtherThanZeroOrOneIsShownAndClickedToZero)
 {
-    replies = {{":BAS:SWAP?", "2\r\n"}};
+    replies = { { ":BAS:SWAP?", "2\r\n" } };
     panel.main.RefreshFromInstrument();
     EXPECT_EQ(panel.main.cmdBB_Swap->text(), ":BASEband:SWAP\n2");
     const std::size_t before = panel.line.lines.size();
@@ -304,10 +304,10 @@ TEST_F(UnusableReplies, AToggleStateOtherThanZeroOrOneIsShownAndClickedToZero)
 
 TEST_F(UnusableReplies, ReferenceLockShowsTheReplyWordAndTrimsBlanks)
 {
-    replies = {{":SYST:REFL?", "  LOCKED  \r\n"}};
+    replies = { { ":SYST:REFL?", "  LOCKED  \r\n" } };
     panel.main.RefreshFromInstrument();
     EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = LOCKED");
-    replies = {{":SYST:REFL?", ""}};
+    replies = { { ":SYST:REFL?", "" } };
     panel.main.RefreshFromInstrument();
     EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = READ TIMEOUT");
     EXPECT_EQ(panel.main.SendEnabled, -1);
@@ -315,7 +315,7 @@ TEST_F(UnusableReplies, ReferenceLockShowsTheReplyWordAndTrimsBlanks)
 
 TEST_F(UnusableReplies, ErrorQueryShowsReadTimeoutAsItsText)
 {
-    replies = {{":SYST:ERR?", ""}};
+    replies = { { ":SYST:ERR?", "" } };
     SeenMessage seen;
     acknowledgeNextMessage(seen);
     panel.main.cmdError->click();
@@ -339,4 +339,4 @@ TEST(BeforeTheFirstReadBack, ControlsSendNothing)
     EXPECT_EQ(panel.main.cmdBB_ZIN->text(), ":BASband:ZINPut\n0");
 }
 
-}  // namespace
+} // namespace

@@ -16,7 +16,7 @@ namespace {
 
 std::vector<std::string> startUpLines()
 {
-    std::vector<std::string> lines = {" ", "SYST:CLE", "*IDN?"};
+    std::vector<std::string> lines = { " ", "SYST:CLE", "*IDN?" };
     lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
     return lines;
 }
@@ -40,7 +40,7 @@ TEST(StartUp, IdentifiesTheSimulatorAndReadsEverySettingBack)
 TEST(StartUp, WaitsHalfASecondBetweenOpeningAndTheFirstMessage)
 {
     ScriptedBridge bridge;
-    bridge.devices = {{"R6140K", "A1"}};
+    bridge.devices = { { "R6140K", "A1" } };
     PanelHarness panel(bridge);
     double openedAt = 0;
     double firstWriteAt = 0;
@@ -57,9 +57,9 @@ TEST(StartUp, WaitsHalfASecondBetweenOpeningAndTheFirstMessage)
 
 struct Chooser : testing::Test {
     ScriptedBridge bridge;
-    PanelHarness panel{bridge};
+    PanelHarness panel { bridge };
     std::vector<std::string> rows;
-    std::array<int16_t, frmSelect::Rows> mapping{};
+    std::array<int16_t, frmSelect::Rows> mapping {};
 
     // Starts up, noting the chooser's rows, and picks the given row.
     void startUpChoosing(int row)
@@ -78,7 +78,7 @@ struct Chooser : testing::Test {
 
 TEST_F(Chooser, OffersMatchingEntriesAndMapsRowsToDeviceIndices)
 {
-    bridge.devices = {{"Other bridge", "X1"}, {"R6140K", "A1"}, {"6140-IQ unit", "A2"}};
+    bridge.devices = { { "Other bridge", "X1" }, { "R6140K", "A1" }, { "6140-IQ unit", "A2" } };
     startUpChoosing(0);
     EXPECT_THAT(rows, ElementsAre("R6140K A1", "6140-IQ unit A2"));
     EXPECT_EQ(mapping[0], 1);
@@ -90,7 +90,7 @@ TEST_F(Chooser, OffersMatchingEntriesAndMapsRowsToDeviceIndices)
 
 TEST_F(Chooser, SecondRowOpensTheSecondMatchingDevice)
 {
-    bridge.devices = {{"Other bridge", "X1"}, {"R6140K", "A1"}, {"6140-IQ unit", "A2"}};
+    bridge.devices = { { "Other bridge", "X1" }, { "R6140K", "A1" }, { "6140-IQ unit", "A2" } };
     startUpChoosing(1);
     EXPECT_EQ(panel.main.Selection, 2);
     EXPECT_THAT(bridge.callsNamed("FT_Open "), ElementsAre("2"));
@@ -98,14 +98,14 @@ TEST_F(Chooser, SecondRowOpensTheSecondMatchingDevice)
 
 TEST_F(Chooser, MatchesTheModelAnywhereButOnlyInCapitals)
 {
-    bridge.devices = {{"USB Serial", "R6140K-7"}, {"r6140k lab unit", "B1"}, {"Lab 6140-iq", "B2"}};
+    bridge.devices = { { "USB Serial", "R6140K-7" }, { "r6140k lab unit", "B1" }, { "Lab 6140-iq", "B2" } };
     startUpChoosing(0);
     EXPECT_THAT(rows, ElementsAre("USB Serial R6140K-7"));
 }
 
 TEST_F(Chooser, AsksForASelectionWhenNoRowIsSelected)
 {
-    bridge.devices = {{"R6140K", "A1"}};
+    bridge.devices = { { "R6140K", "A1" } };
     SeenMessage seen;
     whenModalOpens<frmSelect>([&](frmSelect* chooser) {
         chooser->lstSelector->clearSelection();
@@ -125,8 +125,8 @@ TEST_F(Chooser, AsksForASelectionWhenNoRowIsSelected)
 TEST(StartUp, GoesOnWithTheHandleMinusOneWhenOpeningFails)
 {
     ScriptedBridge bridge;
-    bridge.devices = {{"R6140K", "A1"}};
-    bridge.failing = {{"FT_Open", usblink::FT_DEVICE_NOT_OPENED}};
+    bridge.devices = { { "R6140K", "A1" } };
+    bridge.failing = { { "FT_Open", usblink::FT_DEVICE_NOT_OPENED } };
     PanelHarness panel(bridge);
     panel.startUp();
 
@@ -141,7 +141,7 @@ TEST(StartUp, GoesOnWithTheHandleMinusOneWhenOpeningFails)
 TEST(StartUp, ShowsReadTimeoutWhenTheInstrumentIsSilent)
 {
     ScriptedBridge bridge;
-    bridge.devices = {{"R6140K", "A1"}};
+    bridge.devices = { { "R6140K", "A1" } };
     PanelHarness panel(bridge);
     panel.startUp();
     EXPECT_EQ(panel.main.lblIDN->text(), "*IDN? = READ TIMEOUT");
@@ -162,9 +162,9 @@ void printNextMessage()
     });
 }
 
-constexpr const char* NoDevicesBox =
-    "\\[Error\\|There were no R6140K devices found. Please hook up the R6140K to this computers USB port and "
-    "run this program again.\\|3\\] closed= lines=\n$";
+constexpr const char* NoDevicesBox
+    = "\\[Error\\|There were no R6140K devices found. Please hook up the R6140K to this computers USB port and "
+      "run this program again.\\|3\\] closed= lines=\n$";
 
 TEST(Ending, NoDeviceShowsTheErrorBoxAndEndsWithoutTouchingADevice)
 {
@@ -181,7 +181,7 @@ TEST(Ending, NothingMatchingEndsLikeNoDevice)
 {
     const auto scenario = [] {
         ScriptedBridge bridge;
-        bridge.devices = {{"Other", "X1"}, {"Another", "X2"}};
+        bridge.devices = { { "Other", "X1" }, { "Another", "X2" } };
         PanelHarness panel(bridge);
         printNextMessage();
         panel.main.Form_Load();
@@ -193,7 +193,7 @@ TEST(Ending, ClosingTheChooserEndsWithoutOpeningOrWriting)
 {
     const auto scenario = [] {
         ScriptedBridge bridge;
-        bridge.devices = {{"Other", "X1"}, {"R6140K", "A1"}};
+        bridge.devices = { { "Other", "X1" }, { "R6140K", "A1" } };
         PanelHarness panel(bridge);
         whenModalOpens<frmSelect>([&](frmSelect* chooser) {
             chooser->close();
@@ -208,7 +208,7 @@ TEST(Ending, QuitWhileAwaitingTheIdentificationClosesOnceAndWritesNothingMore)
 {
     const auto scenario = [] {
         ScriptedBridge bridge;
-        bridge.devices = {{"R6140K", "A1"}};
+        bridge.devices = { { "R6140K", "A1" } };
         PanelHarness panel(bridge);
         panel.atEventPoint = [&] {
             if (bridge.writes().size() == 3)
@@ -223,7 +223,7 @@ TEST(Ending, ClosingTheWindowDuringTheWaitClosesTheOpenDevice)
 {
     const auto scenario = [] {
         ScriptedBridge bridge;
-        bridge.devices = {{"R6140K", "A1"}};
+        bridge.devices = { { "R6140K", "A1" } };
         PanelHarness panel(bridge);
         panel.atEventPoint = [&] {
             if (panel.main.DevHandle == 7)
@@ -245,4 +245,4 @@ TEST(Ending, QuitAfterStartUpClosesTheDeviceOnce)
     EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=1; lines=.*:SYST:REFL\\?\n$");
 }
 
-}  // namespace
+} // namespace

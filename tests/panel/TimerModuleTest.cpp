@@ -27,7 +27,7 @@ struct DelayRun {
 
 DelayRun delay(float seconds, double start, double step)
 {
-    SteppingClock clock{start, step};
+    SteppingClock clock { start, step };
     DelayRun run;
     TimerModule::Delay(seconds, std::ref(clock), [&run] { ++run.pumps; });
     run.endedAt = clock.now;
@@ -61,4 +61,4 @@ TEST(Delay, ProcessesEventsOnceForNoWait)
     EXPECT_EQ(delay(-1.0f, 500.0, 0.001).pumps, 1);
 }
 
-}  // namespace
+} // namespace

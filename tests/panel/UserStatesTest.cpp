@@ -15,7 +15,7 @@ namespace {
 
 struct UserStates : testing::Test {
     sim::SimulatedBridge simulator;
-    PanelHarness panel{simulator};
+    PanelHarness panel { simulator };
     std::size_t mark = 0;
 
     void SetUp() override
@@ -54,7 +54,7 @@ TEST_F(UserStates, WindowOpensAtStateZeroWithTheSliderFocused)
         EXPECT_EQ(QApplication::focusWidget(), window->scrUser);
         window->cmdSave->click();
     });
-    std::vector<std::string> expected = {"SYST:SAVE 0"};
+    std::vector<std::string> expected = { "SYST:SAVE 0" };
     expected.insert(expected.end(), ReadBackQueries.begin(), ReadBackQueries.end());
     EXPECT_EQ(newLines(), expected);
 }
@@ -63,9 +63,8 @@ TEST_F(UserStates, NumberStaysWithinZeroToNineAndEachStepMovesItByOne)
 {
     std::vector<QString> shown;
     inWindow([&](frmSaveState* window) {
-        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageUp, Qt::Key_Home, Qt::Key_Up, Qt::Key_PageUp,
-                            Qt::Key_PageDown, Qt::Key_Down})
-        {
+        for (Qt::Key key : { Qt::Key_Down, Qt::Key_Up, Qt::Key_PageUp, Qt::Key_Home, Qt::Key_Up, Qt::Key_PageUp,
+                 Qt::Key_PageDown, Qt::Key_Down }) {
             QTest::keyClick(window->scrUser, key);
             shown.push_back(window->lblUser->text());
         }
@@ -89,7 +88,7 @@ TEST_F(UserStates, EachPressSendsItsOwnLineInOrder)
         window->cmdSave->click();
         window->cmdRecall->click();
     });
-    std::vector<std::string> expected = {"SYST:SAVE 4", "SYST:SAVE 4", "SYST:REC 4"};
+    std::vector<std::string> expected = { "SYST:SAVE 4", "SYST:SAVE 4", "SYST:REC 4" };
     expected.insert(expected.end(), ReadBackQueries.begin(), ReadBackQueries.end());
     EXPECT_EQ(newLines(), expected);
 }
@@ -165,4 +164,4 @@ TEST_F(UserStates, APressDuringASendIsWrittenAfterIt)
     EXPECT_EQ(lines[1], "SYST:REC 2");
 }
 
-}  // namespace
+} // namespace

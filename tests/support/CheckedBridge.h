@@ -12,7 +12,10 @@ namespace test_support {
 // still waits for its reply (one query outstanding at a time).
 class CheckedBridge : public usblink::BridgeLibrary {
 public:
-    explicit CheckedBridge(usblink::BridgeLibrary& inner) : inner_(inner) {}
+    explicit CheckedBridge(usblink::BridgeLibrary& inner)
+        : inner_(inner)
+    {
+    }
 
     std::vector<std::string> lines;
     std::vector<std::string> violations;
@@ -32,13 +35,13 @@ public:
     {
         return inner_.FT_SetBaudRate(handle, baud);
     }
-    usblink::FT_STATUS FT_SetDataCharacteristics(usblink::DeviceHandle handle, uint8_t bits, uint8_t stop,
-                                                 uint8_t parity) override
+    usblink::FT_STATUS FT_SetDataCharacteristics(
+        usblink::DeviceHandle handle, uint8_t bits, uint8_t stop, uint8_t parity) override
     {
         return inner_.FT_SetDataCharacteristics(handle, bits, stop, parity);
     }
-    usblink::FT_STATUS FT_SetFlowControl(usblink::DeviceHandle handle, uint16_t flow, uint8_t xon,
-                                         uint8_t xoff) override
+    usblink::FT_STATUS FT_SetFlowControl(
+        usblink::DeviceHandle handle, uint16_t flow, uint8_t xon, uint8_t xoff) override
     {
         return inner_.FT_SetFlowControl(handle, flow, xon, xoff);
     }
@@ -47,8 +50,8 @@ public:
         return inner_.FT_SetTimeouts(handle, readMs, writeMs);
     }
 
-    usblink::FT_STATUS FT_Write(usblink::DeviceHandle handle, const void* buffer, uint32_t count,
-                                uint32_t* written) override
+    usblink::FT_STATUS FT_Write(
+        usblink::DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override
     {
         std::string text(static_cast<const char*>(buffer), count);
         for (std::size_t end; (end = text.find("\r\n")) != std::string::npos; text.erase(0, end + 2))
@@ -56,8 +59,7 @@ public:
         return inner_.FT_Write(handle, buffer, count, written);
     }
 
-    usblink::FT_STATUS FT_Read(usblink::DeviceHandle handle, void* buffer, uint32_t count,
-                               uint32_t* received) override
+    usblink::FT_STATUS FT_Read(usblink::DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override
     {
         const usblink::FT_STATUS status = inner_.FT_Read(handle, buffer, count, received);
         const bool lineEnded = *received > 0 && static_cast<const char*>(buffer)[0] == '\n';
@@ -86,4 +88,4 @@ private:
     bool outstanding_ = false;
 };
 
-}  // namespace test_support
+} // namespace test_support

@@ -12,8 +12,7 @@ namespace test_support {
 // Acts once on the next modal window of type Window to open: the code under
 // test opens it later, inside its own event loop, so a timer that fires
 // whenever events are processed watches for it.
-template <typename Window>
-void whenModalOpens(std::function<void(Window*)> action)
+template <typename Window> void whenModalOpens(std::function<void(Window*)> action)
 {
     auto* timer = new QTimer;
     timer->setInterval(0);
@@ -38,7 +37,7 @@ struct SeenMessage {
 inline void acknowledgeNextMessage(SeenMessage& seen)
 {
     whenModalOpens<QMessageBox>([&seen](QMessageBox* box) {
-        seen = {box->windowTitle(), box->text(), box->icon()};
+        seen = { box->windowTitle(), box->text(), box->icon() };
         box->button(QMessageBox::Ok)->click();
     });
 }
@@ -56,4 +55,4 @@ inline std::unique_ptr<QTimer> acknowledgeEveryMessage()
     return timer;
 }
 
-}  // namespace test_support
+} // namespace test_support

@@ -27,9 +27,9 @@ public:
     };
 
     std::vector<Device> devices;
-    std::map<std::string, usblink::FT_STATUS> failing;  // operation name -> status it returns
-    std::deque<ReadStep> reads;                      // when empty, a read times out
-    std::vector<std::string> calls;                  // "FT_Open 0", "FT_Write *IDN?\r\n", ...
+    std::map<std::string, usblink::FT_STATUS> failing; // operation name -> status it returns
+    std::deque<ReadStep> reads; // when empty, a read times out
+    std::vector<std::string> calls; // "FT_Open 0", "FT_Write *IDN?\r\n", ...
     usblink::DeviceHandle openHandle = 7;
     // Answers each line written (without its CR LF) with the bytes it returns.
     std::function<std::string(const std::string& line)> respond;
@@ -37,7 +37,7 @@ public:
     void receive(std::string_view bytes, usblink::FT_STATUS status = usblink::FT_OK)
     {
         for (char c : bytes)
-            reads.push_back({status, c});
+            reads.push_back({ status, c });
     }
 
     std::vector<std::string> writes() const { return callsNamed("FT_Write "); }
@@ -60,8 +60,8 @@ public:
         }
         const auto index = static_cast<std::size_t>(reinterpret_cast<uintptr_t>(arg1));
         const bool bySerial = (flags & usblink::FT_OPEN_BY_SERIAL_NUMBER) != 0;
-        const std::string name = std::string("FT_ListDevices ") + (bySerial ? "serial " : "description ")
-            + std::to_string(index);
+        const std::string name
+            = std::string("FT_ListDevices ") + (bySerial ? "serial " : "description ") + std::to_string(index);
         calls.push_back(name);
         if (index >= devices.size())
             return usblink::FT_DEVICE_NOT_FOUND;
@@ -79,27 +79,28 @@ public:
 
     usblink::FT_STATUS FT_SetBaudRate(usblink::DeviceHandle handle, uint32_t baud) override
     {
-        return record("FT_SetBaudRate", handle, {baud});
+        return record("FT_SetBaudRate", handle, { baud });
     }
 
-    usblink::FT_STATUS FT_SetDataCharacteristics(usblink::DeviceHandle handle, uint8_t bits, uint8_t stop,
-                                              uint8_t parity) override
+    usblink::FT_STATUS FT_SetDataCharacteristics(
+        usblink::DeviceHandle handle, uint8_t bits, uint8_t stop, uint8_t parity) override
     {
-        return record("FT_SetDataCharacteristics", handle, {bits, stop, parity});
+        return record("FT_SetDataCharacteristics", handle, { bits, stop, parity });
     }
 
-    usblink::FT_STATUS FT_SetFlowControl(usblink::DeviceHandle handle, uint16_t flow, uint8_t xon, uint8_t xoff) override
+    usblink::FT_STATUS FT_SetFlowControl(
+        usblink::DeviceHandle handle, uint16_t flow, uint8_t xon, uint8_t xoff) override
     {
-        return record("FT_SetFlowControl", handle, {flow, xon, xoff});
+        return record("FT_SetFlowControl", handle, { flow, xon, xoff });
     }
 
     usblink::FT_STATUS FT_SetTimeouts(usblink::DeviceHandle handle, uint32_t readMs, uint32_t writeMs) override
     {
-        return record("FT_SetTimeouts", handle, {readMs, writeMs});
+        return record("FT_SetTimeouts", handle, { readMs, writeMs });
     }
 
-    usblink::FT_STATUS FT_Write(usblink::DeviceHandle handle, const void* buffer, uint32_t count,
-                             uint32_t* written) override
+    usblink::FT_STATUS FT_Write(
+        usblink::DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override
     {
         calls.push_back("FT_Write " + std::string(static_cast<const char*>(buffer), count));
         *written = count;
@@ -139,7 +140,8 @@ private:
         return it == failing.end() ? usblink::FT_OK : it->second;
     }
 
-    usblink::FT_STATUS record(const std::string& name, usblink::DeviceHandle handle, std::initializer_list<uint32_t> args)
+    usblink::FT_STATUS record(
+        const std::string& name, usblink::DeviceHandle handle, std::initializer_list<uint32_t> args)
     {
         std::string call = name + " " + std::to_string(handle);
         for (uint32_t arg : args)
@@ -149,4 +151,4 @@ private:
     }
 };
 
-}  // namespace test_support
+} // namespace test_support
