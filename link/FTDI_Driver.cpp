@@ -92,13 +92,14 @@ int16_t FTDI_Driver::SendCommand(DeviceHandle handle, std::string command)
 {
     command += "\r\n";
     std::array<char, CommandBufferSize> buffer;
+    // A cut command would be a different command: one that does not fit is not sent.
+    if (command.size() > buffer.size())
+        return -1;
     buffer.fill(Blank);
-    // A command longer than the buffer is cut to it; no message comes near that.
-    const std::size_t length = std::min(command.size(), buffer.size());
-    std::copy_n(command.begin(), length, buffer.begin());
+    std::copy(command.begin(), command.end(), buffer.begin());
 
     uint32_t written = 0;
-    const FT_STATUS status = library_.FT_Write(handle, buffer.data(), static_cast<uint32_t>(length), &written);
+    const FT_STATUS status = library_.FT_Write(handle, buffer.data(), static_cast<uint32_t>(command.size()), &written);
     processEvents_();
     return status == FT_OK ? 0 : -1;
 }

@@ -96,6 +96,14 @@ TEST_F(SendCommand, WritesTheCommandAndCrLfOnlyThenProcessesEvents)
         bridge.calls, ElementsAre("FT_Write  \r\n", "pump", "FT_Write *IDN?\r\n", "pump", "FT_Write \r\n", "pump"));
 }
 
+TEST_F(SendCommand, SendsTheLongestCommandWholeAndRefusesALongerOne)
+{
+    const std::string longest(FTDI_Driver::CommandBufferSize - 2, 'A');
+    EXPECT_EQ(driver.SendCommand(7, longest), 0);
+    EXPECT_EQ(driver.SendCommand(7, longest + "B"), -1);
+    EXPECT_THAT(bridge.writes(), ElementsAre(longest + "\r\n"));
+}
+
 TEST_F(SendCommand, ReportsAFailedWriteAndLeavesTheCallersTextAlone)
 {
     const std::string command = ":MOD:IATT 40";
