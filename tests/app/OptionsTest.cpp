@@ -1,0 +1,89 @@
+#include <QCoreApplication>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/BridgeSelection.h"
+#include "app/Options.h"
+#include "link/SerialBridge.h"
+#include "sim/SimulatedBridge.h"
+
+using app::Options;
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+namespace {
+
+Options parse(QStringList arguments)
+{
+    arguments.prepend("r6140k-panel");
+    return app::parseOptions(arguments);
+}
+
+TEST(Options, WithoutArgumentsUseTheSerialPortsOfTheSystem)
+{
+    const Options options = parse({});
+    EXPECT_FALSE(options.simulate);
+    EXPECT_EQ(options.backend, Options::Backend::Serial);
+    EXPECT_TRUE(options.ports.empty());
+}
+
+TEST(Options, TakeEveryPortInOrderAndTheBackend)
+{
+    const Options options = parse({"--backend", "d2xx", "--port", "/dev/pts/3", "--port=/dev/ttyS1"});
+    EXPECT_EQ(options.backend, Options::Backend::D2xx);
+    EXPECT_THAT(options.ports, ElementsAre("/dev/pts/3", "/dev/ttyS1"));
+}
+
+TEST(Options, RefuseAnUnknownBackendOrOption)
+{
+    EXPECT_EXIT(parse({"--backend", "usb"}), testing::ExitedWithCode(2), "unknown backend usb");
+    EXPECT_EXIT(parse({"--frobnicate"}), testing::ExitedWithCode(2), "frobnicate");
+}
+
+TEST(BridgeSelection, SimulationTakesPrecedenceOverTheBackend)
+{
+    Options options;
+    options.simulate = true;
+    options.backend = Options::Backend::D2xx;
+    std::string error;
+    const auto bridge = app::selectBridge(options, &error);
+    EXPECT_NE(dynamic_cast<sim::SimulatedBridge*>(bridge.get()), nullptr);
+}
+
+TEST(BridgeSelection, MissingD2xxLibraryIsReportedByItsFileName)
+{
+    Options options;
+    options.backend = Options::Backend::D2xx;
+    std::string error;
+    const auto bridge = app::selectBridge(options, &error);
+    if (bridge)
+        GTEST_SKIP() << "a D2XX library is installed on this machine";
+    EXPECT_THAT(error, HasSubstr("libftd2xx.so"));
+}
+
+TEST(BridgeSelection, DefaultsToTheSerialPortsWithTheExtraLines)
+{
+    Options options;
+    options.ports = {"/dev/pts/9"};
+    std::string error;
+    const auto bridge = app::selectBridge(options, &error);
+    ASSERT_NE(dynamic_cast<usblink::SerialBridge*>(bridge.get()), nullptr);
+    char description[256] = {};
+    uint32_t count = 0;
+    ASSERT_EQ(bridge->FT_ListDevices(&count, nullptr, usblink::FT_LIST_NUMBER_ONLY), usblink::FT_OK);
+    ASSERT_GE(count, 1u);
+    ASSERT_EQ(bridge->FT_ListDevices(reinterpret_cast<void*>(uintptr_t{count - 1}), description,
+                                     usblink::FT_LIST_BY_INDEX | usblink::FT_OPEN_BY_SERIAL_NUMBER),
+              usblink::FT_OK);
+    EXPECT_STREQ(description, "/dev/pts/9");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    QCoreApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
