@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
 
 #include "panel/MessageBoxes.h"
 #include "panel/Twips.h"
@@ -18,6 +19,9 @@ frmSelect::frmSelect(frmMain& main)
     Label1->setObjectName("Label1");
     Label1->setGeometry(twipsRect(120, 240, 3855, 375));
     Label1->setWordWrap(true);
+    // The two lines of the caption may need a pixel or two more than drawn:
+    // grow the label downwards into the gap above the list.
+    Label1->resize(Label1->width(), std::max(Label1->height(), Label1->heightForWidth(Label1->width())));
 
     lstSelector = new QListWidget(this);
     lstSelector->setObjectName("lstSelector");
@@ -27,6 +31,7 @@ frmSelect::frmSelect(frmMain& main)
 
     cmdSelect = new QPushButton("Select and Continue", this);
     cmdSelect->setObjectName("cmdSelect");
+    cmdSelect->setAccessibleName("Control the selected device");
     cmdSelect->setGeometry(twipsRect(2520, 2160, 1455, 495));
     // Wider desktop fonts than the layout was drawn for would clip the
     // caption: grow the button leftwards, keeping its right edge.
