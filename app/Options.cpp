@@ -11,9 +11,11 @@ namespace {
 constexpr const char* Description
     = "Adjusts the analogue settings of an R6140K I/Q upconverter attached through an FTDI USB-serial bridge.\n"
       "\n"
-      "If the instrument's serial line cannot be opened for lack of permission, the panel shows READ ERROR.\n"
-      "Give your user access to the port: join the group that owns it (\"sudo usermod -aG dialout $USER\" on\n"
-      "Debian, plugdev where the package's udev rule is installed) and log in again.";
+      "If the instrument's serial port cannot be opened, for lack of permission or otherwise, the panel\n"
+      "still comes up, and every reply reads READ ERROR. To get access, join the group that owns the port\n"
+      "and log in again: plugdev for FTDI bridges where the r6140k-panel package's udev rule is installed\n"
+      "(\"sudo usermod -aG plugdev $USER\", then plug the bridge in again), dialout otherwise\n"
+      "(\"sudo usermod -aG dialout $USER\").";
 
 [[noreturn]] void failWith(const QString& message)
 {
