@@ -1,4 +1,7 @@
 #include <QApplication>
+#include <algorithm>
+#include <set>
+#include <string_view>
 
 #include "Version.h"
 #include "app/BridgeSelection.h"
@@ -7,11 +10,27 @@
 #include "panel/MessageBoxes.h"
 #include "panel/frmMain.h"
 
+namespace {
+
+// Help and version need no window system, so they are answered before one is
+// opened: they then work over a plain terminal too.
+bool asksForHelpOrVersion(int argc, char* argv[])
+{
+    const std::set<std::string_view> words = { "-h", "--help", "--help-all", "-v", "--version" };
+    return std::any_of(argv + 1, argv + argc, [&words](const char* argument) { return words.count(argument) > 0; });
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    QCoreApplication::setApplicationName("r6140k-panel");
+    QCoreApplication::setApplicationVersion(app::VersionText);
+    if (asksForHelpOrVersion(argc, argv)) {
+        const QCoreApplication terminalOnly(argc, argv);
+        app::parseOptions(QCoreApplication::arguments()); // prints, then ends the process
+    }
     QApplication application(argc, argv);
-    QApplication::setApplicationName("r6140k-panel");
-    QApplication::setApplicationVersion(app::VersionText);
     const app::Options options = app::parseOptions(QApplication::arguments());
 
     std::string error;
