@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/prctl.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -81,6 +82,11 @@ PtyServer::PtyServer(Instrument& instrument, Options options)
         addFlags(masterFd_, F_GETFL, F_SETFL, O_NONBLOCK);
         addFlags(masterFd_, F_GETFD, F_SETFD, FD_CLOEXEC);
         addFlags(slaveFd_, F_GETFD, F_SETFD, FD_CLOEXEC);
+        // Paced bytes leave at absolute deadlines one character time apart; the
+        // kernel's default timer slack (50 µs) would let each wake-up run that
+        // much late, and every exchange end late with its last byte.
+        if (options_.pace)
+            prctl(PR_SET_TIMERSLACK, 1UL);
         std::array<char, PATH_MAX> name {};
         if (const int error = ttyname_r(slaveFd_, name.data(), name.size()); error != 0)
             throw std::system_error(error, std::generic_category(), "ttyname_r");

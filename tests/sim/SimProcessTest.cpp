@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
@@ -84,6 +85,7 @@ public:
     }
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
 
     std::optional<std::string> readLine()
     {
@@ -207,6 +209,23 @@ TEST(SimProcess, PacedRepliesTakeAtLeastTheirWireTime)
     const auto wireTime = std::chrono::microseconds((query.size() + expected.size()) * 10 * 1'000'000 / 57600);
     EXPECT_GE(elapsed, wireTime * 9 / 10);
     EXPECT_EQ(sim.stopWith(SIGTERM), 0);
+}
+
+// How late the kernel may wake the process from a timed sleep, in ns.
+std::optional<long> timerSlackNs(pid_t pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/timerslack_ns");
+    long slack = 0;
+    if (!(file >> slack))
+        return std::nullopt;
+    return slack;
+}
+
+TEST(SimProcess, PacedRepliesAskForWakeUpsOnTime)
+{
+    SimProcess paced({ "--pace" });
+    ASSERT_TRUE(paced.readLine().has_value()); // the terminal is served: set-up is done
+    EXPECT_EQ(timerSlackNs(paced.pid()), 1);
 }
 
 TEST(SimProcess, VersionAndBadOptionsEndAtOnce)
