@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(Q_OS_UNIX)
+#include <poll.h>
+#endif
+
 #include "link/UsbPortStrings.h"
 
 namespace usblink {
@@ -32,17 +36,39 @@ int remainingMs(const QDeadlineTimer& deadline)
     return static_cast<int>(deadline.remainingTime());
 }
 
-// Whether the line failed under the last call. A device that went away
-// shows as ResourceError (unplugged; Qt stops watching the port, so it is
-// kept for good) or as a failing read or write (a hung-up pty reads end of
-// file). Every other error, a time-out above all, is cleared so that it
-// does not linger into the next call.
-bool lineFailed(QSerialPort& port)
+#if defined(Q_OS_UNIX)
+// A descriptor whose other end hung up (a pty whose master closed, a USB
+// bridge that was unplugged) reads end of file for good: it never carries
+// data again until the port is opened anew.
+bool hungUp(const QSerialPort& port)
+{
+    pollfd line { static_cast<int>(port.handle()), 0, 0 };
+    return ::poll(&line, 1, 0) == 1 && (line.revents & POLLHUP) != 0;
+}
+#else
+bool hungUp(const QSerialPort&)
+{
+    return false;
+}
+#endif
+
+// How the line stands after the last call. A device gone for good shows as
+// ResourceError (unplugged; Qt stops watching the port, so it is kept) or as
+// a failing read or write on a hung-up descriptor: FT_DEVICE_NOT_FOUND. The
+// driver takes FT_IO_ERROR with no byte for a time-out, as D2XX has it, so a
+// line that can never answer again must not report that: the operator is to
+// see READ ERROR, not READ TIMEOUT. A failing read or write on a line still
+// there is FT_IO_ERROR. Every other error, a time-out above all, is cleared
+// so that it does not linger into the next call.
+FT_STATUS lineStatus(QSerialPort& port)
 {
     const QSerialPort::SerialPortError error = port.error();
-    if (error != QSerialPort::ResourceError)
-        port.clearError();
-    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError || error == QSerialPort::WriteError;
+    if (error == QSerialPort::ResourceError)
+        return FT_DEVICE_NOT_FOUND;
+    port.clearError();
+    if (error != QSerialPort::ReadError && error != QSerialPort::WriteError)
+        return FT_OK;
+    return hungUp(port) ? FT_DEVICE_NOT_FOUND : FT_IO_ERROR;
 }
 
 std::optional<QSerialPort::DataBits> dataBitsFor(uint8_t bits)
@@ -265,13 +291,18 @@ FT_STATUS SerialBridge::FT_Write(DeviceHandle handle, const void* buffer, uint32
         return FT_INVALID_PARAMETER;
     *written = 0;
     QSerialPort& port = open->port;
-    if (lineFailed(port) || port.write(static_cast<const char*>(buffer), count) != count)
+    if (const FT_STATUS before = lineStatus(port); before != FT_OK)
+        return before;
+    if (port.write(static_cast<const char*>(buffer), count) != count)
         return FT_IO_ERROR;
     // Qt writes in chunks; each wait returns after one of them.
     const QDeadlineTimer deadline(open->writeTimeoutMs);
     while (port.bytesToWrite() > 0 && port.waitForBytesWritten(remainingMs(deadline))) { }
     *written = count - static_cast<uint32_t>(port.bytesToWrite());
-    return *written == count ? FT_OK : FT_IO_ERROR;
+    if (*written == count)
+        return FT_OK;
+    // Not taken within the time-out: a failure, unless the line is gone.
+    return lineStatus(port) == FT_DEVICE_NOT_FOUND ? FT_DEVICE_NOT_FOUND : FT_IO_ERROR;
 }
 
 // Bytes Qt has already buffered are returned at once: waitForReadyRead only
@@ -295,8 +326,8 @@ FT_STATUS SerialBridge::FT_Read(DeviceHandle handle, void* buffer, uint32_t coun
             break;
         *received += static_cast<uint32_t>(got);
     }
-    const bool failed = lineFailed(port);
-    return *received == 0 && failed ? FT_IO_ERROR : FT_OK;
+    const FT_STATUS line = lineStatus(port);
+    return *received == 0 ? line : FT_OK;
 }
 
 FT_STATUS SerialBridge::FT_Close(DeviceHandle handle)

@@ -210,18 +210,31 @@ TEST_F(SerialBridgeOverPty, ReadOfNothingTimesOutWithNoBytesAndLeavesThePortUsab
     EXPECT_EQ("B", pty.receive(1, 2000));
 }
 
-TEST_F(SerialBridgeOverPty, InstrumentGoneMakesReadsAndWritesFailWithIoError)
+// Not FT_IO_ERROR: the driver would take that, with no byte, for a time-out.
+TEST_F(SerialBridgeOverPty, InstrumentGoneMakesReadsAndWritesFailWithDeviceNotFound)
 {
     ASSERT_NO_FATAL_FAILURE(openWithLineSettings(2000));
     pty.closeMaster();
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ("", readByte(FT_IO_ERROR));
-    EXPECT_EQ("", readByte(FT_IO_ERROR));
+    EXPECT_EQ("", readByte(FT_DEVICE_NOT_FOUND));
+    EXPECT_EQ("", readByte(FT_DEVICE_NOT_FOUND));
     EXPECT_LT(clock.elapsed(), 1000); // noticed, not timed out
     uint32_t written = 0;
-    EXPECT_EQ(FT_IO_ERROR, bridge.FT_Write(handle, "X", 1, &written));
+    EXPECT_EQ(FT_DEVICE_NOT_FOUND, bridge.FT_Write(handle, "X", 1, &written));
     EXPECT_EQ(FT_OK, bridge.FT_Close(handle));
+}
+
+TEST_F(SerialBridgeOverPty, WriteNotTakenInTimeFailsWithIoErrorOnALineStillThere)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
+    ASSERT_EQ(FT_OK, bridge.FT_SetTimeouts(handle, 50, 50));
+    // More than the pty holds while the instrument reads nothing.
+    const std::string flood(1 << 20, 'F');
+    uint32_t written = 0;
+    EXPECT_EQ(FT_IO_ERROR, bridge.FT_Write(handle, flood.data(), flood.size(), &written));
+    EXPECT_LT(written, flood.size());
+    EXPECT_EQ("", readByte(FT_OK));
 }
 
 TEST_F(SerialBridgeOverPty, BadAndClosedHandlesAreRejected)
