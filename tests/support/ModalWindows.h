@@ -42,14 +42,19 @@ inline void acknowledgeNextMessage(SeenMessage& seen)
     });
 }
 
-// Presses OK on every message box that opens while the returned object lives.
-inline std::unique_ptr<QTimer> acknowledgeEveryMessage()
+// Presses OK on every message box that opens while the returned object lives,
+// after showing it to the observer, if one is given.
+inline std::unique_ptr<QTimer> acknowledgeEveryMessage(std::function<void(QMessageBox*)> observer = {})
 {
     auto timer = std::make_unique<QTimer>();
     timer->setInterval(0);
-    QObject::connect(timer.get(), &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->button(QMessageBox::Ok)->click();
+    QObject::connect(timer.get(), &QTimer::timeout, [observer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (observer)
+            observer(box);
+        box->button(QMessageBox::Ok)->click();
     });
     timer->start();
     return timer;

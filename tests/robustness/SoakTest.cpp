@@ -1,0 +1,110 @@
+// A hundred thousand setting messages at full speed through the panel to the
+// in-process simulator. Once the first thousand have filled the caches and
+// pools that a session needs, resident memory must stay where it is: a
+// message that left anything behind would add up over the run.
+
+#include <QPushButton>
+#include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <string>
+#include <vector>
+
+#include "sim/SimulatedBridge.h"
+#include "tests/panel/PanelHarness.h"
+
+using namespace test_support;
+using panel::SettingScrollBar;
+
+namespace {
+
+constexpr std::size_t Batch = 1'000;
+constexpr std::size_t Messages = 100'000;
+constexpr double AllowedGrowth = 0.05;
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer runtime's own count (GCC ships no header that declares it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+
+// Under AddressSanitizer freed blocks wait in quarantine before reuse, and
+// resident memory follows that queue: compare the heap the program holds.
+long memoryInUseKilobytes()
+{
+    return static_cast<long>(__sanitizer_get_current_allocated_bytes() / 1024);
+}
+#else
+// Resident memory, after the allocator has returned its free pages to the
+// system: what it keeps for later use varies from run to run.
+long memoryInUseKilobytes()
+{
+    malloc_trim(0);
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
+#endif
+
+class Soak : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        panel.startUp();
+        const frmMain& m = panel.main;
+        sliders = { m.scrBB_I_Off, m.scrBB_Q_Off, m.scrMod_I_Off, m.scrMod_Q_Off, m.scrIAtt, m.scrQAtt, m.scrIMod,
+            m.scrQMod };
+        toggles = { m.cmdBB_Swap, m.cmdBB_ZIN, m.cmdMod_ZIN };
+    }
+
+    // One change of one control, each in turn: a slider one step up (from the
+    // top back to the bottom), or a switch pressed.
+    void changeControl(std::size_t n)
+    {
+        const std::size_t k = n % (sliders.size() + toggles.size());
+        if (k >= sliders.size()) {
+            toggles[k - sliders.size()]->click();
+            return;
+        }
+        SettingScrollBar* slider = sliders[k];
+        const int next = slider->setting() == slider->topSetting() ? slider->bottomSetting() : slider->setting() + 1;
+        slider->setSetting(next);
+    }
+
+    // Sends one batch of messages and checks that each was one setting line;
+    // the line log is emptied so that the harness itself does not grow.
+    void sendBatch(std::size_t first)
+    {
+        for (std::size_t n = first; n < first + Batch; ++n)
+            changeControl(n);
+        auto& lines = panel.line.lines;
+        ASSERT_EQ(lines.size(), Batch);
+        ASSERT_THAT(lines, testing::Each(testing::Not(testing::EndsWith("?"))));
+        lines.clear();
+    }
+
+    sim::SimulatedBridge simulator;
+    PanelHarness panel { simulator };
+    std::vector<SettingScrollBar*> sliders;
+    std::vector<QPushButton*> toggles;
+};
+
+TEST_F(Soak, MemoryInUseStaysWithinFivePercentOverAHundredThousandMessages)
+{
+    panel.line.lines.clear();
+    ASSERT_NO_FATAL_FAILURE(sendBatch(0));
+    const long settled = memoryInUseKilobytes();
+    for (std::size_t first = Batch; first < Messages; first += Batch)
+        ASSERT_NO_FATAL_FAILURE(sendBatch(first));
+    const long last = memoryInUseKilobytes();
+
+    std::printf("memory in use after %zu messages: %ld kB, after %zu: %ld kB\n", Batch, settled, Messages, last);
+    ASSERT_GT(settled, 0);
+    EXPECT_LE(last, settled * (1 + AllowedGrowth));
+    EXPECT_EQ(simulator.instrument().errorCount(), 0u);
+    EXPECT_TRUE(panel.line.violations.empty());
+}
+
+} // namespace
