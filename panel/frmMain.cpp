@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "Version.h"
+#include "panel/Buttons.h"
 #include "panel/MessageBoxes.h"
 #include "panel/SettingScrollBar.h"
 #include "panel/Twips.h"
@@ -278,22 +279,14 @@ void frmMain::buildSliders()
 
 void frmMain::buildButtons()
 {
-    const auto addButton = [this](const char* name, const char* caption, const char* accessibleName, QRect geometry,
-                               void (frmMain::*handler)()) {
-        auto* button = new QPushButton(caption, this);
-        button->setObjectName(name);
-        button->setAccessibleName(accessibleName);
-        button->setGeometry(geometry);
-        connect(button, &QPushButton::clicked, this, handler);
-        return button;
-    };
-    cmdError = addButton("cmdError", "Query :SYSTem:Error?", "Show the instrument's oldest error",
-        twipsRect(120, 8160, 2295, 495), &frmMain::cmdError_Click);
-    cmdRST = addButton("cmdRST", "Send: *RST", "Reset the instrument and read it back",
-        twipsRect(3720, 8160, 1575, 495), &frmMain::cmdRST_Click);
-    cmdUserStates = addButton("cmdUserStates", "Save / Recall User States", "Save or recall user states",
-        twipsRect(5640, 8160, 2655, 495), &frmMain::cmdUserStates_Click);
-    cmdQuit = addButton("cmdQuit", "Quit", "Quit", twipsRect(8640, 8160, 1215, 495), &frmMain::cmdQuit_Click);
+    cmdError = panel::addButton(this, "cmdError", "Query :SYSTem:Error?", "Show the instrument's oldest error",
+        twipsRect(120, 8160, 2295, 495), this, &frmMain::cmdError_Click);
+    cmdRST = panel::addButton(this, "cmdRST", "Send: *RST", "Reset the instrument and read it back",
+        twipsRect(3720, 8160, 1575, 495), this, &frmMain::cmdRST_Click);
+    cmdUserStates = panel::addButton(this, "cmdUserStates", "Save / Recall User States", "Save or recall user states",
+        twipsRect(5640, 8160, 2655, 495), this, &frmMain::cmdUserStates_Click);
+    cmdQuit = panel::addButton(
+        this, "cmdQuit", "Quit", "Quit", twipsRect(8640, 8160, 1215, 495), this, &frmMain::cmdQuit_Click);
 }
 
 void frmMain::setFocusOrder()

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "link/CommandSet.h"
+#include "panel/Buttons.h"
 #include "panel/SettingScrollBar.h"
 #include "panel/Twips.h"
 #include "panel/frmMain.h"
@@ -31,21 +32,12 @@ frmSaveState::frmSaveState(frmMain& main)
     scrUser->setAccessibleName("User state number");
     connect(scrUser, &panel::SettingScrollBar::settingChanged, this, &frmSaveState::scrUser_Change);
 
-    const auto addButton = [this](QWidget* parent, const char* name, const char* caption, const char* accessibleName,
-                               QRect geometry, void (frmSaveState::*handler)()) {
-        auto* button = new QPushButton(caption, parent);
-        button->setObjectName(name);
-        button->setAccessibleName(accessibleName);
-        button->setGeometry(geometry);
-        connect(button, &QPushButton::clicked, this, handler);
-        return button;
-    };
-    cmdSave = addButton(fraStoRecall, "cmdSave", "SYSTem:SAVE", "Store the settings in the user state",
-        twipsRect(1440, 720, 2775, 495), &frmSaveState::cmdSave_Click);
-    cmdRecall = addButton(fraStoRecall, "cmdRecall", "SYSTem:RECall", "Recall the user state",
-        twipsRect(1440, 1440, 2775, 495), &frmSaveState::cmdRecall_Click);
-    cmdReturn = addButton(this, "cmdReturn", "Return", "Return to the main window", twipsRect(3240, 2520, 1215, 495),
-        &frmSaveState::cmdReturn_Click);
+    cmdSave = panel::addButton(fraStoRecall, "cmdSave", "SYSTem:SAVE", "Store the settings in the user state",
+        twipsRect(1440, 720, 2775, 495), this, &frmSaveState::cmdSave_Click);
+    cmdRecall = panel::addButton(fraStoRecall, "cmdRecall", "SYSTem:RECall", "Recall the user state",
+        twipsRect(1440, 1440, 2775, 495), this, &frmSaveState::cmdRecall_Click);
+    cmdReturn = panel::addButton(this, "cmdReturn", "Return", "Return to the main window",
+        twipsRect(3240, 2520, 1215, 495), this, &frmSaveState::cmdReturn_Click);
 
     lblUser = new QLabel("0", fraStoRecall);
     lblUser->setObjectName("lblUser");
