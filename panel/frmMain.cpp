@@ -227,15 +227,15 @@ void frmMain::buildGeneralInformation()
 void frmMain::buildToggles()
 {
     for (int i = 0; i < ToggleCount; ++i) {
-        const ToggleSpec& spec = Toggles[i];
-        auto* button = new QPushButton(spec.mnemonic, this);
-        button->setObjectName(spec.name);
-        button->setGeometry(spec.box.pixels());
-        button->setAccessibleName(spec.accessibleName);
+        const ToggleSpec& row = Toggles[i];
+        auto* button = new QPushButton(row.mnemonic, this);
+        button->setObjectName(row.name);
+        button->setGeometry(row.box.pixels());
+        button->setAccessibleName(row.accessibleName);
         connect(button, &QPushButton::clicked, this, [this, i] { toggleClick(i); });
-        this->*spec.button = button;
+        this->*row.button = button;
         toggles_[i] = button;
-        toggleStates_[i] = &(this->*spec.state);
+        toggleStates_[i] = &(this->*row.state);
     }
 }
 
@@ -250,28 +250,28 @@ void frmMain::buildSliders()
         frames[f] = frame;
     }
     for (int i = 0; i < SliderCount; ++i) {
-        const SliderSpec& spec = Sliders[i];
-        QGroupBox* frame = frames[spec.frame];
-        auto* slider = new SettingScrollBar(spec.kind.bottom, spec.kind.top, spec.kind.pageStep, frame);
-        slider->setObjectName(spec.sliderName);
-        slider->setGeometry(twipsRect(spec.sliderLeft, SliderTop, SliderWidth, SliderHeight));
-        slider->setAccessibleName(spec.accessibleName);
+        const SliderSpec& row = Sliders[i];
+        QGroupBox* frame = frames[row.frame];
+        auto* slider = new SettingScrollBar(row.kind.bottom, row.kind.top, row.kind.pageStep, frame);
+        slider->setObjectName(row.sliderName);
+        slider->setGeometry(twipsRect(row.sliderLeft, SliderTop, SliderWidth, SliderHeight));
+        slider->setAccessibleName(row.accessibleName);
         slider->installEventFilter(this);
         connect(slider, &SettingScrollBar::settingChanged, this, [this, i] { sliderChange(i); });
 
         auto* valueLabel = new QLabel("0", frame);
-        valueLabel->setObjectName(spec.labelName);
-        valueLabel->setGeometry(twipsRect(spec.labelLeft, ValueLabelTop, spec.labelWidth, ValueLabelHeight));
+        valueLabel->setObjectName(row.labelName);
+        valueLabel->setGeometry(twipsRect(row.labelLeft, ValueLabelTop, row.labelWidth, ValueLabelHeight));
         valueLabel->setAlignment(Qt::AlignCenter);
-        valueLabel->setAccessibleName(QString(spec.accessibleName) + " value");
+        valueLabel->setAccessibleName(QString(row.accessibleName) + " value");
 
-        auto* nameLabel = new QLabel(spec.caption, frame);
-        nameLabel->setObjectName(spec.nameLabel);
-        nameLabel->move(twipsRect(spec.nameLeft, NameLabelTop, 0, NameLabelHeight).topLeft());
+        auto* nameLabel = new QLabel(row.caption, frame);
+        nameLabel->setObjectName(row.nameLabel);
+        nameLabel->move(twipsRect(row.nameLeft, NameLabelTop, 0, NameLabelHeight).topLeft());
         nameLabel->adjustSize();
 
-        this->*spec.slider = slider;
-        this->*spec.label = valueLabel;
+        this->*row.slider = slider;
+        this->*row.label = valueLabel;
         sliders_[i] = slider;
         sliderLabels_[i] = valueLabel;
     }
@@ -375,23 +375,23 @@ void frmMain::applySlider(int slider, int16_t value)
 
 void frmMain::toggleClick(int toggle)
 {
-    const ToggleSpec& spec = Toggles[toggle];
+    const ToggleSpec& row = Toggles[toggle];
     int16_t& state = *toggleStates_[toggle];
     if (sending()) {
         state = state == 0 ? 1 : 0;
-        send(commands::withArgument(spec.setting.prefix, state));
+        send(commands::withArgument(row.setting.prefix, state));
     }
-    toggles_[toggle]->setText(QString("%1\n%2").arg(spec.mnemonic).arg(state));
+    toggles_[toggle]->setText(QString("%1\n%2").arg(row.mnemonic).arg(state));
 }
 
 void frmMain::sliderChange(int slider)
 {
-    const SliderSpec& spec = Sliders[slider];
+    const SliderSpec& row = Sliders[slider];
     if (sending())
-        send(commands::withArgument(spec.setting.prefix, sliders_[slider]->setting()));
+        send(commands::withArgument(row.setting.prefix, sliders_[slider]->setting()));
     // Read again: a change handled while the message was sent may have moved it.
     const int value = sliders_[slider]->setting();
-    sliderLabels_[slider]->setText(spec.kind.decibels ? decibelText(value) : QString::number(value));
+    sliderLabels_[slider]->setText(row.kind.decibels ? decibelText(value) : QString::number(value));
 }
 
 void frmMain::cmdRST_Click()
