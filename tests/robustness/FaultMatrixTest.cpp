@@ -16,6 +16,7 @@
 #include "sim/SimulatedBridge.h"
 #include "tests/robustness/FaultInjectingBridge.h"
 #include "tests/robustness/PanelSession.h"
+#include "tests/support/WidgetTestRun.h"
 
 using namespace test_support;
 using usblink::FTDI_Driver;
@@ -182,13 +183,9 @@ private:
 
 int main(int argc, char** argv)
 {
-    testing::InitGoogleTest(&argc, argv);
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    for (const Call& call : faultFreeCalls())
-        testing::RegisterTest("FaultMatrix", testName(call).c_str(), nullptr, nullptr, __FILE__, __LINE__,
-            [call]() -> testing::Test* { return new FaultCase(call); });
-    return RUN_ALL_TESTS();
+    return test_support::runWidgetTests(argc, argv, [] {
+        for (const Call& call : faultFreeCalls())
+            testing::RegisterTest("FaultMatrix", testName(call).c_str(), nullptr, nullptr, __FILE__, __LINE__,
+                [call]() -> testing::Test* { return new FaultCase(call); });
+    });
 }
