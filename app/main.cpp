@@ -1,14 +1,16 @@
 #include <QApplication>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string_view>
 
 #include "Version.h"
 #include "app/BridgeSelection.h"
 #include "app/Options.h"
-#include "link/FTDI_Driver.h"
 #include "panel/MessageBoxes.h"
 #include "panel/frmMain.h"
+#include "session/InstrumentSession.h"
 
 namespace {
 
@@ -18,6 +20,14 @@ bool asksForHelpOrVersion(int argc, char* argv[])
 {
     const std::set<std::string_view> words = { "-h", "--help", "--help-all", "-v", "--version" };
     return std::any_of(argv + 1, argv + argc, [&words](const char* argument) { return words.count(argument) > 0; });
+}
+
+// Quitting ends the run at once: no window closes first and no handler runs
+// after; the device has been closed by then.
+[[noreturn]] void endAtOnce(int status)
+{
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 } // namespace
@@ -41,8 +51,8 @@ int main(int argc, char* argv[])
     }
 
     const auto processEvents = [] { QCoreApplication::processEvents(); };
-    usblink::FTDI_Driver driver(*bridge, processEvents);
-    frmMain window({ &driver, processEvents, TimerModule::SecondsSinceMidnight, {} });
+    session::InstrumentSession session(*bridge, processEvents);
+    frmMain window({ &session, processEvents, TimerModule::SecondsSinceMidnight, endAtOnce });
     window.Form_Load();
     return QApplication::exec();
 }

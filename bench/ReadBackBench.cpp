@@ -23,21 +23,21 @@ constexpr double PacedGoal = 1.10;
 constexpr double QueryGoalUs = 200;
 
 struct SliderValue {
-    SettingScrollBar* frmMain::*slider;
+    usblink::SettingId setting;
     int value;
 };
 
 // Values at the ends of the ranges and between, so that the replies take
 // their longest forms as well as short ones.
 const SliderValue InstrumentState[] = {
-    { &frmMain::scrBB_I_Off, -32768 },
-    { &frmMain::scrBB_Q_Off, 32767 },
-    { &frmMain::scrMod_I_Off, -1234 },
-    { &frmMain::scrMod_Q_Off, 567 },
-    { &frmMain::scrIAtt, 127 },
-    { &frmMain::scrQAtt, 40 },
-    { &frmMain::scrIMod, -9 },
-    { &frmMain::scrQMod, 20000 },
+    { usblink::SettingId::BasebandIOffset, -32768 },
+    { usblink::SettingId::BasebandQOffset, 32767 },
+    { usblink::SettingId::ModulatorIInputOffset, -1234 },
+    { usblink::SettingId::ModulatorQInputOffset, 567 },
+    { usblink::SettingId::ModulatorIAttenuator, 127 },
+    { usblink::SettingId::ModulatorQAttenuator, 40 },
+    { usblink::SettingId::ModulatorIOffset, -9 },
+    { usblink::SettingId::ModulatorQOffset, 20000 },
 };
 
 // Sends the state to the instrument, then clears the sliders without sending,
@@ -45,7 +45,7 @@ const SliderValue InstrumentState[] = {
 void setInstrumentState(frmMain& main)
 {
     for (const SliderValue& entry : InstrumentState) {
-        SettingScrollBar* slider = main.*entry.slider;
+        SettingScrollBar* slider = main.slider(entry.setting);
         slider->setSetting(entry.value);
         const QSignalBlocker quiet(slider);
         slider->setSetting(0);
@@ -55,7 +55,7 @@ void setInstrumentState(frmMain& main)
 bool showsInstrumentState(const frmMain& main)
 {
     return std::ranges::all_of(InstrumentState, [&main](const SliderValue& entry) {
-        return (main.*entry.slider)->setting() == entry.value;
+        return main.slider(entry.setting)->setting() == entry.value;
     }) && main.lblRefLock->text() == ":SYSTem:REFLock? = 1";
 }
 

@@ -8,6 +8,7 @@
 #include "bench/BenchReport.h"
 #include "bench/PanelStartUp.h"
 #include "link/CommandSet.h"
+#include "link/Settings.h"
 #include "link/SerialBridge.h"
 #include "sim/SimulatedBridge.h"
 #include "tests/e2e/SimProcess.h"
@@ -22,20 +23,13 @@ constexpr int Steps = 10000;
 constexpr double LineBytesPerSecond = 57600.0 / 10; // 8N1: ten bits a character
 constexpr const char* Marker = "*CLS";
 
-struct OffsetSlider {
-    SettingScrollBar* frmMain::*slider;
-    commands::Setting setting;
-};
-
 // The attenuators have only 128 steps; the offsets have room for the burst.
-const OffsetSlider OffsetSliders[] = {
-    { &frmMain::scrBB_I_Off, commands::BasebandIOffset },
-    { &frmMain::scrBB_Q_Off, commands::BasebandQOffset },
-    { &frmMain::scrMod_I_Off, commands::ModulatorIInputOffset },
-    { &frmMain::scrMod_Q_Off, commands::ModulatorQInputOffset },
-    { &frmMain::scrIMod, commands::ModulatorIOffset },
-    { &frmMain::scrQMod, commands::ModulatorQOffset },
-};
+const std::vector<usblink::Setting> OffsetSettings = [] {
+    std::vector<usblink::Setting> offsets;
+    std::ranges::copy_if(usblink::Settings, std::back_inserter(offsets),
+        [](const usblink::Setting& setting) { return setting.kind == usblink::SettingKind::Offset; });
+    return offsets;
+}();
 
 struct Burst {
     double seconds = 0;
@@ -49,10 +43,10 @@ Burst stepSliders(frmMain& main)
     burst.expected.reserve(Steps);
     const auto start = Clock::now();
     for (int step = 0; step < Steps; ++step) {
-        const OffsetSlider& target = OffsetSliders[step % std::size(OffsetSliders)];
-        SettingScrollBar* slider = main.*target.slider;
+        const usblink::Setting& target = OffsetSettings[step % OffsetSettings.size()];
+        SettingScrollBar* slider = main.slider(target.id);
         QTest::keyClick(slider, Qt::Key_Up);
-        burst.expected.push_back(commands::withArgument(target.setting.prefix, slider->setting()));
+        burst.expected.push_back(commands::withArgument(target.prefix, slider->setting()));
     }
     burst.seconds = microsecondsSince(start) / 1e6;
     return burst;
@@ -104,10 +98,10 @@ void serialLine()
     test_support::PanelHarness panel(serial);
     startUpOn(panel, "R6140K " + simulator.path());
     // The simulator reports what it receives; the start-up lines come first.
-    panel.driver.SendCommand(panel.main.DevHandle, Marker);
+    panel.session.send(Marker);
     simulator.receivedBefore(Marker);
     const Burst burst = stepSliders(panel.main);
-    panel.driver.SendCommand(panel.main.DevHandle, Marker);
+    panel.session.send(Marker);
     reportBurst("r6140k-sim over a pseudo-terminal", burst, simulator.receivedBefore(Marker));
 }
 

@@ -32,9 +32,10 @@ void checkReplies(std::string_view replies)
 
 void checkState(const sim::Instrument& instrument)
 {
-    for (const sim::SettingInfo& setting : sim::Settings) {
-        const auto value = instrument.value(setting.path);
-        require(value && *value >= setting.min && *value <= setting.max);
+    for (const usblink::Setting& setting : usblink::Settings) {
+        const auto value = instrument.value(setting.mnemonic);
+        const usblink::SettingRange range = usblink::rangeOf(setting.kind);
+        require(value && *value >= range.min && *value <= range.max);
     }
     require(instrument.errorCount() <= sim::Instrument::ErrorQueueCapacity);
 }

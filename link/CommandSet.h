@@ -5,8 +5,9 @@
 #include <string>
 #include <string_view>
 
-// The messages the panel sends, in the short forms of the instrument's
-// mnemonics. Queries are answered by one reply line; nothing else is.
+// The messages the panel sends besides those of the settings (link/Settings.h),
+// in the short forms of the instrument's mnemonics. Queries are answered by
+// one reply line; nothing else is.
 namespace usblink::commands {
 
 inline constexpr const char* Blank = " ";
@@ -17,25 +18,6 @@ inline constexpr const char* ErrorQuery = ":SYST:ERR?";
 inline constexpr const char* ReferenceLockQuery = ":SYST:REFL?";
 inline constexpr const char* SaveStatePrefix = "SYST:SAVE ";
 inline constexpr const char* RecallStatePrefix = "SYST:REC ";
-
-// One adjustable setting: its query and the prefix of its setting message,
-// which ends in the blank before the argument.
-struct Setting {
-    const char* query;
-    const char* prefix;
-};
-
-inline constexpr Setting BasebandSwap { ":BAS:SWAP?", ":BAS:SWAP " };
-inline constexpr Setting BasebandZin { ":BAS:ZINP?", ":BAS:ZINP " };
-inline constexpr Setting BasebandIOffset { ":BAS:IOFF?", ":BAS:IOFF " };
-inline constexpr Setting BasebandQOffset { ":BAS:QOFF?", ":BAS:QOFF " };
-inline constexpr Setting ModulatorZin { ":MOD:ZINP?", ":MOD:ZINP " };
-inline constexpr Setting ModulatorIAttenuator { ":MOD:IATT?", ":MOD:IATT " };
-inline constexpr Setting ModulatorQAttenuator { ":MOD:QATT?", ":MOD:QATT " };
-inline constexpr Setting ModulatorIInputOffset { ":MOD:IINP?", ":MOD:IINP " };
-inline constexpr Setting ModulatorQInputOffset { ":MOD:QINP?", ":MOD:QINP " };
-inline constexpr Setting ModulatorIOffset { ":MOD:IOFF?", ":MOD:IOFF " };
-inline constexpr Setting ModulatorQOffset { ":MOD:QOFF?", ":MOD:QOFF " };
 
 // The prefix followed by the value in decimal ("-" when negative, no "+",
 // no leading zeros): ":MOD:IATT " and 40 give ":MOD:IATT 40".

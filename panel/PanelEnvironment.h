@@ -2,16 +2,17 @@
 
 #include <functional>
 
-#include "link/FTDI_Driver.h"
 #include "panel/TimerModule.h"
+#include "session/InstrumentSession.h"
 
 namespace panel {
 
-// What the windows need from outside: the link to the instrument, the hook
-// that lets pending events be processed (the same one the driver uses),
-// the time-of-day clock, and the end of the program, which does not return.
+// What the windows need from outside: the session with the instrument, the
+// hook that lets pending events be processed (the same one the session's
+// driver uses), the time-of-day clock, and the end of the program, which
+// ends the process where it runs for real and is observed where it is tested.
 struct PanelEnvironment {
-    usblink::FTDI_Driver* driver = nullptr;
+    session::InstrumentSession* session = nullptr;
     TimerModule::EventPump processEvents;
     TimerModule::Clock clock = TimerModule::SecondsSinceMidnight;
     std::function<void(int status)> endProgram;

@@ -7,9 +7,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <cstdlib>
+#include <algorithm>
 
 #include "Version.h"
+#include "link/CommandSet.h"
 #include "panel/Buttons.h"
 #include "panel/MessageBoxes.h"
 #include "panel/SettingScrollBar.h"
@@ -20,122 +21,111 @@
 namespace commands = usblink::commands;
 using panel::SettingScrollBar;
 using panel::twipsRect;
+using usblink::SettingId;
+using usblink::SettingKind;
 
 namespace {
 
 constexpr const char* TitlePrefix = "R6140K Control Panel   V";
 constexpr const char* ReferenceLockCaption = ":SYSTem:REFLock? = ";
 
-struct TwipsBox {
-    int left, top, width, height;
-    QRect pixels() const { return twipsRect(left, top, width, height); }
-};
-
-struct ToggleSpec {
-    QPushButton* frmMain::*button;
-    int16_t frmMain::*state;
+// The controls of the settings, in focus order, keyed by the setting each
+// one shows. Positions are in twips.
+struct ToggleLayout {
+    SettingId setting;
     const char* name;
     const char* mnemonic;
     const char* accessibleName;
-    commands::Setting setting;
-    TwipsBox box;
+    int left, top;
+};
+constexpr int ToggleWidth = 2295, ToggleHeight = 615;
+
+constexpr ToggleLayout Toggles[] = {
+    { .setting = SettingId::BasebandSwap, .name = "cmdBB_Swap", .mnemonic = ":BASEband:SWAP",
+        .accessibleName = "Baseband I/Q swap", .left = 120, .top = 1320 },
+    { .setting = SettingId::BasebandZin, .name = "cmdBB_ZIN", .mnemonic = ":BASband:ZINPut",
+        .accessibleName = "Baseband input impedance", .left = 120, .top = 2040 },
+    { .setting = SettingId::ModulatorZin, .name = "cmdMod_ZIN", .mnemonic = ":MODulator:ZINPut",
+        .accessibleName = "Modulator input impedance", .left = 2640, .top = 2040 },
 };
 
-const ToggleSpec Toggles[frmMain::ToggleCount] = {
-    { &frmMain::cmdBB_Swap, &frmMain::BasebandSwapState, "cmdBB_Swap", ":BASEband:SWAP", "Baseband I/Q swap",
-        commands::BasebandSwap, { 120, 1320, 2295, 615 } },
-    { &frmMain::cmdBB_ZIN, &frmMain::BasebandZinState, "cmdBB_ZIN", ":BASband:ZINPut", "Baseband input impedance",
-        commands::BasebandZin, { 120, 2040, 2295, 615 } },
-    { &frmMain::cmdMod_ZIN, &frmMain::ModulatorZinState, "cmdMod_ZIN", ":MODulator:ZINPut", "Modulator input impedance",
-        commands::ModulatorZin, { 2640, 2040, 2295, 615 } },
-};
-
-struct FrameSpec {
+struct FrameLayout {
     QGroupBox* frmMain::*frame;
     const char* name;
     const char* caption;
     int left;
 };
-
 constexpr int FrameTop = 2880, FrameWidth = 2295, FrameHeight = 5175;
 
-const FrameSpec Frames[] = {
+const FrameLayout Frames[] = {
     { &frmMain::fraBaseDAC, "fraBaseDAC", ":BASband:OFFset", 120 },
     { &frmMain::fraModDAC, "fraModDAC", "MODulator:INPutoffset", 2640 },
     { &frmMain::fraAtten, "fraAtten", ":MODulator:ATTenuator", 5040 },
     { &frmMain::fraModOffset, "fraModOffset", ":MODulator:OFFset", 7560 },
 };
 
-// Offsets run over the whole 16-bit range and show the value; attenuators
-// count eighths of a dB and show decibels.
-struct SliderKind {
-    int bottom, top, pageStep;
-    bool decibels;
-};
-constexpr SliderKind Offset { -32768, 32767, 10, false };
-constexpr SliderKind Attenuator { 0, 127, 8, true };
-
-struct SliderSpec {
-    SettingScrollBar* frmMain::*slider;
-    QLabel* frmMain::*label;
-    const char* sliderName;
-    const char* labelName;
-    commands::Setting setting;
-    SliderKind kind;
+// A slider with its value label above it and its name label below, inside
+// one of the frames; lefts are within the frame.
+struct SliderLayout {
+    SettingId setting;
     int frame;
-    int sliderLeft, labelLeft, labelWidth;
+    const char* name;
+    int left;
+    const char* valueLabel;
+    int valueLeft, valueWidth;
     const char* nameLabel;
     int nameLeft;
     const char* caption;
     const char* accessibleName;
 };
-
 constexpr int SliderTop = 600, SliderWidth = 375, SliderHeight = 4095;
 constexpr int ValueLabelTop = 360, ValueLabelHeight = 255;
 constexpr int NameLabelTop = 4800, NameLabelHeight = 195;
 
-// In focus order.
-const SliderSpec Sliders[frmMain::SliderCount] = {
-    { &frmMain::scrBB_I_Off, &frmMain::lblBB_I_OFF, "scrBB_I_Off", "lblBB_I_OFF", commands::BasebandIOffset, Offset, 0,
-        360, 120, 855, "Label1", 360, "BB I", "Baseband I offset" },
-    { &frmMain::scrBB_Q_Off, &frmMain::lblBB_Q_OFF, "scrBB_Q_Off", "lblBB_Q_OFF", commands::BasebandQOffset, Offset, 0,
-        1440, 1200, 855, "Label2", 1440, "BB Q", "Baseband Q offset" },
-    { &frmMain::scrMod_I_Off, &frmMain::lblMod_I_Off, "scrMod_I_Off", "lblMod_I_Off", commands::ModulatorIInputOffset,
-        Offset, 1, 360, 120, 735, "Label7", 240, "Mod I Off", "Modulator I input offset" },
-    { &frmMain::scrMod_Q_Off, &frmMain::lblMod_Q_Off, "scrMod_Q_Off", "lblMod_Q_Off", commands::ModulatorQInputOffset,
-        Offset, 1, 1560, 1320, 735, "Label8", 1320, "Mod Q Off", "Modulator Q input offset" },
-    { &frmMain::scrIAtt, &frmMain::lblIAtt, "scrIAtt", "lblIAtt", commands::ModulatorIAttenuator, Attenuator, 2, 360,
-        120, 735, "Label3", 360, "I Atten", "Modulator I attenuator" },
-    { &frmMain::scrQAtt, &frmMain::lblQAtt, "scrQAtt", "lblQAtt", commands::ModulatorQAttenuator, Attenuator, 2, 1440,
-        1200, 735, "Label4", 1320, "Q Atten", "Modulator Q attenuator" },
-    { &frmMain::scrIMod, &frmMain::lblIMod, "scrIMod", "lblIMod", commands::ModulatorIOffset, Offset, 3, 360, 120, 735,
-        "Label5", 360, "I Off", "Modulator I offset" },
-    { &frmMain::scrQMod, &frmMain::lblQMod, "scrQMod", "lblQMod", commands::ModulatorQOffset, Offset, 3, 1440, 1200,
-        735, "Label6", 1440, "Q Off", "Modulator Q offset" },
+constexpr SliderLayout Sliders[] = {
+    { .setting = SettingId::BasebandIOffset, .frame = 0, .name = "scrBB_I_Off", .left = 360,
+        .valueLabel = "lblBB_I_OFF", .valueLeft = 120, .valueWidth = 855, .nameLabel = "Label1", .nameLeft = 360,
+        .caption = "BB I", .accessibleName = "Baseband I offset" },
+    { .setting = SettingId::BasebandQOffset, .frame = 0, .name = "scrBB_Q_Off", .left = 1440,
+        .valueLabel = "lblBB_Q_OFF", .valueLeft = 1200, .valueWidth = 855, .nameLabel = "Label2", .nameLeft = 1440,
+        .caption = "BB Q", .accessibleName = "Baseband Q offset" },
+    { .setting = SettingId::ModulatorIInputOffset, .frame = 1, .name = "scrMod_I_Off", .left = 360,
+        .valueLabel = "lblMod_I_Off", .valueLeft = 120, .valueWidth = 735, .nameLabel = "Label7", .nameLeft = 240,
+        .caption = "Mod I Off", .accessibleName = "Modulator I input offset" },
+    { .setting = SettingId::ModulatorQInputOffset, .frame = 1, .name = "scrMod_Q_Off", .left = 1560,
+        .valueLabel = "lblMod_Q_Off", .valueLeft = 1320, .valueWidth = 735, .nameLabel = "Label8", .nameLeft = 1320,
+        .caption = "Mod Q Off", .accessibleName = "Modulator Q input offset" },
+    { .setting = SettingId::ModulatorIAttenuator, .frame = 2, .name = "scrIAtt", .left = 360, .valueLabel = "lblIAtt",
+        .valueLeft = 120, .valueWidth = 735, .nameLabel = "Label3", .nameLeft = 360, .caption = "I Atten",
+        .accessibleName = "Modulator I attenuator" },
+    { .setting = SettingId::ModulatorQAttenuator, .frame = 2, .name = "scrQAtt", .left = 1440, .valueLabel = "lblQAtt",
+        .valueLeft = 1200, .valueWidth = 735, .nameLabel = "Label4", .nameLeft = 1320, .caption = "Q Atten",
+        .accessibleName = "Modulator Q attenuator" },
+    { .setting = SettingId::ModulatorIOffset, .frame = 3, .name = "scrIMod", .left = 360, .valueLabel = "lblIMod",
+        .valueLeft = 120, .valueWidth = 735, .nameLabel = "Label5", .nameLeft = 360, .caption = "I Off",
+        .accessibleName = "Modulator I offset" },
+    { .setting = SettingId::ModulatorQOffset, .frame = 3, .name = "scrQMod", .left = 1440, .valueLabel = "lblQMod",
+        .valueLeft = 1200, .valueWidth = 735, .nameLabel = "Label6", .nameLeft = 1440, .caption = "Q Off",
+        .accessibleName = "Modulator Q offset" },
 };
 
-// The read-back visits toggles and sliders in the instrument's own order.
-struct ReadBackStep {
-    bool toggle;
-    int index;
-};
-constexpr ReadBackStep ReadBackOrder[] = {
-    { true, 0 },
-    { true, 1 },
-    { false, 0 },
-    { false, 1 },
-    { true, 2 },
-    { false, 4 },
-    { false, 5 },
-    { false, 2 },
-    { false, 3 },
-    { false, 6 },
-    { false, 7 },
-};
-
-QString decibelText(int steps)
+const ToggleLayout& toggleLayoutOf(SettingId id)
 {
-    return QString::number(steps * 0.125, 'g', 10) + " dB";
+    return *std::ranges::find(Toggles, id, &ToggleLayout::setting);
+}
+
+// A page step is 10 counts on an offset, 1 dB on an attenuator.
+int pageStepOf(SettingKind kind)
+{
+    return kind == SettingKind::Attenuator ? 8 : 10;
+}
+
+// Offsets show their count; attenuators count eighths of a dB and show decibels.
+QString valueText(SettingKind kind, int value)
+{
+    if (kind == SettingKind::Attenuator)
+        return QString::number(value * 0.125, 'g', 10) + " dB";
+    return QString::number(value);
 }
 
 QString withoutSurroundingBlanks(const std::string& text)
@@ -145,24 +135,6 @@ QString withoutSurroundingBlanks(const std::string& text)
         return {};
     return QString::fromLatin1(text.substr(first, text.find_last_not_of(' ') - first + 1));
 }
-
-// Marks an exchange with the instrument as running for the scope's life.
-class ExchangeScope {
-public:
-    explicit ExchangeScope(bool& running)
-        : running_(running)
-        , previous_(running)
-    {
-        running_ = true;
-    }
-    ~ExchangeScope() { running_ = previous_; }
-    ExchangeScope(const ExchangeScope&) = delete;
-    ExchangeScope& operator=(const ExchangeScope&) = delete;
-
-private:
-    bool& running_;
-    bool previous_;
-};
 
 bool isOperatorInput(const QEvent* event)
 {
@@ -226,16 +198,13 @@ void frmMain::buildGeneralInformation()
 
 void frmMain::buildToggles()
 {
-    for (int i = 0; i < ToggleCount; ++i) {
-        const ToggleSpec& row = Toggles[i];
+    for (const ToggleLayout& row : Toggles) {
         auto* button = new QPushButton(row.mnemonic, this);
         button->setObjectName(row.name);
-        button->setGeometry(row.box.pixels());
+        button->setGeometry(twipsRect(row.left, row.top, ToggleWidth, ToggleHeight));
         button->setAccessibleName(row.accessibleName);
-        connect(button, &QPushButton::clicked, this, [this, i] { toggleClick(i); });
-        this->*row.button = button;
-        toggles_[i] = button;
-        toggleStates_[i] = &(this->*row.state);
+        connect(button, &QPushButton::clicked, this, [this, id = row.setting] { toggleClick(id); });
+        control(row.setting).button = button;
     }
 }
 
@@ -249,19 +218,20 @@ void frmMain::buildSliders()
         this->*Frames[f].frame = frame;
         frames[f] = frame;
     }
-    for (int i = 0; i < SliderCount; ++i) {
-        const SliderSpec& row = Sliders[i];
-        QGroupBox* frame = frames[row.frame];
-        auto* slider = new SettingScrollBar(row.kind.bottom, row.kind.top, row.kind.pageStep, frame);
-        slider->setObjectName(row.sliderName);
-        slider->setGeometry(twipsRect(row.sliderLeft, SliderTop, SliderWidth, SliderHeight));
+    for (const SliderLayout& row : Sliders) {
+        QGroupBox* frame = frames[static_cast<std::size_t>(row.frame)];
+        const SettingKind kind = usblink::settingOf(row.setting).kind;
+        const usblink::SettingRange range = usblink::rangeOf(kind);
+        auto* slider = new SettingScrollBar(range.min, range.max, pageStepOf(kind), frame);
+        slider->setObjectName(row.name);
+        slider->setGeometry(twipsRect(row.left, SliderTop, SliderWidth, SliderHeight));
         slider->setAccessibleName(row.accessibleName);
         slider->installEventFilter(this);
-        connect(slider, &SettingScrollBar::settingChanged, this, [this, i] { sliderChange(i); });
+        connect(slider, &SettingScrollBar::settingChanged, this, [this, id = row.setting] { sliderChange(id); });
 
         auto* valueLabel = new QLabel("0", frame);
-        valueLabel->setObjectName(row.labelName);
-        valueLabel->setGeometry(twipsRect(row.labelLeft, ValueLabelTop, row.labelWidth, ValueLabelHeight));
+        valueLabel->setObjectName(row.valueLabel);
+        valueLabel->setGeometry(twipsRect(row.valueLeft, ValueLabelTop, row.valueWidth, ValueLabelHeight));
         valueLabel->setAlignment(Qt::AlignCenter);
         valueLabel->setAccessibleName(QString(row.accessibleName) + " value");
 
@@ -270,10 +240,8 @@ void frmMain::buildSliders()
         nameLabel->move(twipsRect(row.nameLeft, NameLabelTop, 0, NameLabelHeight).topLeft());
         nameLabel->adjustSize();
 
-        this->*row.slider = slider;
-        this->*row.label = valueLabel;
-        sliders_[i] = slider;
-        sliderLabels_[i] = valueLabel;
+        control(row.setting).slider = slider;
+        control(row.setting).valueLabel = valueLabel;
     }
 }
 
@@ -291,77 +259,91 @@ void frmMain::buildButtons()
 
 void frmMain::setFocusOrder()
 {
-    std::vector<QWidget*> order(toggles_.begin(), toggles_.end());
-    order.insert(order.end(), sliders_.begin(), sliders_.end());
+    std::vector<QWidget*> order;
+    for (const ToggleLayout& row : Toggles)
+        order.push_back(button(row.setting));
+    for (const SliderLayout& row : Sliders)
+        order.push_back(slider(row.setting));
     order.insert(order.end(), { cmdError, cmdRST, cmdUserStates, cmdQuit });
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
-    toggles_.front()->setFocus();
-}
-
-[[noreturn]] static void endRun(const panel::PanelEnvironment& env, int status)
-{
-    if (env.endProgram)
-        env.endProgram(status);
-    std::fflush(nullptr);
-    std::_Exit(status);
+    order.front()->setFocus();
 }
 
 void frmMain::Form_Load()
 {
-    ExchangeScope startUp(exchangeRunning_);
+    session().exclusive([this] { startUp(); });
+}
+
+// Each step may be where the operator quits: once the run has ended, the
+// steps after it do not run.
+void frmMain::startUp()
+{
     setWindowTitle(
         QString("%1%2.%3.%4").arg(TitlePrefix).arg(app::VersionMajor).arg(app::VersionMinor).arg(app::VersionRevision));
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     show();
 
-    Devices = driver().EnumerateDevices();
-    {
-        frmSelect chooser(*this);
-        if (!chooser.Form_Load())
-            endRun(env_, 1);
-        if (chooser.exec() != QDialog::Accepted)
-            endRun(env_, 0); // closed without a choice: nothing is opened
-    }
-
-    DevHandle = driver().OpenDevice(Selection);
+    Devices = session().listDevices();
+    if (ended_ || !chooseDevice())
+        return;
+    session().open(Selection);
     lblUSB_ID->setText("USB ID = " + QString::fromLatin1(Devices.at(static_cast<std::size_t>(Selection))));
     TimerModule::Delay(0.5f, env_.clock, env_.processEvents);
-    send(commands::Blank);
-    send(commands::ClearStatus);
-    lblIDN->setText("*IDN? = " + QString::fromLatin1(query(commands::Identify)));
+    if (ended_)
+        return;
+    session().send(commands::Blank);
+    session().send(commands::ClearStatus);
+    const std::string identity = session().query(commands::Identify);
+    if (ended_)
+        return;
+    lblIDN->setText("*IDN? = " + QString::fromLatin1(identity));
     RefreshFromInstrument();
+}
+
+// Shows the chooser; false when the run ended there, with nothing to choose
+// or with the chooser closed without a choice (nothing is opened then).
+bool frmMain::chooseDevice()
+{
+    frmSelect chooser(Devices, this);
+    if (!chooser.Form_Load()) {
+        endRun(1);
+        return false;
+    }
+    if (chooser.exec() != QDialog::Accepted) {
+        endRun(0);
+        return false;
+    }
+    Selection = chooser.chosenDevice();
+    return true;
 }
 
 void frmMain::RefreshFromInstrument()
 {
-    ExchangeScope readBack(exchangeRunning_);
-    SendEnabled = 0;
-    for (const ReadBackStep& step : ReadBackOrder) {
-        const commands::Setting& setting = step.toggle ? Toggles[step.index].setting : Sliders[step.index].setting;
-        // A reply that is no usable number leaves its control as it is.
-        const auto value = commands::toInteger(query(setting.query));
-        if (!value)
-            continue;
-        if (step.toggle)
-            applyToggle(step.index, *value);
-        else
-            applySlider(step.index, *value);
+    session().exclusive([this] {
+        SendEnabled = 0;
+        for (const usblink::Setting& setting : usblink::Settings) {
+            // A reply that is no usable number leaves its control as it is.
+            if (const auto value = commands::toInteger(session().query(setting.query)))
+                apply(setting.id, *value);
+        }
+        const std::string referenceLock = session().query(commands::ReferenceLockQuery);
+        lblRefLock->setText(ReferenceLockCaption + withoutSurroundingBlanks(referenceLock));
+        SendEnabled = -1;
+    });
+}
+
+// Shows a value read from the instrument, without sending it back.
+void frmMain::apply(SettingId id, int16_t value)
+{
+    SettingControl& shown = control(id);
+    if (shown.button) {
+        shown.state = value;
+        toggleClick(id);
+        return;
     }
-    lblRefLock->setText(ReferenceLockCaption + withoutSurroundingBlanks(query(commands::ReferenceLockQuery)));
-    SendEnabled = -1;
-}
-
-void frmMain::applyToggle(int toggle, int16_t state)
-{
-    *toggleStates_[toggle] = state;
-    toggleClick(toggle);
-}
-
-void frmMain::applySlider(int slider, int16_t value)
-{
-    SettingScrollBar* bar = sliders_[slider];
+    SettingScrollBar* bar = shown.slider;
     if (value < bar->bottomSetting() || value > bar->topSetting())
         return;
     {
@@ -370,57 +352,53 @@ void frmMain::applySlider(int slider, int16_t value)
         const QSignalBlocker blocker(bar);
         bar->setSetting(value);
     }
-    sliderChange(slider);
+    sliderChange(id);
 }
 
-void frmMain::toggleClick(int toggle)
+void frmMain::toggleClick(SettingId id)
 {
-    const ToggleSpec& row = Toggles[toggle];
-    int16_t& state = *toggleStates_[toggle];
+    SettingControl& toggle = control(id);
     if (sending()) {
-        state = state == 0 ? 1 : 0;
-        send(commands::withArgument(row.setting.prefix, state));
+        toggle.state = toggle.state == 0 ? 1 : 0;
+        session().send(commands::withArgument(usblink::settingOf(id).prefix, toggle.state));
     }
-    toggles_[toggle]->setText(QString("%1\n%2").arg(row.mnemonic).arg(state));
+    toggle.button->setText(QString("%1\n%2").arg(toggleLayoutOf(id).mnemonic).arg(toggle.state));
 }
 
-void frmMain::sliderChange(int slider)
+void frmMain::sliderChange(SettingId id)
 {
-    const SliderSpec& row = Sliders[slider];
+    const usblink::Setting& setting = usblink::settingOf(id);
+    const SettingControl& shown = control(id);
     if (sending())
-        send(commands::withArgument(row.setting.prefix, sliders_[slider]->setting()));
+        session().send(commands::withArgument(setting.prefix, shown.slider->setting()));
     // Read again: a change handled while the message was sent may have moved it.
-    const int value = sliders_[slider]->setting();
-    sliderLabels_[slider]->setText(row.kind.decibels ? decibelText(value) : QString::number(value));
+    shown.valueLabel->setText(valueText(setting.kind, shown.slider->setting()));
 }
 
 void frmMain::cmdRST_Click()
 {
-    if (exchangeRunning_)
+    if (session().busy())
         return;
-    ExchangeScope reset(exchangeRunning_);
-    send(commands::Reset);
-    RefreshFromInstrument();
+    session().exclusive([this] {
+        session().send(commands::Reset);
+        RefreshFromInstrument();
+    });
 }
 
 void frmMain::cmdError_Click()
 {
-    if (exchangeRunning_)
+    if (session().busy())
         return;
-    std::string reply;
-    {
-        ExchangeScope errorQuery(exchangeRunning_);
-        reply = query(commands::ErrorQuery);
-    }
+    const std::string reply = session().query(commands::ErrorQuery);
     panel::showMessage(this, QMessageBox::Information, commands::ErrorQuery, QString::fromLatin1(reply));
 }
 
 void frmMain::cmdUserStates_Click()
 {
-    if (exchangeRunning_)
+    if (session().busy())
         return;
     {
-        frmSaveState window(*this);
+        frmSaveState window(session(), this);
         window.exec();
     }
     RefreshFromInstrument();
@@ -433,8 +411,14 @@ void frmMain::cmdQuit_Click()
 
 void frmMain::Form_Unload()
 {
-    driver().CloseDevice(DevHandle);
-    endRun(env_, 0);
+    session().close();
+    endRun(0);
+}
+
+void frmMain::endRun(int status)
+{
+    ended_ = true;
+    env_.endProgram(status);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
@@ -450,15 +434,4 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     if (!sending() && isOperatorInput(event))
         return true;
     return QWidget::eventFilter(watched, event);
-}
-
-void frmMain::send(const std::string& message)
-{
-    driver().SendCommand(DevHandle, message);
-}
-
-std::string frmMain::query(const char* message)
-{
-    send(message);
-    return driver().ReadResponse(DevHandle);
 }

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdint>
 
-#include "link/CommandSet.h"
 #include "link/FTDI_Driver.h"
+#include "link/Settings.h"
 #include "panel/PanelEnvironment.h"
 
 class QGroupBox;
@@ -16,105 +16,118 @@ namespace panel {
 class SettingScrollBar;
 }
 
-// The main window: owns the connection to the instrument, runs start-up,
-// and holds the settings panel, whose controls send every change at once.
+// The main window: runs start-up, holds the settings panel, whose controls
+// send every change at once, and ends the run.
 class frmMain : public QWidget {
     Q_OBJECT
+
+    // First, as the members below that name parts of them are bound to them.
+    panel::PanelEnvironment env_;
+
+    // The controls of one setting: a two-state button with the state it
+    // shows, or a slider with the label above it.
+    struct SettingControl {
+        QPushButton* button = nullptr;
+        int16_t state = 0;
+        panel::SettingScrollBar* slider = nullptr;
+        QLabel* valueLabel = nullptr;
+    };
+    std::array<SettingControl, usblink::SettingCount> controls_;
+
+    SettingControl& control(usblink::SettingId id) { return controls_[usblink::indexOf(id)]; }
+
 public:
     explicit frmMain(panel::PanelEnvironment environment, QWidget* parent = nullptr);
 
     // Start-up, once: title, device choice, opening, identification and the
-    // first read-back. Returns when the panel is ready for the operator.
+    // first read-back. Returns when the panel is ready for the operator, or
+    // when the run has ended.
     void Form_Load();
 
     // Reads every setting back from the instrument into the controls.
     void RefreshFromInstrument();
 
-    usblink::FTDI_Driver& driver() const { return *env_.driver; }
-    const panel::PanelEnvironment& environment() const { return env_; }
+    session::InstrumentSession& session() const { return *env_.session; }
 
     // Whether a change of a control is sent now: only once the instrument has
-    // been read and while no exchange waits for a reply.
-    bool sending() const { return SendEnabled == -1 && !exchangeRunning_; }
-    bool exchangeRunning() const { return exchangeRunning_; }
+    // been read and while no exchange runs.
+    bool sending() const { return SendEnabled == -1 && !session().busy(); }
+    bool exchangeRunning() const { return session().busy(); }
 
-    // The connection, shared with the other windows.
+    // A setting's controls: its slider and value label, or its two-state
+    // button and the state it shows.
+    panel::SettingScrollBar* slider(usblink::SettingId id) const { return controls_[usblink::indexOf(id)].slider; }
+    QLabel* valueLabel(usblink::SettingId id) const { return controls_[usblink::indexOf(id)].valueLabel; }
+    QPushButton* button(usblink::SettingId id) const { return controls_[usblink::indexOf(id)].button; }
+    int16_t state(usblink::SettingId id) const { return controls_[usblink::indexOf(id)].state; }
+
     usblink::DeviceList Devices;
     int16_t Selection = 0;
-    usblink::DeviceHandle DevHandle = 0;
+    const usblink::DeviceHandle& DevHandle = session().handle();
 
     int16_t SendEnabled = 0;
-    int16_t BasebandSwapState = 0;
-    int16_t BasebandZinState = 0;
-    int16_t ModulatorZinState = 0;
+
+    // The settings' controls by their own names, each one a name for its
+    // entry in the table above.
+    int16_t& BasebandSwapState = control(usblink::SettingId::BasebandSwap).state;
+    int16_t& BasebandZinState = control(usblink::SettingId::BasebandZin).state;
+    int16_t& ModulatorZinState = control(usblink::SettingId::ModulatorZin).state;
+    QPushButton*& cmdBB_Swap = control(usblink::SettingId::BasebandSwap).button;
+    QPushButton*& cmdBB_ZIN = control(usblink::SettingId::BasebandZin).button;
+    QPushButton*& cmdMod_ZIN = control(usblink::SettingId::ModulatorZin).button;
+    panel::SettingScrollBar*& scrBB_I_Off = control(usblink::SettingId::BasebandIOffset).slider;
+    panel::SettingScrollBar*& scrBB_Q_Off = control(usblink::SettingId::BasebandQOffset).slider;
+    panel::SettingScrollBar*& scrMod_I_Off = control(usblink::SettingId::ModulatorIInputOffset).slider;
+    panel::SettingScrollBar*& scrMod_Q_Off = control(usblink::SettingId::ModulatorQInputOffset).slider;
+    panel::SettingScrollBar*& scrIAtt = control(usblink::SettingId::ModulatorIAttenuator).slider;
+    panel::SettingScrollBar*& scrQAtt = control(usblink::SettingId::ModulatorQAttenuator).slider;
+    panel::SettingScrollBar*& scrIMod = control(usblink::SettingId::ModulatorIOffset).slider;
+    panel::SettingScrollBar*& scrQMod = control(usblink::SettingId::ModulatorQOffset).slider;
+    QLabel*& lblBB_I_OFF = control(usblink::SettingId::BasebandIOffset).valueLabel;
+    QLabel*& lblBB_Q_OFF = control(usblink::SettingId::BasebandQOffset).valueLabel;
+    QLabel*& lblMod_I_Off = control(usblink::SettingId::ModulatorIInputOffset).valueLabel;
+    QLabel*& lblMod_Q_Off = control(usblink::SettingId::ModulatorQInputOffset).valueLabel;
+    QLabel*& lblIAtt = control(usblink::SettingId::ModulatorIAttenuator).valueLabel;
+    QLabel*& lblQAtt = control(usblink::SettingId::ModulatorQAttenuator).valueLabel;
+    QLabel*& lblIMod = control(usblink::SettingId::ModulatorIOffset).valueLabel;
+    QLabel*& lblQMod = control(usblink::SettingId::ModulatorQOffset).valueLabel;
 
     QGroupBox* fraGenInfo;
     QLabel* lblUSB_ID;
     QLabel* lblIDN;
     QLabel* lblRefLock;
-    QPushButton* cmdBB_Swap;
-    QPushButton* cmdBB_ZIN;
-    QPushButton* cmdMod_ZIN;
     QGroupBox* fraBaseDAC;
     QGroupBox* fraModDAC;
     QGroupBox* fraAtten;
     QGroupBox* fraModOffset;
-    panel::SettingScrollBar* scrBB_I_Off;
-    panel::SettingScrollBar* scrBB_Q_Off;
-    panel::SettingScrollBar* scrMod_I_Off;
-    panel::SettingScrollBar* scrMod_Q_Off;
-    panel::SettingScrollBar* scrIAtt;
-    panel::SettingScrollBar* scrQAtt;
-    panel::SettingScrollBar* scrIMod;
-    panel::SettingScrollBar* scrQMod;
-    QLabel* lblBB_I_OFF;
-    QLabel* lblBB_Q_OFF;
-    QLabel* lblMod_I_Off;
-    QLabel* lblMod_Q_Off;
-    QLabel* lblIAtt;
-    QLabel* lblQAtt;
-    QLabel* lblIMod;
-    QLabel* lblQMod;
     QPushButton* cmdError;
     QPushButton* cmdRST;
     QPushButton* cmdUserStates;
     QPushButton* cmdQuit;
-
-    static constexpr int ToggleCount = 3;
-    static constexpr int SliderCount = 8;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct ToggleControl;
-    struct SliderControl;
-
     void buildGeneralInformation();
     void buildToggles();
     void buildSliders();
     void buildButtons();
     void setFocusOrder();
 
+    void startUp();
+    bool chooseDevice();
+    void endRun(int status);
+
     void Form_Unload();
     void cmdQuit_Click();
     void cmdRST_Click();
     void cmdError_Click();
     void cmdUserStates_Click();
-    void toggleClick(int toggle);
-    void sliderChange(int slider);
+    void toggleClick(usblink::SettingId id);
+    void sliderChange(usblink::SettingId id);
+    void apply(usblink::SettingId id, int16_t value);
 
-    void applyToggle(int toggle, int16_t state);
-    void applySlider(int slider, int16_t value);
-
-    std::string query(const char* message);
-    void send(const std::string& message);
-
-    panel::PanelEnvironment env_;
-    bool exchangeRunning_ = false;
-    std::array<QPushButton*, ToggleCount> toggles_ {};
-    std::array<int16_t*, ToggleCount> toggleStates_ {};
-    std::array<panel::SettingScrollBar*, SliderCount> sliders_ {};
-    std::array<QLabel*, SliderCount> sliderLabels_ {};
+    bool ended_ = false;
 };

@@ -8,7 +8,7 @@
 #include "panel/Buttons.h"
 #include "panel/SettingScrollBar.h"
 #include "panel/Twips.h"
-#include "panel/frmMain.h"
+#include "session/InstrumentSession.h"
 
 namespace commands = usblink::commands;
 using panel::twipsRect;
@@ -18,9 +18,9 @@ constexpr int FirstState = 0;
 constexpr int LastState = 9;
 } // namespace
 
-frmSaveState::frmSaveState(frmMain& main)
-    : PanelDialog(&main, "frmSaveState", "Save / Recall State", 4605, 3150)
-    , main_(main)
+frmSaveState::frmSaveState(session::InstrumentSession& session, QWidget* parent)
+    : PanelDialog(parent, "frmSaveState", "Save / Recall State", 4605, 3150)
+    , session_(session)
 {
     fraStoRecall = new QGroupBox("Store / Recall User States", this);
     fraStoRecall->setObjectName("fraStoRecall");
@@ -73,7 +73,7 @@ void frmSaveState::cmdRecall_Click()
 
 void frmSaveState::sendWithState(const char* prefix)
 {
-    main_.driver().SendCommand(main_.DevHandle, commands::withArgument(prefix, scrUser->setting()));
+    session_.send(commands::withArgument(prefix, scrUser->setting()));
 }
 
 void frmSaveState::cmdReturn_Click()

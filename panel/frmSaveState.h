@@ -5,7 +5,10 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class frmMain;
+
+namespace session {
+class InstrumentSession;
+}
 
 namespace panel {
 class SettingScrollBar;
@@ -17,7 +20,7 @@ class SettingScrollBar;
 class frmSaveState : public panel::PanelDialog {
     Q_OBJECT
 public:
-    explicit frmSaveState(frmMain& main);
+    frmSaveState(session::InstrumentSession& session, QWidget* parent);
 
     QGroupBox* fraStoRecall;
     panel::SettingScrollBar* scrUser;
@@ -34,5 +37,5 @@ private:
     void cmdReturn_Click();
     void sendWithState(const char* prefix);
 
-    frmMain& main_;
+    session::InstrumentSession& session_;
 };

@@ -7,13 +7,12 @@
 
 #include "panel/MessageBoxes.h"
 #include "panel/Twips.h"
-#include "panel/frmMain.h"
 
 using panel::twipsRect;
 
-frmSelect::frmSelect(frmMain& main)
-    : PanelDialog(&main, "frmSelect", "Select Device", 4125, 2775)
-    , main_(main)
+frmSelect::frmSelect(const usblink::DeviceList& devices, QWidget* parent)
+    : PanelDialog(parent, "frmSelect", "Select Device", 4125, 2775)
+    , devices_(devices)
 {
     Label1 = new QLabel("Select the R6140K to Control in the list box below", this);
     Label1->setObjectName("Label1");
@@ -50,14 +49,14 @@ bool frmSelect::offered(const std::string& entry)
 bool frmSelect::Form_Load()
 {
     int row = 0;
-    for (std::size_t k = 0; k < main_.Devices.size() && row < Rows; ++k) {
-        if (!offered(main_.Devices[k]))
+    for (std::size_t k = 0; k < devices_.size() && row < Rows; ++k) {
+        if (!offered(devices_[k]))
             continue;
-        lstSelector->addItem(QString::fromLatin1(main_.Devices[k]));
+        lstSelector->addItem(QString::fromLatin1(devices_[k]));
         ListToDevice[static_cast<std::size_t>(row++)] = static_cast<int16_t>(k);
     }
     if (row == 0) {
-        panel::showMessage(&main_, QMessageBox::Critical, "Error",
+        panel::showMessage(parentWidget(), QMessageBox::Critical, "Error",
             "There were no R6140K devices found. Please hook up the R6140K to this computers USB port "
             "and run this program again.");
         return false;
@@ -77,6 +76,6 @@ void frmSelect::cmdSelect_Click()
         return;
     }
     const int row = lstSelector->row(selected.first());
-    main_.Selection = ListToDevice[static_cast<std::size_t>(row)];
+    chosen_ = ListToDevice[static_cast<std::size_t>(row)];
     accept();
 }

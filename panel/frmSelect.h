@@ -1,23 +1,24 @@
 #pragma once
 
-#include "panel/PanelDialog.h"
 #include <array>
 #include <cstdint>
+
+#include "link/FTDI_Driver.h"
+#include "panel/PanelDialog.h"
 
 class QLabel;
 class QListWidget;
 class QPushButton;
-class frmMain;
 
 // The device chooser, shown once during start-up. It offers the listed
-// devices that look like the instrument and writes the choice into the main
-// window's Selection.
+// devices that look like the instrument; once accepted, chosenDevice() is
+// the device index of the chosen row.
 class frmSelect : public panel::PanelDialog {
     Q_OBJECT
 public:
-    static constexpr int Rows = 101;
+    static constexpr int Rows = static_cast<int>(usblink::FTDI_Driver::MaxDevices);
 
-    explicit frmSelect(frmMain& main);
+    frmSelect(const usblink::DeviceList& devices, QWidget* parent);
 
     // Fills the list with the matching devices. When there is nothing to
     // choose it tells the operator and returns false: the run ends then.
@@ -32,8 +33,11 @@ public:
 
     static bool offered(const std::string& entry);
 
+    int16_t chosenDevice() const { return chosen_; }
+
 private:
     void cmdSelect_Click();
 
-    frmMain& main_;
+    const usblink::DeviceList& devices_;
+    int16_t chosen_ = 0;
 };

@@ -130,31 +130,25 @@ std::string_view errorText(ErrorCode code)
 Instrument::Instrument(std::string serialNumber)
     : serialNumber_(std::move(serialNumber))
 {
-    userStates_.fill(defaultValues());
-}
-
-Instrument::Values Instrument::defaultValues()
-{
-    Values values {};
-    std::ranges::transform(Settings, values.begin(), &SettingInfo::defaultValue);
-    return values;
 }
 
 const std::vector<Instrument::Command>& Instrument::commands()
 {
     static const std::vector<Command> table = [] {
         std::vector<Command> result;
-        for (std::size_t i = 0; i < Settings.size(); ++i) {
-            result.push_back({ .header = Settings[i].path,
+        for (const usblink::Setting& setting : usblink::Settings) {
+            const std::size_t i = usblink::indexOf(setting.id);
+            const usblink::SettingRange range = usblink::rangeOf(setting.kind);
+            result.push_back({ .header = setting.mnemonic,
                 .query = [i](const Instrument& self) { return std::to_string(self.values_[i]); },
                 .assign = [i](Instrument& self, int32_t value) { self.values_[i] = value; },
-                .min = Settings[i].min,
-                .max = Settings[i].max });
+                .min = range.min,
+                .max = range.max });
         }
         const auto identity = [](const Instrument& self) {
             return std::string(Maker) + ',' + std::string(Model) + ',' + self.serialNumber_ + ',' + app::VersionText;
         };
-        const auto reset = [](Instrument& self) { self.values_ = defaultValues(); };
+        const auto reset = [](Instrument& self) { self.values_ = {}; };
         const auto popError = [](Instrument& self) { return self.popError(); };
         const auto clearErrors = [](Instrument& self) { self.errors_.clear(); };
         const auto referenceLock
@@ -260,9 +254,9 @@ std::string Instrument::popError()
 
 std::optional<int32_t> Instrument::value(std::string_view header) const
 {
-    for (std::size_t i = 0; i < Settings.size(); ++i)
-        if (matchesHeader(header, Settings[i].path))
-            return values_[i];
+    for (const usblink::Setting& setting : usblink::Settings)
+        if (matchesHeader(header, setting.mnemonic))
+            return values_[usblink::indexOf(setting.id)];
     return std::nullopt;
 }
 

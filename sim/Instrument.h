@@ -10,30 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "link/Settings.h"
+
 namespace sim {
-
-// One adjustable setting of the upconverter. The path is the long form of
-// its header; its upper-case letters make up the short form.
-struct SettingInfo {
-    std::string_view path;
-    int32_t min;
-    int32_t max;
-    int32_t defaultValue;
-};
-
-inline constexpr std::array<SettingInfo, 11> Settings = { {
-    { "BASeband:SWAP", 0, 1, 0 },
-    { "BASeband:ZINPut", 0, 1, 0 },
-    { "BASeband:IOFFset", -32768, 32767, 0 },
-    { "BASeband:QOFFset", -32768, 32767, 0 },
-    { "MODulator:ZINPut", 0, 1, 0 },
-    { "MODulator:IATTenuator", 0, 127, 0 }, // steps of 1/8 dB
-    { "MODulator:QATTenuator", 0, 127, 0 },
-    { "MODulator:IINPut", -32768, 32767, 0 },
-    { "MODulator:QINPut", -32768, 32767, 0 },
-    { "MODulator:IOFFset", -32768, 32767, 0 },
-    { "MODulator:QOFFset", -32768, 32767, 0 },
-} };
 
 // Error numbers the instrument queues, as SCPI defines them.
 enum class ErrorCode : int {
@@ -82,11 +61,11 @@ public:
 
 private:
     struct Command;
-    using Values = std::array<int32_t, Settings.size()>;
+    // Every setting starts at 0, and *RST puts it back there.
+    using Values = std::array<int32_t, usblink::SettingCount>;
 
     static const std::vector<Command>& commands();
     static const Command* findCommand(std::string_view header);
-    static Values defaultValues();
 
     std::optional<std::string> execute(const Command& command, bool isQuery, std::string_view arguments);
     std::optional<std::string> fail(ErrorCode code);
@@ -95,8 +74,8 @@ private:
     void appendToPartialLine(std::string_view bytes);
 
     std::string serialNumber_;
-    Values values_ = defaultValues();
-    std::array<Values, UserStateCount> userStates_;
+    Values values_ {};
+    std::array<Values, UserStateCount> userStates_ {};
     std::deque<ErrorCode> errors_;
     bool referenceLocked_ = true;
     LineObserver observer_;

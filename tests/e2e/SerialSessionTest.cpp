@@ -21,13 +21,6 @@ struct SerialSession : testing::Test {
     usblink::SerialBridge serial { { simulator.path() } };
     PanelHarness panel { serial };
 
-    std::vector<std::string> startUpLines() const
-    {
-        std::vector<std::string> lines = { " ", "SYST:CLE", "*IDN?" };
-        lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
-        return lines;
-    }
-
     // Starts up on the chooser's entry for the simulator's line.
     void startUp()
     {
@@ -46,7 +39,7 @@ struct SerialSession : testing::Test {
     // Everything the instrument received, up to a marker the panel sends now.
     std::vector<std::string> received()
     {
-        panel.driver.SendCommand(panel.main.DevHandle, Marker);
+        panel.session.send(Marker);
         return simulator.receivedBefore(Marker);
     }
 
@@ -65,13 +58,13 @@ TEST_F(SerialSession, StartUpIdentifiesTheInstrumentAndSendsOnlyItsSequence)
     EXPECT_TRUE(panel.main.lblIDN->text().startsWith("*IDN? = R6140K Simulator,R6140K,SIM00001,"))
         << panel.main.lblIDN->text().toStdString();
     EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = 1");
-    EXPECT_EQ(received(), startUpLines());
+    EXPECT_EQ(received(), StartUpLines);
 }
 
 TEST_F(SerialSession, KeyboardOperationReachesTheInstrument)
 {
     startUp();
-    const std::size_t startUpCount = startUpLines().size();
+    const std::size_t startUpCount = StartUpLines.size();
     frmMain& m = panel.main;
     m.cmdBB_Swap->setFocus();
     press(Qt::Key_Space);

@@ -3,14 +3,15 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
-#include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 
-#include "link/FTDI_Driver.h"
+#include "link/Settings.h"
 #include "panel/SettingScrollBar.h"
 #include "panel/frmMain.h"
 #include "panel/frmSelect.h"
+#include "session/InstrumentSession.h"
 #include "tests/support/CheckedBridge.h"
 #include "tests/support/ModalWindows.h"
 
@@ -18,7 +19,8 @@ namespace test_support {
 
 // The main window over a given bridge library, watched by a CheckedBridge,
 // with a clock that moves on by itself and an event pump into which a test
-// can put operator actions: they then run at the panel's event points.
+// can put operator actions: they then run at the panel's event points. The
+// end of the program is noted rather than carried out.
 struct PanelHarness {
     explicit PanelHarness(usblink::BridgeLibrary& library)
         : line(library)
@@ -28,21 +30,28 @@ struct PanelHarness {
     CheckedBridge line;
     double now = 40000.0;
     std::function<void()> atEventPoint;
-    usblink::FTDI_Driver driver { line, [this] { processEvents(); } };
-    frmMain main { { &driver, [this] { processEvents(); }, [this] { return now += 0.01; },
-        [this](int) { reportEnd(); } } };
+    std::optional<int> endStatus; // set when the panel ends the program
+    std::string story; // the line's story at that moment, see storySoFar()
+    session::InstrumentSession session { line, [this] { processEvents(); } };
+    frmMain main { { &session, [this] { processEvents(); }, [this] { return now += 0.01; },
+        [this](int status) { noteEnd(status); } } };
 
-    // At the end of the program, before the process goes, the line's story
-    // is printed for a death test to match: "closed=7 lines= |SYST:CLE|*IDN?".
-    void reportEnd() const
+    // The handles closed and the lines written: "closed=7; lines= |SYST:CLE|*IDN?".
+    std::string storySoFar() const
     {
-        std::string story = "closed=";
+        std::string text = "closed=";
         for (usblink::DeviceHandle handle : line.closed)
-            story += std::to_string(handle) + ";";
-        story += " lines=";
+            text += std::to_string(handle) + ";";
+        text += " lines=";
         for (std::size_t i = 0; i < line.lines.size(); ++i)
-            story += (i ? "|" : "") + line.lines[i];
-        std::fprintf(stderr, "%s\n", story.c_str());
+            text += (i ? "|" : "") + line.lines[i];
+        return text;
+    }
+
+    void noteEnd(int status)
+    {
+        endStatus = status;
+        story = storySoFar();
     }
 
     void processEvents()
@@ -69,19 +78,21 @@ struct PanelHarness {
     }
 };
 
-inline const std::vector<std::string> ReadBackQueries = {
-    ":BAS:SWAP?",
-    ":BAS:ZINP?",
-    ":BAS:IOFF?",
-    ":BAS:QOFF?",
-    ":MOD:ZINP?",
-    ":MOD:IATT?",
-    ":MOD:QATT?",
-    ":MOD:IINP?",
-    ":MOD:QINP?",
-    ":MOD:IOFF?",
-    ":MOD:QOFF?",
-    ":SYST:REFL?",
-};
+// Every setting's query in the order of the read-back, then the reference lock.
+inline const std::vector<std::string> ReadBackQueries = [] {
+    std::vector<std::string> queries;
+    for (const usblink::Setting& setting : usblink::Settings)
+        queries.push_back(setting.query);
+    queries.push_back(":SYST:REFL?");
+    return queries;
+}();
+
+// What start-up writes: the blank line, the clearing and the identification,
+// then the read-back.
+inline const std::vector<std::string> StartUpLines = [] {
+    std::vector<std::string> lines = { " ", "SYST:CLE", "*IDN?" };
+    lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
+    return lines;
+}();
 
 } // namespace test_support

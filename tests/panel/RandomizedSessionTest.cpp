@@ -18,31 +18,6 @@ using panel::SettingScrollBar;
 
 namespace {
 
-struct SliderOracle {
-    SettingScrollBar* frmMain::*bar;
-    const char* header;
-};
-struct ToggleOracle {
-    QPushButton* frmMain::*button;
-    int16_t frmMain::*state;
-    const char* header;
-};
-
-const SliderOracle SliderOracles[] = {
-    { &frmMain::scrBB_I_Off, ":BAS:IOFF" },
-    { &frmMain::scrBB_Q_Off, ":BAS:QOFF" },
-    { &frmMain::scrMod_I_Off, ":MOD:IINP" },
-    { &frmMain::scrMod_Q_Off, ":MOD:QINP" },
-    { &frmMain::scrIAtt, ":MOD:IATT" },
-    { &frmMain::scrQAtt, ":MOD:QATT" },
-    { &frmMain::scrIMod, ":MOD:IOFF" },
-    { &frmMain::scrQMod, ":MOD:QOFF" },
-};
-const ToggleOracle ToggleOracles[] = {
-    { &frmMain::cmdBB_Swap, &frmMain::BasebandSwapState, ":BAS:SWAP" },
-    { &frmMain::cmdBB_ZIN, &frmMain::BasebandZinState, ":BAS:ZINP" },
-    { &frmMain::cmdMod_ZIN, &frmMain::ModulatorZinState, ":MOD:ZINP" },
-};
 const Qt::Key SliderKeys[] = { Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End };
 
 bool isSettingMessage(const std::string& line)
@@ -92,21 +67,29 @@ private:
     std::vector<int> controlValues()
     {
         std::vector<int> values;
-        for (const SliderOracle& s : SliderOracles)
-            values.push_back((main().*s.bar)->setting());
-        for (const ToggleOracle& t : ToggleOracles)
-            values.push_back(main().*t.state);
+        for (const usblink::Setting& setting : usblink::Settings) {
+            const SettingScrollBar* bar = main().slider(setting.id);
+            values.push_back(bar ? bar->setting() : main().state(setting.id));
+        }
         return values;
     }
 
     std::vector<int> instrumentValues()
     {
         std::vector<int> values;
-        for (const SliderOracle& s : SliderOracles)
-            values.push_back(simulator_.instrument().value(s.header).value());
-        for (const ToggleOracle& t : ToggleOracles)
-            values.push_back(simulator_.instrument().value(t.header).value());
+        for (const usblink::Setting& setting : usblink::Settings)
+            values.push_back(simulator_.instrument().value(setting.mnemonic).value());
         return values;
+    }
+
+    // A setting of the given kind, picked at random.
+    const usblink::Setting& pickSetting(bool twoState)
+    {
+        std::vector<const usblink::Setting*> candidates;
+        for (const usblink::Setting& setting : usblink::Settings)
+            if ((setting.kind == usblink::SettingKind::TwoState) == twoState)
+                candidates.push_back(&setting);
+        return *candidates[static_cast<std::size_t>(pick(static_cast<int>(candidates.size())))];
     }
 
     void topLevelAction()
@@ -151,16 +134,16 @@ private:
 
     void toggleClick()
     {
-        const ToggleOracle& t = ToggleOracles[pick(3)];
+        const usblink::Setting& setting = pickSetting(true);
         if (main().sending())
-            expected_.push_back(std::string(t.header) + (main().*t.state == 0 ? " 1" : " 0"));
-        (main().*t.button)->click();
+            expected_.push_back(setting.prefix + std::string(main().state(setting.id) == 0 ? "1" : "0"));
+        main().button(setting.id)->click();
     }
 
     void sliderKey()
     {
-        const SliderOracle& s = SliderOracles[pick(8)];
-        SettingScrollBar* bar = main().*s.bar;
+        const usblink::Setting& setting = pickSetting(false);
+        SettingScrollBar* bar = main().slider(setting.id);
         const Qt::Key key = SliderKeys[pick(6)];
         const int now = bar->setting();
         const int next = std::clamp(key == Qt::Key_Up ? now + 1
@@ -171,7 +154,7 @@ private:
                                                       : bar->bottomSetting(),
             bar->bottomSetting(), bar->topSetting());
         if (main().sending() && next != now)
-            expected_.push_back(std::string(s.header) + " " + std::to_string(next));
+            expected_.push_back(setting.prefix + std::to_string(next));
         QTest::keyClick(bar, key);
     }
 

@@ -14,13 +14,6 @@ using testing::ElementsAreArray;
 
 namespace {
 
-std::vector<std::string> startUpLines()
-{
-    std::vector<std::string> lines = { " ", "SYST:CLE", "*IDN?" };
-    lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
-    return lines;
-}
-
 TEST(StartUp, IdentifiesTheSimulatorAndReadsEverySettingBack)
 {
     sim::SimulatedBridge simulator;
@@ -30,7 +23,7 @@ TEST(StartUp, IdentifiesTheSimulatorAndReadsEverySettingBack)
     EXPECT_EQ(panel.main.windowTitle(), "R6140K Control Panel   V2.0.0");
     EXPECT_EQ(panel.main.lblUSB_ID->text(), "USB ID = R6140K Simulator SIM00001");
     EXPECT_TRUE(panel.main.lblIDN->text().startsWith("*IDN? = R6140K Simulator,R6140K,SIM00001,"));
-    EXPECT_EQ(panel.line.lines, startUpLines());
+    EXPECT_EQ(panel.line.lines, StartUpLines);
     EXPECT_TRUE(panel.line.violations.empty());
     EXPECT_EQ(panel.main.SendEnabled, -1);
     EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = 1");
@@ -134,7 +127,7 @@ TEST(StartUp, GoesOnWithTheHandleMinusOneWhenOpeningFails)
     EXPECT_EQ(panel.main.lblUSB_ID->text(), "USB ID = R6140K A1");
     EXPECT_EQ(panel.main.lblIDN->text(), "*IDN? = READ ERROR");
     EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = READ ERROR");
-    EXPECT_EQ(panel.line.lines, startUpLines());
+    EXPECT_EQ(panel.line.lines, StartUpLines);
     EXPECT_EQ(panel.main.SendEnabled, -1);
 }
 
@@ -149,100 +142,91 @@ TEST(StartUp, ShowsReadTimeoutWhenTheInstrumentIsSilent)
     EXPECT_EQ(panel.main.SendEnabled, -1);
 }
 
-// The program's end: each case runs in a child process that the panel ends,
-// which prints what the line saw just before it goes.
+// The program's end: the harness notes the status the panel ends with and
+// what the line saw at that moment.
 using Ending = testing::Test;
 
-// Prints the next message box's title and text and presses OK.
-void printNextMessage()
-{
-    whenModalOpens<QMessageBox>([](QMessageBox* box) {
-        std::fprintf(stderr, "[%s|%s|%d] ", qPrintable(box->windowTitle()), qPrintable(box->text()), box->icon());
-        box->button(QMessageBox::Ok)->click();
-    });
-}
-
-constexpr const char* NoDevicesBox
-    = "\\[Error\\|There were no R6140K devices found. Please hook up the R6140K to this computers USB port and "
-      "run this program again.\\|3\\] closed= lines=\n$";
+constexpr const char* NoDevicesText = "There were no R6140K devices found. Please hook up the R6140K to this computers "
+                                      "USB port and run this program again.";
 
 TEST(Ending, NoDeviceShowsTheErrorBoxAndEndsWithoutTouchingADevice)
 {
-    const auto scenario = [] {
-        ScriptedBridge bridge;
-        PanelHarness panel(bridge);
-        printNextMessage();
-        panel.main.Form_Load();
-    };
-    EXPECT_EXIT(scenario(), testing::ExitedWithCode(1), NoDevicesBox);
+    ScriptedBridge bridge;
+    PanelHarness panel(bridge);
+    SeenMessage seen;
+    acknowledgeNextMessage(seen);
+    panel.main.Form_Load();
+    EXPECT_EQ(seen.title, "Error");
+    EXPECT_EQ(seen.text, NoDevicesText);
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(panel.endStatus, 1);
+    EXPECT_EQ(panel.story, "closed= lines=");
+    EXPECT_EQ(panel.storySoFar(), panel.story);
 }
 
 TEST(Ending, NothingMatchingEndsLikeNoDevice)
 {
-    const auto scenario = [] {
-        ScriptedBridge bridge;
-        bridge.devices = { { "Other", "X1" }, { "Another", "X2" } };
-        PanelHarness panel(bridge);
-        printNextMessage();
-        panel.main.Form_Load();
-    };
-    EXPECT_EXIT(scenario(), testing::ExitedWithCode(1), NoDevicesBox);
+    ScriptedBridge bridge;
+    bridge.devices = { { "Other", "X1" }, { "Another", "X2" } };
+    PanelHarness panel(bridge);
+    SeenMessage seen;
+    acknowledgeNextMessage(seen);
+    panel.main.Form_Load();
+    EXPECT_EQ(seen.text, NoDevicesText);
+    EXPECT_EQ(panel.endStatus, 1);
+    EXPECT_EQ(panel.story, "closed= lines=");
+    EXPECT_THAT(bridge.callsNamed("FT_Open"), testing::IsEmpty());
 }
 
 TEST(Ending, ClosingTheChooserEndsWithoutOpeningOrWriting)
 {
-    const auto scenario = [] {
-        ScriptedBridge bridge;
-        bridge.devices = { { "Other", "X1" }, { "R6140K", "A1" } };
-        PanelHarness panel(bridge);
-        whenModalOpens<frmSelect>([&](frmSelect* chooser) {
-            chooser->close();
-            std::fprintf(stderr, "opens=%zu ", bridge.callsNamed("FT_Open").size());
-        });
-        panel.main.Form_Load();
-    };
-    EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "opens=0 closed= lines=\n$");
+    ScriptedBridge bridge;
+    bridge.devices = { { "Other", "X1" }, { "R6140K", "A1" } };
+    PanelHarness panel(bridge);
+    whenModalOpens<frmSelect>([](frmSelect* chooser) { chooser->close(); });
+    panel.main.Form_Load();
+    EXPECT_EQ(panel.endStatus, 0);
+    EXPECT_EQ(panel.storySoFar(), "closed= lines=");
+    EXPECT_THAT(bridge.callsNamed("FT_Open"), testing::IsEmpty());
 }
 
 TEST(Ending, QuitWhileAwaitingTheIdentificationClosesOnceAndWritesNothingMore)
 {
-    const auto scenario = [] {
-        ScriptedBridge bridge;
-        bridge.devices = { { "R6140K", "A1" } };
-        PanelHarness panel(bridge);
-        panel.atEventPoint = [&] {
-            if (bridge.writes().size() == 3)
-                panel.main.cmdQuit->click();
-        };
-        panel.startUp();
+    ScriptedBridge bridge;
+    bridge.devices = { { "R6140K", "A1" } };
+    PanelHarness panel(bridge);
+    panel.atEventPoint = [&] {
+        if (bridge.writes().size() == 3 && !panel.endStatus)
+            panel.main.cmdQuit->click();
     };
-    EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=7; lines= \\|SYST:CLE\\|\\*IDN\\?\n$");
+    panel.startUp();
+    EXPECT_EQ(panel.endStatus, 0);
+    EXPECT_EQ(panel.story, "closed=7; lines= |SYST:CLE|*IDN?");
+    EXPECT_EQ(panel.storySoFar(), panel.story);
 }
 
 TEST(Ending, ClosingTheWindowDuringTheWaitClosesTheOpenDevice)
 {
-    const auto scenario = [] {
-        ScriptedBridge bridge;
-        bridge.devices = { { "R6140K", "A1" } };
-        PanelHarness panel(bridge);
-        panel.atEventPoint = [&] {
-            if (panel.main.DevHandle == 7)
-                panel.main.close();
-        };
-        panel.startUp();
+    ScriptedBridge bridge;
+    bridge.devices = { { "R6140K", "A1" } };
+    PanelHarness panel(bridge);
+    panel.atEventPoint = [&] {
+        if (panel.main.DevHandle == 7 && !panel.endStatus)
+            panel.main.close();
     };
-    EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=7; lines=\n$");
+    panel.startUp();
+    EXPECT_EQ(panel.endStatus, 0);
+    EXPECT_EQ(panel.storySoFar(), "closed=7; lines=");
 }
 
 TEST(Ending, QuitAfterStartUpClosesTheDeviceOnce)
 {
-    const auto scenario = [] {
-        sim::SimulatedBridge simulator;
-        PanelHarness panel(simulator);
-        panel.startUp();
-        panel.main.cmdQuit->click();
-    };
-    EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=1; lines=.*:SYST:REFL\\?\n$");
+    sim::SimulatedBridge simulator;
+    PanelHarness panel(simulator);
+    panel.startUp();
+    panel.main.cmdQuit->click();
+    EXPECT_EQ(panel.endStatus, 0);
+    EXPECT_THAT(panel.story, testing::MatchesRegex("closed=1; lines=.*:SYST:REFL\\?"));
 }
 
 } // namespace

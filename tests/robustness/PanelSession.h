@@ -4,7 +4,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,8 +31,8 @@ inline const char* phaseName(Phase phase)
 inline const std::string IdnCaption = "*IDN? = ";
 inline const std::string RefLockCaption = ":SYSTem:REFLock? = ";
 
-// Matches what PanelHarness prints at the end when the device was closed
-// exactly once, whatever its handle.
+// Matches the harness's story at the end when the device was closed exactly
+// once, whatever its handle.
 inline constexpr const char* ClosedOnce = "closed=-?[0-9]+; lines=";
 
 // What the panel shows once a phase is over.
@@ -46,8 +45,7 @@ struct Shown {
 };
 
 // Runs the phases of a session on a harnessed panel and notes what it shows
-// after each. Every message box is printed to stderr, where a death test can
-// match it, and acknowledged.
+// after each. Every message box is noted and acknowledged.
 class PanelSession {
 public:
     explicit PanelSession(PanelHarness& panel)
@@ -112,7 +110,6 @@ private:
     void noteBox(QMessageBox* box)
     {
         lastBox_ = box->text().toStdString();
-        std::fprintf(stderr, "[%s|%s] ", qPrintable(box->windowTitle()), lastBox_.c_str());
     }
 
     PanelHarness& panel_;

