@@ -1,0 +1,123 @@
+// Exchanges asked for at awkward moments: while idle, while a query awaits
+// its reply, inside an exchange that others must not interleave, from a
+// queued exchange, after the session closed. The instrument answers each
+// query with "re <query>"; the log is what the session's observer saw.
+
+#include <functional>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "session/InstrumentSession.h"
+#include "tests/support/CheckedBridge.h"
+#include "tests/support/ScriptedBridge.h"
+
+using session::InstrumentSession;
+using test_support::CheckedBridge;
+using test_support::ScriptedBridge;
+
+namespace {
+
+struct Fixture {
+    Fixture()
+    {
+        bridge.devices = { { "R6140K", "S1" } };
+        bridge.respond = [](const std::string& line) { return line.back() == '?' ? "re " + line + "\r\n" : ""; };
+        session.addLineObserver([this](InstrumentSession::Direction direction, const std::string& line) {
+            log.push_back((direction == InstrumentSession::Direction::Sent ? "> " : "< ") + line);
+        });
+        session.open(0);
+    }
+
+    // Runs the action at the next event point only.
+    void atNextEventPoint(std::function<void()> action) { pending = std::move(action); }
+
+    ScriptedBridge bridge;
+    CheckedBridge line { bridge };
+    std::function<void()> pending;
+    InstrumentSession session { line, [this] {
+                                   if (auto action = std::exchange(pending, nullptr))
+                                       action();
+                               } };
+    std::vector<std::string> log;
+};
+
+struct Interleaving {
+    const char* name;
+    std::function<void(Fixture&)> act;
+    std::vector<std::string> log;
+};
+
+void PrintTo(const Interleaving& interleaving, std::ostream* out)
+{
+    *out << interleaving.name;
+}
+
+const Interleaving Interleavings[] = {
+    { "QueuedWhileIdleRunsAtOnce",
+        [](Fixture& f) {
+            f.session.enqueue([&f] { f.session.query("A?"); });
+            f.log.push_back("returned");
+        },
+        { "> A?", "< re A?", "returned" } },
+    { "QueuedWhileAReplyIsAwaitedRunsAfterIt",
+        [](Fixture& f) {
+            f.atNextEventPoint([&f] {
+                f.session.enqueue([&f] { f.session.query("B?"); });
+                f.session.enqueue([&f] { f.session.send("C 1"); });
+            });
+            f.session.query("A?");
+        },
+        { "> A?", "< re A?", "> B?", "< re B?", "> C 1" } },
+    { "AnExclusiveRunIsNotInterleaved",
+        [](Fixture& f) {
+            f.session.exclusive([&f] {
+                f.session.send("S 1");
+                f.atNextEventPoint([&f] { f.session.enqueue([&f] { f.session.query("B?"); }); });
+                f.session.query("A?");
+                f.session.send("T 1");
+            });
+        },
+        { "> S 1", "> A?", "< re A?", "> T 1", "> B?", "< re B?" } },
+    { "QueuedFromAQueuedExchangeRunsAfterThoseBefore",
+        [](Fixture& f) {
+            f.session.exclusive([&f] {
+                f.session.enqueue([&f] {
+                    f.session.enqueue([&f] { f.session.send("Z 1"); });
+                    f.session.query("A?");
+                });
+                f.session.enqueue([&f] { f.session.send("Y 1"); });
+            });
+        },
+        { "> A?", "< re A?", "> Y 1", "> Z 1" } },
+    { "ClosedSendsNothingAndQueriesReadError",
+        [](Fixture& f) {
+            f.session.close();
+            f.session.send("X 1");
+            f.log.push_back(f.session.query("A?"));
+            f.session.close();
+        },
+        { "READ ERROR" } },
+};
+
+class SessionInterleaving : public testing::TestWithParam<Interleaving> { };
+
+TEST_P(SessionInterleaving, KeepsOneExchangeAtATimeInTheOrderAsked)
+{
+    Fixture f;
+    GetParam().act(f);
+    EXPECT_EQ(f.log, GetParam().log);
+    std::vector<std::string> reportedSent;
+    for (const std::string& entry : f.log)
+        if (entry.starts_with("> "))
+            reportedSent.push_back(entry.substr(2));
+    EXPECT_EQ(f.line.lines, reportedSent) << "the lines written are the lines reported sent";
+    EXPECT_THAT(f.line.violations, testing::IsEmpty());
+    EXPECT_FALSE(f.session.busy());
+    EXPECT_LE(f.line.closed.size(), 1u);
+    EXPECT_FALSE(f.pending) << "the action meant for an event point never ran";
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, SessionInterleaving, testing::ValuesIn(Interleavings),
+    [](const testing::TestParamInfo<Interleaving>& info) { return std::string(info.param.name); });
+
+} // namespace
