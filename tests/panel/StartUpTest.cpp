@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "Version.h"
 #include "sim/SimulatedBridge.h"
 #include "tests/panel/PanelHarness.h"
 #include "tests/support/ScriptedBridge.h"
@@ -20,7 +21,7 @@ TEST(StartUp, IdentifiesTheSimulatorAndReadsEverySettingBack)
     PanelHarness panel(simulator);
     panel.startUp();
 
-    EXPECT_EQ(panel.main.windowTitle(), "R6140K Control Panel   V2.0.0");
+    EXPECT_EQ(panel.main.windowTitle(), "R6140K Control Panel   V" + QString(app::VersionText));
     EXPECT_EQ(panel.main.lblUSB_ID->text(), "USB ID = R6140K Simulator SIM00001");
     EXPECT_TRUE(panel.main.lblIDN->text().startsWith("*IDN? = R6140K Simulator,R6140K,SIM00001,"));
     EXPECT_EQ(panel.line.lines, StartUpLines);

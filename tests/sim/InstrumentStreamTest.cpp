@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Version.h"
 #include "sim/Instrument.h"
 
 namespace {
@@ -28,7 +29,7 @@ TEST(SimInstrumentStream, LinesSplitAnywhereAreReassembled)
         Instrument instrument;
         std::string replies = instrument.receive(stream.substr(0, cut));
         replies += instrument.receive(stream.substr(cut));
-        EXPECT_EQ(replies, "40\r\nR6140K Simulator,R6140K,SIM00001,2.0.0\r\n");
+        EXPECT_EQ(replies, "40\r\nR6140K Simulator,R6140K,SIM00001," + std::string(app::VersionText) + "\r\n");
     }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Version.h"
 #include "link/Settings.h"
 #include "sim/Instrument.h"
 
@@ -271,8 +272,8 @@ TEST(SimInstrument, UserStatesStartAtDefaultsAndOnlyZeroToNineExist)
 
 TEST(SimInstrument, IdentityHasFourFieldsWithTheConfiguredSerial)
 {
-    EXPECT_EQ(Instrument().handleLine("*IDN?"), "R6140K Simulator,R6140K,SIM00001,2.0.0");
-    EXPECT_EQ(Instrument("X-42").handleLine("*IDN?"), "R6140K Simulator,R6140K,X-42,2.0.0");
+    EXPECT_EQ(Instrument().handleLine("*IDN?"), "R6140K Simulator,R6140K,SIM00001," + std::string(app::VersionText));
+    EXPECT_EQ(Instrument("X-42").handleLine("*IDN?"), "R6140K Simulator,R6140K,X-42," + std::string(app::VersionText));
 }
 
 TEST(SimInstrument, ReferenceLockFollowsTheTestHook)

@@ -17,6 +17,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "Version.h"
+
 extern char** environ;
 
 namespace {
@@ -155,7 +157,7 @@ TEST(SimProcess, ServesTheInstrumentOnThePrintedTerminal)
     terminal.send(":BAS:IOFF 5\r\n:BAS:IOFF?\r\n");
     EXPECT_EQ(terminal.readReply(), "5\r\n");
     terminal.send("*IDN?\n");
-    EXPECT_EQ(terminal.readReply(), "R6140K Simulator,R6140K,SIM00001,2.0.0\r\n");
+    EXPECT_EQ(terminal.readReply(), "R6140K Simulator,R6140K,SIM00001," + std::string(app::VersionText) + "\r\n");
     EXPECT_EQ(sim.stopWith(SIGTERM), 0);
 }
 
@@ -198,7 +200,7 @@ TEST(SimProcess, PacedRepliesTakeAtLeastTheirWireTime)
     ASSERT_TRUE(path.has_value());
     Terminal terminal(*path);
     const std::string query = "*IDN?\n";
-    const std::string expected = "R6140K Simulator,R6140K," + serial + ",2.0.0\r\n";
+    const std::string expected = "R6140K Simulator,R6140K," + serial + "," + std::string(app::VersionText) + "\r\n";
 
     const auto start = Clock::now();
     terminal.send(query);
@@ -231,7 +233,7 @@ TEST(SimProcess, PacedRepliesAskForWakeUpsOnTime)
 TEST(SimProcess, VersionAndBadOptionsEndAtOnce)
 {
     SimProcess version({ "--version" });
-    EXPECT_EQ(version.readLine(), "r6140k-sim 2.0.0");
+    EXPECT_EQ(version.readLine(), "r6140k-sim " + std::string(app::VersionText));
     EXPECT_EQ(version.waitForExit(), 0);
 
     SimProcess help({ "--help" });

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "Version.h"
 #include "sim/SimulatedBridge.h"
 
 namespace {
@@ -108,7 +109,7 @@ TEST_F(SimBridge, WrittenCommandsReachTheInstrumentAndRepliesAreReadBack)
     write(handle, ":BAS:IOFF -120\r\n");
     EXPECT_THAT(bridge.instrument().value(":BAS:IOFF"), ::testing::Optional(-120));
     write(handle, ":BAS:IOFF?\r\n*IDN?\r\n");
-    EXPECT_EQ(readAll(handle), "-120\r\nR6140K Simulator,R6140K,SIM00001,2.0.0\r\n");
+    EXPECT_EQ(readAll(handle), "-120\r\nR6140K Simulator,R6140K,SIM00001," + std::string(app::VersionText) + "\r\n");
 }
 
 TEST_F(SimBridge, ReadWithNothingQueuedTimesOutAtOnce)
