@@ -5,4 +5,4 @@ add_library(r6140k_backends STATIC
   ${CMAKE_CURRENT_LIST_DIR}/UsbPortStrings.h ${CMAKE_CURRENT_LIST_DIR}/UsbPortStrings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/D2xxBridge.h ${CMAKE_CURRENT_LIST_DIR}/D2xxBridge.cpp
 )
-target_link_libraries(r6140k_backends PUBLIC r6140k_link Qt6::Core Qt6::SerialPort)
+target_link_libraries(r6140k_backends PUBLIC r6140k_link PRIVATE Qt6::Core Qt6::SerialPort)
