@@ -79,9 +79,9 @@ void InstrumentSession::exclusive(const Exchange& steps)
     runQueued();
 }
 
-void InstrumentSession::enqueue(Exchange exchange)
+void InstrumentSession::enqueue(Exchange exchange, std::string origin)
 {
-    queue_.push_back(std::move(exchange));
+    queue_.push_back({ std::move(exchange), std::move(origin) });
     runQueued();
 }
 
@@ -93,10 +93,12 @@ void InstrumentSession::runQueued()
         return;
     draining_ = true;
     while (!queue_.empty()) {
-        const Exchange next = std::move(queue_.front());
+        const Queued next = std::move(queue_.front());
         queue_.pop_front();
         const ExchangeMark running(depth_);
-        next();
+        origin_ = next.origin;
+        next.exchange();
+        origin_ = PanelOrigin;
     }
     draining_ = false;
 }
@@ -109,7 +111,7 @@ void InstrumentSession::addLineObserver(LineObserver observer)
 void InstrumentSession::report(Direction direction, const std::string& line) const
 {
     for (const LineObserver& observer : observers_)
-        observer(direction, line);
+        observer(direction, line, origin_);
 }
 
 } // namespace session

@@ -16,12 +16,16 @@ namespace session {
 // together, such as a read-back) excludes every other, and an exchange
 // asked for while another runs waits in a queue and starts as soon as the
 // running one ends, in the order asked. Every line sent and every reply
-// taken is reported to the observers.
+// taken is reported to the observers, with who caused it.
 class InstrumentSession {
 public:
     enum class Direction { Sent, Received };
-    using LineObserver = std::function<void(Direction direction, const std::string& line)>;
+    using LineObserver
+        = std::function<void(Direction direction, const std::string& line, const std::string& origin)>;
     using Exchange = std::function<void()>;
+
+    // Who causes the lines of exchanges not queued by anyone else.
+    static constexpr const char* PanelOrigin = "panel";
 
     InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents);
 
@@ -46,8 +50,9 @@ public:
     // Runs steps as one exchange; exchanges queued meanwhile start after it.
     void exclusive(const Exchange& steps);
     // Runs the exchange now if none runs, or else once the running one and
-    // every exchange queued before it have ended.
-    void enqueue(Exchange exchange);
+    // every exchange queued before it have ended. Its lines are reported as
+    // caused by origin.
+    void enqueue(Exchange exchange, std::string origin = PanelOrigin);
 
     void addLineObserver(LineObserver observer);
 
@@ -60,7 +65,12 @@ private:
     bool closed_ = false;
     int depth_ = 0;
     bool draining_ = false;
-    std::deque<Exchange> queue_;
+    struct Queued {
+        Exchange exchange;
+        std::string origin;
+    };
+    std::deque<Queued> queue_;
+    std::string origin_ = PanelOrigin;
     std::vector<LineObserver> observers_;
 };
 

@@ -22,9 +22,11 @@ struct Fixture {
     {
         bridge.devices = { { "R6140K", "S1" } };
         bridge.respond = [](const std::string& line) { return line.back() == '?' ? "re " + line + "\r\n" : ""; };
-        session.addLineObserver([this](InstrumentSession::Direction direction, const std::string& line) {
-            log.push_back((direction == InstrumentSession::Direction::Sent ? "> " : "< ") + line);
-        });
+        session.addLineObserver(
+            [this](InstrumentSession::Direction direction, const std::string& line, const std::string& origin) {
+                const std::string by = origin == InstrumentSession::PanelOrigin ? "" : " (" + origin + ")";
+                log.push_back((direction == InstrumentSession::Direction::Sent ? "> " : "< ") + line + by);
+            });
         session.open(0);
     }
 
@@ -62,12 +64,12 @@ const Interleaving Interleavings[] = {
     { "QueuedWhileAReplyIsAwaitedRunsAfterIt",
         [](Fixture& f) {
             f.atNextEventPoint([&f] {
-                f.session.enqueue([&f] { f.session.query("B?"); });
-                f.session.enqueue([&f] { f.session.send("C 1"); });
+                f.session.enqueue([&f] { f.session.query("B?"); }, "client 1");
+                f.session.enqueue([&f] { f.session.send("C 1"); }, "client 2");
             });
             f.session.query("A?");
         },
-        { "> A?", "< re A?", "> B?", "< re B?", "> C 1" } },
+        { "> A?", "< re A?", "> B? (client 1)", "< re B? (client 1)", "> C 1 (client 2)" } },
     { "AnExclusiveRunIsNotInterleaved",
         [](Fixture& f) {
             f.session.exclusive([&f] {
@@ -109,7 +111,7 @@ TEST_P(SessionInterleaving, KeepsOneExchangeAtATimeInTheOrderAsked)
     std::vector<std::string> reportedSent;
     for (const std::string& entry : f.log)
         if (entry.starts_with("> "))
-            reportedSent.push_back(entry.substr(2));
+            reportedSent.push_back(entry.substr(2, entry.find(" (") - 2));
     EXPECT_EQ(f.line.lines, reportedSent) << "the lines written are the lines reported sent";
     EXPECT_THAT(f.line.violations, testing::IsEmpty());
     EXPECT_FALSE(f.session.busy());
