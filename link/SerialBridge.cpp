@@ -330,6 +330,24 @@ FT_STATUS SerialBridge::FT_Read(DeviceHandle handle, void* buffer, uint32_t coun
     return *received == 0 ? line : FT_OK;
 }
 
+// Drops Qt's buffer and the driver's.
+FT_STATUS SerialBridge::FT_Purge(DeviceHandle handle, uint32_t mask)
+{
+    OpenPort* open = ports_.find(handle);
+    if (!open)
+        return FT_INVALID_HANDLE;
+    if (mask & ~(FT_PURGE_RX | FT_PURGE_TX))
+        return FT_INVALID_PARAMETER;
+    QSerialPort::Directions directions;
+    if (mask & FT_PURGE_RX)
+        directions |= QSerialPort::Input;
+    if (mask & FT_PURGE_TX)
+        directions |= QSerialPort::Output;
+    if (!directions || open->port.clear(directions))
+        return FT_OK;
+    return lineStatus(open->port) == FT_DEVICE_NOT_FOUND ? FT_DEVICE_NOT_FOUND : FT_IO_ERROR;
+}
+
 FT_STATUS SerialBridge::FT_Close(DeviceHandle handle)
 {
     const auto open = ports_.remove(handle);

@@ -28,6 +28,7 @@ public:
     FT_STATUS FT_SetTimeouts(DeviceHandle handle, uint32_t readMs, uint32_t writeMs) override;
     FT_STATUS FT_Write(DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override;
     FT_STATUS FT_Read(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override;
+    FT_STATUS FT_Purge(DeviceHandle handle, uint32_t mask) override;
     FT_STATUS FT_Close(DeviceHandle handle) override;
 
     // Why the last FT_Open failed, in words for the user (names the port and,

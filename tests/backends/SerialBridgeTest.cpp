@@ -210,6 +210,18 @@ TEST_F(SerialBridgeOverPty, ReadOfNothingTimesOutWithNoBytesAndLeavesThePortUsab
     EXPECT_EQ("B", pty.receive(1, 2000));
 }
 
+TEST_F(SerialBridgeOverPty, PurgeDropsWhatWaitsInThePortAndInTheDriver)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
+    pty.send("stale\r\n");
+    EXPECT_EQ("s", readByte()); // the rest now waits in the port
+    pty.send("more"); // and this in the driver
+    EXPECT_EQ(FT_OK, bridge.FT_Purge(handle, FT_PURGE_RX));
+    pty.send("A");
+    EXPECT_EQ("A", readByte());
+    EXPECT_EQ(FT_INVALID_PARAMETER, bridge.FT_Purge(handle, 4));
+}
+
 // Not FT_IO_ERROR: the driver would take that, with no byte, for a time-out.
 TEST_F(SerialBridgeOverPty, InstrumentGoneMakesReadsAndWritesFailWithDeviceNotFound)
 {
