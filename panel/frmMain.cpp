@@ -457,8 +457,11 @@ void frmMain::send(const std::string& message)
     driver().SendCommand(DevHandle, message);
 }
 
+// One query is outstanding at a time and the instrument sends nothing
+// unasked, so bytes already waiting when a query is about to go out are stale.
 std::string frmMain::query(const char* message)
 {
+    driver().PurgeInput(DevHandle);
     send(message);
     return driver().ReadResponse(DevHandle);
 }

@@ -84,4 +84,31 @@ inline const std::vector<std::string> ReadBackQueries = {
     ":SYST:REFL?",
 };
 
+// The controls of the main window, each with the header of its setting.
+struct SliderOracle {
+    panel::SettingScrollBar* frmMain::*bar;
+    const char* header;
+};
+struct ToggleOracle {
+    QPushButton* frmMain::*button;
+    int16_t frmMain::*state;
+    const char* header;
+};
+
+inline const SliderOracle SliderOracles[] = {
+    { &frmMain::scrBB_I_Off, ":BAS:IOFF" },
+    { &frmMain::scrBB_Q_Off, ":BAS:QOFF" },
+    { &frmMain::scrMod_I_Off, ":MOD:IINP" },
+    { &frmMain::scrMod_Q_Off, ":MOD:QINP" },
+    { &frmMain::scrIAtt, ":MOD:IATT" },
+    { &frmMain::scrQAtt, ":MOD:QATT" },
+    { &frmMain::scrIMod, ":MOD:IOFF" },
+    { &frmMain::scrQMod, ":MOD:QOFF" },
+};
+inline const ToggleOracle ToggleOracles[] = {
+    { &frmMain::cmdBB_Swap, &frmMain::BasebandSwapState, ":BAS:SWAP" },
+    { &frmMain::cmdBB_ZIN, &frmMain::BasebandZinState, ":BAS:ZINP" },
+    { &frmMain::cmdMod_ZIN, &frmMain::ModulatorZinState, ":MOD:ZINP" },
+};
+
 } // namespace test_support

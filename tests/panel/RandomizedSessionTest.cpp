@@ -18,31 +18,6 @@ using panel::SettingScrollBar;
 
 namespace {
 
-struct SliderOracle {
-    SettingScrollBar* frmMain::*bar;
-    const char* header;
-};
-struct ToggleOracle {
-    QPushButton* frmMain::*button;
-    int16_t frmMain::*state;
-    const char* header;
-};
-
-const SliderOracle SliderOracles[] = {
-    { &frmMain::scrBB_I_Off, ":BAS:IOFF" },
-    { &frmMain::scrBB_Q_Off, ":BAS:QOFF" },
-    { &frmMain::scrMod_I_Off, ":MOD:IINP" },
-    { &frmMain::scrMod_Q_Off, ":MOD:QINP" },
-    { &frmMain::scrIAtt, ":MOD:IATT" },
-    { &frmMain::scrQAtt, ":MOD:QATT" },
-    { &frmMain::scrIMod, ":MOD:IOFF" },
-    { &frmMain::scrQMod, ":MOD:QOFF" },
-};
-const ToggleOracle ToggleOracles[] = {
-    { &frmMain::cmdBB_Swap, &frmMain::BasebandSwapState, ":BAS:SWAP" },
-    { &frmMain::cmdBB_ZIN, &frmMain::BasebandZinState, ":BAS:ZINP" },
-    { &frmMain::cmdMod_ZIN, &frmMain::ModulatorZinState, ":MOD:ZINP" },
-};
 const Qt::Key SliderKeys[] = { Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End };
 
 bool isSettingMessage(const std::string& line)

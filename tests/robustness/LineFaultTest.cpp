@@ -1,0 +1,107 @@
+// Faults on the line that leave stale bytes behind: a reply that comes after
+// the time-out, one split across it, a line cut at the length cap, and a line
+// sent unasked while the panel is idle. The read-back that meets the fault and
+// the one after it must each put every control at its own setting's value,
+// and the next slider step must send the right number.
+
+#include <QTest>
+#include <algorithm>
+#include <array>
+#include <gtest/gtest.h>
+#include <utility>
+
+#include "tests/panel/PanelHarness.h"
+#include "tests/support/ScriptedBridge.h"
+
+using namespace test_support;
+
+namespace {
+
+enum class LineFault { LateReply, ReplySplitAcrossTimeOut, OverLongLine, UnaskedLine };
+
+std::string faultName(const testing::TestParamInfo<LineFault>& info)
+{
+    return std::array { "LateReply", "ReplySplitAcrossTimeOut", "OverLongLine", "UnaskedLine" }[int(info.param)];
+}
+
+// An instrument whose settings read 11, 12, ... in the order of the read-back:
+// each value is its own and valid for every control, so a reply taken for
+// another query shows. A read with nothing waiting times out at once; bytes
+// held back arrive right after it. The armed fault strikes at :BAS:IOFF?.
+class FaultyLine : public ScriptedBridge {
+public:
+    FaultyLine()
+    {
+        devices = { { "R6140K", "A1" } };
+        respond = [this](const std::string& line) { return answer(line); };
+    }
+
+    static int valueOf(const std::string& header)
+    {
+        return 11 + static_cast<int>(std::ranges::find(ReadBackQueries, header + "?") - ReadBackQueries.begin());
+    }
+
+    std::optional<LineFault> armed;
+
+    usblink::FT_STATUS FT_Read(usblink::DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override
+    {
+        const bool timesOut = reads.empty();
+        const usblink::FT_STATUS status = ScriptedBridge::FT_Read(handle, buffer, count, received);
+        if (timesOut)
+            receive(std::exchange(heldBack_, ""));
+        return status;
+    }
+
+private:
+    std::string answer(const std::string& line)
+    {
+        if (!line.ends_with('?'))
+            return "";
+        const std::string reply = std::to_string(valueOf(line.substr(0, line.size() - 1))) + "\r\n";
+        if (line != ":BAS:IOFF?" || !armed)
+            return reply;
+        switch (*std::exchange(armed, std::nullopt)) {
+        case LineFault::LateReply:
+            heldBack_ = reply;
+            return "";
+        case LineFault::ReplySplitAcrossTimeOut:
+            heldBack_ = reply.substr(1);
+            return reply.substr(0, 1);
+        default:
+            return std::string(usblink::FTDI_Driver::MaxReplyLength, '9') + reply;
+        }
+    }
+
+    std::string heldBack_;
+};
+
+class LineFaults : public testing::TestWithParam<LineFault> { };
+
+TEST_P(LineFaults, EveryControlGetsItsOwnSettingAndTheNextStepSendsTheRightNumber)
+{
+    FaultyLine instrument;
+    PanelHarness panel(instrument);
+    frmMain& m = panel.main;
+    panel.startUp();
+    if (GetParam() == LineFault::UnaskedLine)
+        instrument.receive("777\r\n");
+    else
+        instrument.armed = GetParam();
+    for (int readBack = 0; readBack < 2; ++readBack) {
+        m.RefreshFromInstrument();
+        for (const SliderOracle& slider : SliderOracles)
+            EXPECT_EQ((m.*slider.bar)->setting(), FaultyLine::valueOf(slider.header)) << slider.header;
+        for (const ToggleOracle& toggle : ToggleOracles)
+            EXPECT_EQ(m.*toggle.state, FaultyLine::valueOf(toggle.header)) << toggle.header;
+    }
+    EXPECT_FALSE(instrument.armed.has_value());
+    QTest::keyClick(m.scrIAtt, Qt::Key_PageUp);
+    EXPECT_EQ(panel.line.lines.back(), ":MOD:IATT 24");
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, LineFaults,
+    testing::Values(
+        LineFault::LateReply, LineFault::ReplySplitAcrossTimeOut, LineFault::OverLongLine, LineFault::UnaskedLine),
+    faultName);
+
+} // namespace
