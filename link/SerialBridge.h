@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,16 @@ namespace usblink {
 // thread that Qt knows, the GUI thread.
 class SerialBridge : public BridgeLibrary {
 public:
+    // Unread input is held up to this many bytes; replies are far shorter.
+    static constexpr std::size_t InputBound = 4096;
+
+    // The most unread input a port has held at once, and what it dropped for
+    // want of room.
+    struct InputCounts {
+        std::size_t mostHeld = 0;
+        std::size_t dropped = 0;
+    };
+
     explicit SerialBridge(std::vector<std::string> extraPorts = {});
     ~SerialBridge() override;
 
@@ -35,6 +46,8 @@ public:
     // for a permission problem, the group to join); empty after a success.
     const std::string& lastOpenError() const { return lastOpenError_; }
 
+    InputCounts inputCounts(DeviceHandle handle) const;
+
 private:
     struct Device {
         std::string portPath;
@@ -42,7 +55,13 @@ private:
         std::string serial;
     };
     struct OpenPort;
+    // The port behind a handle and the status a call on it meets first.
+    struct PortLookup {
+        OpenPort* open;
+        FT_STATUS status;
+    };
 
+    PortLookup lookUp(DeviceHandle handle) const;
     std::vector<Device> listDevices() const;
     const std::vector<Device>& snapshot();
     FT_STATUS copyListText(uintptr_t index, uint32_t flags, char* buffer);
