@@ -26,8 +26,8 @@ std::string faultName(const testing::TestParamInfo<LineFault>& info)
 
 // An instrument whose settings read 11, 12, ... in the order of the read-back:
 // each value is its own and valid for every control, so a reply taken for
-// another query shows. A read with nothing waiting times out at once; bytes
-// held back arrive right after it. The armed fault strikes at :BAS:IOFF?.
+// another query shows. Time-outs are scripted reads with no byte. The armed
+// fault strikes at :BAS:IOFF?.
 class FaultyLine : public ScriptedBridge {
 public:
     FaultyLine()
@@ -43,15 +43,6 @@ public:
 
     std::optional<LineFault> armed;
 
-    usblink::FT_STATUS FT_Read(usblink::DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override
-    {
-        const bool timesOut = reads.empty();
-        const usblink::FT_STATUS status = ScriptedBridge::FT_Read(handle, buffer, count, received);
-        if (timesOut)
-            receive(std::exchange(heldBack_, ""));
-        return status;
-    }
-
 private:
     std::string answer(const std::string& line)
     {
@@ -62,17 +53,22 @@ private:
             return reply;
         switch (*std::exchange(armed, std::nullopt)) {
         case LineFault::LateReply:
-            heldBack_ = reply;
-            return "";
+            return timingOutAfter(0, reply);
         case LineFault::ReplySplitAcrossTimeOut:
-            heldBack_ = reply.substr(1);
-            return reply.substr(0, 1);
+            return timingOutAfter(1, reply);
         default:
             return std::string(usblink::FTDI_Driver::MaxReplyLength, '9') + reply;
         }
     }
 
-    std::string heldBack_;
+    // The reply with a time-out after its first bytes; the rest comes later.
+    std::string timingOutAfter(std::size_t bytes, const std::string& reply)
+    {
+        receive(reply.substr(0, bytes));
+        reads.push_back({});
+        receive(reply.substr(bytes));
+        return "";
+    }
 };
 
 class LineFaults : public testing::TestWithParam<LineFault> { };
