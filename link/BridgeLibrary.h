@@ -25,12 +25,15 @@ inline constexpr uint8_t FT_STOP_BITS_1 = 0;
 inline constexpr uint8_t FT_PARITY_NONE = 0;
 inline constexpr uint16_t FT_FLOW_NONE = 0;
 
+inline constexpr uint32_t FT_PURGE_RX = 1;
+inline constexpr uint32_t FT_PURGE_TX = 2;
+
 // Device handle as the panel holds it: a small token, never a pointer.
 // An open device never has the handle 0 or -1; a closed or unknown handle
 // makes every call fail with FT_INVALID_HANDLE.
 using DeviceHandle = int32_t;
 
-// The nine operations of the bridge library that the link uses, shaped like
+// The ten operations of the bridge library that the link uses, shaped like
 // the D2XX calls so that every backend (the operating system's serial ports,
 // D2XX itself, the simulated instrument, test fakes) sits behind one seam.
 class BridgeLibrary {
@@ -55,6 +58,8 @@ public:
                                uint32_t* written) = 0;
     virtual FT_STATUS FT_Read(DeviceHandle handle, void* buffer, uint32_t count,
                               uint32_t* received) = 0;
+    // Drops what is waiting to be read (FT_PURGE_RX) or written (FT_PURGE_TX).
+    virtual FT_STATUS FT_Purge(DeviceHandle handle, uint32_t mask) = 0;
     virtual FT_STATUS FT_Close(DeviceHandle handle) = 0;
 };
 

@@ -24,6 +24,7 @@ using SetDataCharacteristicsFn = uint32_t(R6140K_D2XX_CALL*)(FtHandle, uint8_t, 
 using SetFlowControlFn = uint32_t(R6140K_D2XX_CALL*)(FtHandle, uint16_t, uint8_t, uint8_t);
 using SetTimeoutsFn = uint32_t(R6140K_D2XX_CALL*)(FtHandle, uint32_t, uint32_t);
 using TransferFn = uint32_t(R6140K_D2XX_CALL*)(FtHandle, void*, uint32_t, uint32_t*);
+using PurgeFn = uint32_t(R6140K_D2XX_CALL*)(FtHandle, uint32_t);
 using CloseFn = uint32_t(R6140K_D2XX_CALL*)(FtHandle);
 
 // Resolves name into function; on failure notes the name (the first only).
@@ -53,6 +54,7 @@ struct D2xxBridge::Api {
     SetTimeoutsFn setTimeouts = nullptr;
     TransferFn write = nullptr;
     TransferFn read = nullptr;
+    PurgeFn purge = nullptr;
     CloseFn close = nullptr;
 
     // False with the name of the first call the library lacks.
@@ -63,7 +65,8 @@ struct D2xxBridge::Api {
             && resolve(library, "FT_SetDataCharacteristics", setDataCharacteristics, missing)
             && resolve(library, "FT_SetFlowControl", setFlowControl, missing)
             && resolve(library, "FT_SetTimeouts", setTimeouts, missing) && resolve(library, "FT_Write", write, missing)
-            && resolve(library, "FT_Read", read, missing) && resolve(library, "FT_Close", close, missing);
+            && resolve(library, "FT_Read", read, missing) && resolve(library, "FT_Purge", purge, missing)
+            && resolve(library, "FT_Close", close, missing);
     }
 };
 
@@ -178,6 +181,12 @@ FT_STATUS D2xxBridge::FT_Read(DeviceHandle handle, void* buffer, uint32_t count,
 {
     FtHandle device = libraryHandle(handle);
     return device ? api_->read(device, buffer, count, received) : FT_INVALID_HANDLE;
+}
+
+FT_STATUS D2xxBridge::FT_Purge(DeviceHandle handle, uint32_t mask)
+{
+    FtHandle device = libraryHandle(handle);
+    return device ? api_->purge(device, mask) : FT_INVALID_HANDLE;
 }
 
 FT_STATUS D2xxBridge::FT_Close(DeviceHandle handle)

@@ -16,7 +16,7 @@ public:
     // libftd2xx.so, libftd2xx.dylib or FTD2XX.DLL, by platform.
     static std::string defaultLibraryName();
 
-    // Loads the library and resolves its nine calls. On failure returns
+    // Loads the library and resolves its ten calls. On failure returns
     // nullptr and, if error is given, a text that names the file.
     static std::unique_ptr<D2xxBridge> load(
         const std::string& path = defaultLibraryName(), std::string* error = nullptr);
@@ -31,6 +31,7 @@ public:
     FT_STATUS FT_SetTimeouts(DeviceHandle handle, uint32_t readMs, uint32_t writeMs) override;
     FT_STATUS FT_Write(DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override;
     FT_STATUS FT_Read(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override;
+    FT_STATUS FT_Purge(DeviceHandle handle, uint32_t mask) override;
     FT_STATUS FT_Close(DeviceHandle handle) override;
 
 private:

@@ -104,6 +104,11 @@ int16_t FTDI_Driver::SendCommand(DeviceHandle handle, std::string command)
     return status == FT_OK ? 0 : -1;
 }
 
+int16_t FTDI_Driver::PurgeInput(DeviceHandle handle)
+{
+    return library_.FT_Purge(handle, FT_PURGE_RX) == FT_OK ? 0 : -1;
+}
+
 std::string FTDI_Driver::ReadResponse(DeviceHandle handle)
 {
     std::array<char, ReplyByteBufferSize> buffer;

@@ -14,7 +14,7 @@ namespace usblink {
 // order. An empty list stands for "no list": no device, or a failed listing.
 using DeviceList = std::vector<std::string>;
 
-// The six routines that talk to the instrument through the bridge library.
+// The seven routines that talk to the instrument through the bridge library.
 // They keep no state between calls: the caller owns the handle. The event
 // pump is the hook through which the windows stay responsive while a routine
 // works; it is called at fixed points only.
@@ -36,6 +36,9 @@ public:
     DeviceList EnumerateDevices();
     DeviceHandle OpenDevice(int32_t index);
     int16_t SendCommand(DeviceHandle handle, std::string command);
+    // Drops whatever input waits unread. Called right before a query is
+    // written, so that its reply is not taken from a late, cut or unasked line.
+    int16_t PurgeInput(DeviceHandle handle);
     std::string ReadResponse(DeviceHandle handle);
     int16_t CloseDevice(DeviceHandle handle);
 

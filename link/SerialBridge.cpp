@@ -2,11 +2,13 @@
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #if defined(Q_OS_UNIX)
 #include <poll.h>
@@ -52,23 +54,12 @@ bool hungUp(const QSerialPort&)
 }
 #endif
 
-// How the line stands after the last call. A device gone for good shows as
-// ResourceError (unplugged; Qt stops watching the port, so it is kept) or as
-// a failing read or write on a hung-up descriptor: FT_DEVICE_NOT_FOUND. The
-// driver takes FT_IO_ERROR with no byte for a time-out, as D2XX has it, so a
-// line that can never answer again must not report that: the operator is to
-// see READ ERROR, not READ TIMEOUT. A failing read or write on a line still
-// there is FT_IO_ERROR. Every other error, a time-out above all, is cleared
-// so that it does not linger into the next call.
-FT_STATUS lineStatus(QSerialPort& port)
+// A device gone for good shows as ResourceError (unplugged) or as a failing
+// read or write on a hung-up descriptor.
+bool goneAfter(QSerialPort::SerialPortError error, const QSerialPort& port)
 {
-    const QSerialPort::SerialPortError error = port.error();
-    if (error == QSerialPort::ResourceError)
-        return FT_DEVICE_NOT_FOUND;
-    port.clearError();
-    if (error != QSerialPort::ReadError && error != QSerialPort::WriteError)
-        return FT_OK;
-    return hungUp(port) ? FT_DEVICE_NOT_FOUND : FT_IO_ERROR;
+    const bool failed = error == QSerialPort::ReadError || error == QSerialPort::WriteError;
+    return error == QSerialPort::ResourceError || (failed && hungUp(port));
 }
 
 std::optional<QSerialPort::DataBits> dataBitsFor(uint8_t bits)
@@ -138,10 +129,70 @@ std::string pickString(const std::string& fromDevice, const QString& fromQt)
 } // namespace
 
 struct SerialBridge::OpenPort {
+    OpenPort();
+
+    FT_STATUS lineStatus();
+    void noteInput();
+    void retire();
+
     QSerialPort port;
     uint32_t readTimeoutMs = DefaultWaitMs;
     uint32_t writeTimeoutMs = DefaultWaitMs;
+    bool reading = false; // within FT_Read, whatever arrives is the reply being read
+    bool gone = false;
+    InputCounts input;
 };
+
+// Qt holds at most InputBound bytes of unread input. A line that hangs up
+// between exchanges is retired as soon as Qt sees it, from the event loop
+// rather than inside Qt's own notification.
+SerialBridge::OpenPort::OpenPort()
+{
+    port.setReadBufferSize(static_cast<qint64>(InputBound));
+    QObject::connect(&port, &QSerialPort::readyRead, &port, [this] { noteInput(); });
+    QObject::connect(&port, &QSerialPort::errorOccurred, &port, [this](QSerialPort::SerialPortError error) {
+        if (goneAfter(error, port))
+            QMetaObject::invokeMethod(&port, [this] { retire(); }, Qt::QueuedConnection);
+    });
+}
+
+// How the line stands after the last call. A device gone for good is retired
+// and reports FT_DEVICE_NOT_FOUND: the driver takes FT_IO_ERROR with no byte
+// for a time-out, as D2XX has it, so a line that can never answer again must
+// not report that: the operator is to see READ ERROR, not READ TIMEOUT. A
+// failing read or write on a line still there is FT_IO_ERROR. Every other
+// error, a time-out above all, is cleared so that it does not linger into
+// the next call.
+FT_STATUS SerialBridge::OpenPort::lineStatus()
+{
+    const QSerialPort::SerialPortError error = port.error();
+    if (goneAfter(error, port)) {
+        retire();
+        return FT_DEVICE_NOT_FOUND;
+    }
+    port.clearError();
+    return error == QSerialPort::ReadError || error == QSerialPort::WriteError ? FT_IO_ERROR : FT_OK;
+}
+
+// Input that fills the bound between reads is no reply (one query is
+// outstanding at a time and replies are short): all of it is dropped, which
+// also lets Qt read on instead of leaving the rest to pile up in the driver.
+void SerialBridge::OpenPort::noteInput()
+{
+    const auto held = static_cast<std::size_t>(port.bytesAvailable());
+    input.mostHeld = std::max(input.mostHeld, held);
+    if (!reading && held >= InputBound)
+        input.dropped += static_cast<std::size_t>(port.skip(static_cast<qint64>(held)));
+}
+
+// A line gone for good stays gone. Closing the port drops the output still
+// queued and stops Qt watching the descriptor: left open, Qt would retry the
+// write, or read the hang-up again, on every turn of the event loop.
+void SerialBridge::OpenPort::retire()
+{
+    if (!std::exchange(gone, true))
+        port.close();
+}
 
 SerialBridge::SerialBridge(std::vector<std::string> extraPorts)
     : extraPorts_(std::move(extraPorts))
@@ -239,19 +290,33 @@ std::string SerialBridge::openErrorText(const QSerialPort& port, const std::stri
           "then log out and in again.";
 }
 
-FT_STATUS SerialBridge::FT_SetBaudRate(DeviceHandle handle, uint32_t baud)
+SerialBridge::PortLookup SerialBridge::lookUp(DeviceHandle handle) const
 {
     OpenPort* open = ports_.find(handle);
     if (!open)
-        return FT_INVALID_HANDLE;
+        return { nullptr, FT_INVALID_HANDLE };
+    return { open, open->gone ? FT_DEVICE_NOT_FOUND : FT_OK };
+}
+
+SerialBridge::InputCounts SerialBridge::inputCounts(DeviceHandle handle) const
+{
+    const OpenPort* open = ports_.find(handle);
+    return open ? open->input : InputCounts {};
+}
+
+FT_STATUS SerialBridge::FT_SetBaudRate(DeviceHandle handle, uint32_t baud)
+{
+    const auto [open, status] = lookUp(handle);
+    if (status != FT_OK)
+        return status;
     return settingStatus(open->port.setBaudRate(static_cast<qint32>(baud)));
 }
 
 FT_STATUS SerialBridge::FT_SetDataCharacteristics(DeviceHandle handle, uint8_t bits, uint8_t stopBits, uint8_t parity)
 {
-    OpenPort* open = ports_.find(handle);
-    if (!open)
-        return FT_INVALID_HANDLE;
+    const auto [open, status] = lookUp(handle);
+    if (status != FT_OK)
+        return status;
     const auto dataBits = dataBitsFor(bits);
     const auto stop = stopBitsFor(stopBits);
     const auto parityMode = parityFor(parity);
@@ -263,9 +328,9 @@ FT_STATUS SerialBridge::FT_SetDataCharacteristics(DeviceHandle handle, uint8_t b
 
 FT_STATUS SerialBridge::FT_SetFlowControl(DeviceHandle handle, uint16_t flow, uint8_t, uint8_t)
 {
-    OpenPort* open = ports_.find(handle);
-    if (!open)
-        return FT_INVALID_HANDLE;
+    const auto [open, status] = lookUp(handle);
+    if (status != FT_OK)
+        return status;
     const auto mode = flowControlFor(flow);
     if (!mode)
         return FT_INVALID_PARAMETER;
@@ -274,9 +339,9 @@ FT_STATUS SerialBridge::FT_SetFlowControl(DeviceHandle handle, uint16_t flow, ui
 
 FT_STATUS SerialBridge::FT_SetTimeouts(DeviceHandle handle, uint32_t readMs, uint32_t writeMs)
 {
-    OpenPort* open = ports_.find(handle);
-    if (!open)
-        return FT_INVALID_HANDLE;
+    const auto [open, status] = lookUp(handle);
+    if (status != FT_OK)
+        return status;
     open->readTimeoutMs = readMs;
     open->writeTimeoutMs = writeMs == 0 ? DefaultWaitMs : writeMs;
     return FT_OK;
@@ -284,14 +349,14 @@ FT_STATUS SerialBridge::FT_SetTimeouts(DeviceHandle handle, uint32_t readMs, uin
 
 FT_STATUS SerialBridge::FT_Write(DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written)
 {
-    OpenPort* open = ports_.find(handle);
-    if (!open)
-        return FT_INVALID_HANDLE;
     if (!written || (!buffer && count > 0))
         return FT_INVALID_PARAMETER;
     *written = 0;
+    const auto [open, status] = lookUp(handle);
+    if (status != FT_OK)
+        return status;
     QSerialPort& port = open->port;
-    if (const FT_STATUS before = lineStatus(port); before != FT_OK)
+    if (const FT_STATUS before = open->lineStatus(); before != FT_OK)
         return before;
     if (port.write(static_cast<const char*>(buffer), count) != count)
         return FT_IO_ERROR;
@@ -302,20 +367,26 @@ FT_STATUS SerialBridge::FT_Write(DeviceHandle handle, const void* buffer, uint32
     if (*written == count)
         return FT_OK;
     // Not taken within the time-out: a failure, unless the line is gone.
-    return lineStatus(port) == FT_DEVICE_NOT_FOUND ? FT_DEVICE_NOT_FOUND : FT_IO_ERROR;
+    // Either way the rest is dropped rather than sent later, run into the
+    // next message.
+    if (open->lineStatus() == FT_DEVICE_NOT_FOUND)
+        return FT_DEVICE_NOT_FOUND;
+    port.clear(QSerialPort::Output);
+    return FT_IO_ERROR;
 }
 
 // Bytes Qt has already buffered are returned at once: waitForReadyRead only
 // waits for new data and would sit out the whole time-out over them.
 FT_STATUS SerialBridge::FT_Read(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received)
 {
-    OpenPort* open = ports_.find(handle);
-    if (!open)
-        return FT_INVALID_HANDLE;
     if (!received || (!buffer && count > 0))
         return FT_INVALID_PARAMETER;
     *received = 0;
+    const auto [open, status] = lookUp(handle);
+    if (status != FT_OK)
+        return status;
     QSerialPort& port = open->port;
+    const QScopedValueRollback reading(open->reading, true);
     const QDeadlineTimer deadline(open->readTimeoutMs);
     auto* bytes = static_cast<char*>(buffer);
     while (*received < count) {
@@ -326,8 +397,26 @@ FT_STATUS SerialBridge::FT_Read(DeviceHandle handle, void* buffer, uint32_t coun
             break;
         *received += static_cast<uint32_t>(got);
     }
-    const FT_STATUS line = lineStatus(port);
+    const FT_STATUS line = open->lineStatus();
     return *received == 0 ? line : FT_OK;
+}
+
+// Drops Qt's buffer and the driver's.
+FT_STATUS SerialBridge::FT_Purge(DeviceHandle handle, uint32_t mask)
+{
+    const auto [open, status] = lookUp(handle);
+    if (status != FT_OK)
+        return status;
+    if (mask & ~(FT_PURGE_RX | FT_PURGE_TX))
+        return FT_INVALID_PARAMETER;
+    QSerialPort::Directions directions;
+    if (mask & FT_PURGE_RX)
+        directions |= QSerialPort::Input;
+    if (mask & FT_PURGE_TX)
+        directions |= QSerialPort::Output;
+    if (!directions || open->port.clear(directions))
+        return FT_OK;
+    return open->lineStatus() == FT_DEVICE_NOT_FOUND ? FT_DEVICE_NOT_FOUND : FT_IO_ERROR;
 }
 
 FT_STATUS SerialBridge::FT_Close(DeviceHandle handle)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,16 @@ namespace usblink {
 // thread that Qt knows, the GUI thread.
 class SerialBridge : public BridgeLibrary {
 public:
+    // Unread input is held up to this many bytes; replies are far shorter.
+    static constexpr std::size_t InputBound = 4096;
+
+    // The most unread input a port has held at once, and what it dropped for
+    // want of room.
+    struct InputCounts {
+        std::size_t mostHeld = 0;
+        std::size_t dropped = 0;
+    };
+
     explicit SerialBridge(std::vector<std::string> extraPorts = {});
     ~SerialBridge() override;
 
@@ -28,11 +39,14 @@ public:
     FT_STATUS FT_SetTimeouts(DeviceHandle handle, uint32_t readMs, uint32_t writeMs) override;
     FT_STATUS FT_Write(DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override;
     FT_STATUS FT_Read(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override;
+    FT_STATUS FT_Purge(DeviceHandle handle, uint32_t mask) override;
     FT_STATUS FT_Close(DeviceHandle handle) override;
 
     // Why the last FT_Open failed, in words for the user (names the port and,
     // for a permission problem, the group to join); empty after a success.
     const std::string& lastOpenError() const { return lastOpenError_; }
+
+    InputCounts inputCounts(DeviceHandle handle) const;
 
 private:
     struct Device {
@@ -41,7 +55,13 @@ private:
         std::string serial;
     };
     struct OpenPort;
+    // The port behind a handle and the status a call on it meets first.
+    struct PortLookup {
+        OpenPort* open;
+        FT_STATUS status;
+    };
 
+    PortLookup lookUp(DeviceHandle handle) const;
     std::vector<Device> listDevices() const;
     const std::vector<Device>& snapshot();
     FT_STATUS copyListText(uintptr_t index, uint32_t flags, char* buffer);

@@ -63,6 +63,9 @@ std::string InstrumentSession::query(const std::string& message)
     exclusive([&] {
         if (closed_)
             return;
+        // One query is outstanding at a time and the instrument sends nothing
+        // unasked, so bytes already waiting when a query goes out are stale.
+        driver_.PurgeInput(handle_);
         send(message);
         reply = driver_.ReadResponse(handle_);
         report(Direction::Received, reply);

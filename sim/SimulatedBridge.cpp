@@ -111,6 +111,17 @@ FT_STATUS SimulatedBridge::FT_Read(DeviceHandle handle, void* buffer, uint32_t c
     return FT_OK;
 }
 
+// Writes complete at once, so only reply bytes can be pending.
+FT_STATUS SimulatedBridge::FT_Purge(DeviceHandle handle, uint32_t mask)
+{
+    Connection* connection = connections_.find(handle);
+    if (!connection)
+        return FT_INVALID_HANDLE;
+    if (mask & FT_PURGE_RX)
+        connection->replyBytes.clear();
+    return FT_OK;
+}
+
 FT_STATUS SimulatedBridge::FT_Close(DeviceHandle handle)
 {
     if (!connections_.remove(handle))

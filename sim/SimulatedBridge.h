@@ -29,6 +29,7 @@ public:
     usblink::FT_STATUS FT_Write(
         usblink::DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override;
     usblink::FT_STATUS FT_Read(usblink::DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override;
+    usblink::FT_STATUS FT_Purge(usblink::DeviceHandle handle, uint32_t mask) override;
     usblink::FT_STATUS FT_Close(usblink::DeviceHandle handle) override;
 
 private:

@@ -43,6 +43,7 @@ void expectEveryCallRejects(BridgeLibrary& library, DeviceHandle handle)
     EXPECT_EQ(FT_INVALID_HANDLE, library.FT_SetTimeouts(handle, 50, 0));
     EXPECT_EQ(FT_INVALID_HANDLE, library.FT_Write(handle, &byte, 1, &count));
     EXPECT_EQ(FT_INVALID_HANDLE, library.FT_Read(handle, &byte, 1, &count));
+    EXPECT_EQ(FT_INVALID_HANDLE, library.FT_Purge(handle, FT_PURGE_RX));
     EXPECT_EQ(FT_INVALID_HANDLE, library.FT_Close(handle));
 }
 

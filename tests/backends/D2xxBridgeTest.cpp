@@ -84,6 +84,7 @@ TEST_F(D2xxBridgeOverStandin, DeviceCallsPassThroughWithTheirArgumentsAndResults
     EXPECT_EQ(FT_OK, bridge->FT_Read(handle, &byte, 1, &received));
     EXPECT_EQ(1u, received);
     EXPECT_EQ('R', byte);
+    EXPECT_EQ(FT_OK, bridge->FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX));
     EXPECT_EQ(FT_OK, bridge->FT_Close(handle));
 
     EXPECT_STREQ("FT_Open 0\n"
@@ -93,6 +94,7 @@ TEST_F(D2xxBridgeOverStandin, DeviceCallsPassThroughWithTheirArgumentsAndResults
                  "FT_SetTimeouts dev0 5000 0\n"
                  "FT_Write dev0 \"*IDN?\\r\\n\" 7\n"
                  "FT_Read dev0 1\n"
+                 "FT_Purge dev0 3\n"
                  "FT_Close dev0\n",
         takeLog());
 }

@@ -1,9 +1,14 @@
 #include "link/SerialBridge.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -70,6 +75,19 @@ public:
             bytes.append(chunk, static_cast<std::size_t>(got));
         }
         return bytes;
+    }
+
+    // Up to count bytes of chatter, as fast as the line takes them; stops
+    // early once it has taken nothing for stallMs.
+    std::size_t flood(std::size_t count, int stallMs)
+    {
+        const std::string chunk(1 << 16, 'u');
+        fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+        std::size_t sent = 0;
+        pollfd writable { master_, POLLOUT, 0 };
+        while (sent < count && poll(&writable, 1, stallMs) > 0)
+            sent += std::max<ssize_t>(0, ::write(master_, chunk.data(), std::min(chunk.size(), count - sent)));
+        return sent;
     }
 
     // The instrument goes away.
@@ -210,22 +228,90 @@ TEST_F(SerialBridgeOverPty, ReadOfNothingTimesOutWithNoBytesAndLeavesThePortUsab
     EXPECT_EQ("B", pty.receive(1, 2000));
 }
 
+TEST_F(SerialBridgeOverPty, PurgeDropsWhatWaitsInThePortAndInTheDriver)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
+    pty.send("stale\r\n");
+    EXPECT_EQ("s", readByte()); // the rest now waits in the port
+    pty.send("more"); // and this in the driver
+    EXPECT_EQ(FT_OK, bridge.FT_Purge(handle, FT_PURGE_RX));
+    pty.send("A");
+    EXPECT_EQ("A", readByte());
+    EXPECT_EQ(FT_INVALID_PARAMETER, bridge.FT_Purge(handle, 4));
+}
+
+TEST_F(SerialBridgeOverPty, UnaskedFloodIsDroppedAndCountedWithinTheBound)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
+    constexpr std::size_t Flood = 50u << 20;
+    std::size_t sent = 0;
+    bool done = false;
+    const std::unique_ptr<QThread> sender(QThread::create([&] { sent = pty.flood(Flood, 10000); }));
+    QObject::connect(sender.get(), &QThread::finished, sender.get(), [&] { done = true; });
+    sender->start();
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_EQ(Flood, sent);
+    EXPECT_LE(bridge.inputCounts(handle).mostHeld, SerialBridge::InputBound);
+    EXPECT_GT(bridge.inputCounts(handle).dropped, Flood - (1u << 20));
+    ASSERT_EQ(FT_OK, bridge.FT_Purge(handle, FT_PURGE_RX));
+    pty.send("A");
+    EXPECT_EQ("A", readByte());
+}
+
+// Read and write calls the process has made (/proc/self/io).
+std::size_t readsAndWrites()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::size_t value = 0;
+    std::size_t total = 0;
+    while (io >> key >> value)
+        total += key == "syscr:" || key == "syscw:" ? value : 0;
+    return total;
+}
+
+enum class HangUpSeen { ByARead, ByAWrite, WhileIdle };
+
+std::string seenName(const ::testing::TestParamInfo<HangUpSeen>& info)
+{
+    return std::array { "ByARead", "ByAWrite", "WhileIdle" }[int(info.param)];
+}
+
+class SerialBridgeHangUp : public SerialBridgeOverPty, public ::testing::WithParamInterface<HangUpSeen> { };
+
 // Not FT_IO_ERROR: the driver would take that, with no byte, for a time-out.
-TEST_F(SerialBridgeOverPty, InstrumentGoneMakesReadsAndWritesFailWithDeviceNotFound)
+// Once the hang-up is seen, a write left queued is not retried, nor is the
+// line read again, on any turn of the event loop.
+TEST_P(SerialBridgeHangUp, InstrumentGoneStopsTheLineAndCallsFailWithDeviceNotFound)
 {
     ASSERT_NO_FATAL_FAILURE(openWithLineSettings(2000));
     pty.closeMaster();
+    uint32_t written = 0;
+    if (GetParam() == HangUpSeen::ByARead) {
+        EXPECT_EQ("", readByte(FT_DEVICE_NOT_FOUND));
+    } else if (GetParam() == HangUpSeen::ByAWrite) {
+        EXPECT_EQ(FT_DEVICE_NOT_FOUND, bridge.FT_Write(handle, "X", 1, &written));
+    }
+    const std::size_t before = readsAndWrites();
+    for (int turn = 0; turn < 1000; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_LT(readsAndWrites() - before, 20u);
+
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ("", readByte(FT_DEVICE_NOT_FOUND));
     EXPECT_EQ("", readByte(FT_DEVICE_NOT_FOUND));
     EXPECT_LT(clock.elapsed(), 1000); // noticed, not timed out
-    uint32_t written = 0;
     EXPECT_EQ(FT_DEVICE_NOT_FOUND, bridge.FT_Write(handle, "X", 1, &written));
+    EXPECT_EQ(FT_DEVICE_NOT_FOUND, bridge.FT_Purge(handle, FT_PURGE_RX));
     EXPECT_EQ(FT_OK, bridge.FT_Close(handle));
 }
 
-TEST_F(SerialBridgeOverPty, WriteNotTakenInTimeFailsWithIoErrorOnALineStillThere)
+INSTANTIATE_TEST_SUITE_P(Seen, SerialBridgeHangUp,
+    ::testing::Values(HangUpSeen::ByARead, HangUpSeen::ByAWrite, HangUpSeen::WhileIdle), seenName);
+
+TEST_F(SerialBridgeOverPty, WriteNotTakenInTimeFailsWithIoErrorOnALineStillThereAndIsNotSentLater)
 {
     ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
     ASSERT_EQ(FT_OK, bridge.FT_SetTimeouts(handle, 50, 50));
@@ -235,6 +321,9 @@ TEST_F(SerialBridgeOverPty, WriteNotTakenInTimeFailsWithIoErrorOnALineStillThere
     EXPECT_EQ(FT_IO_ERROR, bridge.FT_Write(handle, flood.data(), flood.size(), &written));
     EXPECT_LT(written, flood.size());
     EXPECT_EQ("", readByte(FT_OK));
+    pty.receive(flood.size(), 100); // what the line took before the time-out
+    EXPECT_EQ(FT_OK, bridge.FT_Write(handle, "B", 1, &written));
+    EXPECT_EQ("B", pty.receive(1, 2000));
 }
 
 TEST_F(SerialBridgeOverPty, BadAndClosedHandlesAreRejected)

@@ -1,4 +1,4 @@
-// A stand-in for FTDI's D2XX library: the nine calls with D2XX's C shapes
+// A stand-in for FTDI's D2XX library: the ten calls with D2XX's C shapes
 // over a model of two devices. Every call is logged as one text line that a
 // test reads back with standin_take_log(). A write of "*IDN?\r\n" queues a reply
 // that reads return byte by byte.
@@ -18,6 +18,7 @@ constexpr uint32_t ListNumberOnly = 0x80000000u;
 constexpr uint32_t ListByIndex = 0x40000000u;
 constexpr uint32_t BySerialNumber = 1u;
 constexpr uint32_t ByDescription = 2u;
+constexpr uint32_t PurgeRx = 1u;
 
 struct ModelDevice {
     const char* description;
@@ -164,6 +165,17 @@ uint32_t FT_Read(void* handle, void* buffer, uint32_t count, uint32_t* received)
     *received = static_cast<uint32_t>(std::min<std::size_t>(count, device->pendingReply.size()));
     std::memcpy(buffer, device->pendingReply.data(), *received);
     device->pendingReply.erase(0, *received);
+    return Ok;
+}
+
+uint32_t FT_Purge(void* handle, uint32_t mask)
+{
+    Device* device = deviceFor(handle);
+    if (!device)
+        return InvalidHandle;
+    logLine("FT_Purge " + deviceName(device) + " " + std::to_string(mask));
+    if (mask & PurgeRx)
+        device->pendingReply.clear();
     return Ok;
 }
 

@@ -21,6 +21,7 @@ using TrimToPrintable = testing::Test;
 using EnumerateDevices = DriverFixture;
 using OpenDevice = DriverFixture;
 using SendCommand = DriverFixture;
+using PurgeInput = DriverFixture;
 using ReadResponse = DriverFixture;
 using CloseDevice = DriverFixture;
 
@@ -109,6 +110,13 @@ TEST_F(SendCommand, ReportsAFailedWriteAndLeavesTheCallersTextAlone)
     const std::string command = ":MOD:IATT 40";
     EXPECT_EQ(driver.SendCommand(-1, command), -1);
     EXPECT_EQ(command, ":MOD:IATT 40");
+}
+
+TEST_F(PurgeInput, PurgesReceiveOnlyWithoutProcessingEventsAndReportsTheStatus)
+{
+    EXPECT_EQ(driver.PurgeInput(7), 0);
+    EXPECT_EQ(driver.PurgeInput(-1), -1);
+    EXPECT_THAT(bridge.calls, ElementsAre("FT_Purge 1", "FT_Purge 1"));
 }
 
 TEST_F(ReadResponse, ReadsOneByteAtATimeUpToTheLineEnd)

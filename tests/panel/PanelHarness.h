@@ -95,4 +95,11 @@ inline const std::vector<std::string> StartUpLines = [] {
     return lines;
 }();
 
+// What the panel shows for a setting: its slider's value or its button's state.
+inline int shownValue(const frmMain& main, usblink::SettingId id)
+{
+    const panel::SettingScrollBar* slider = main.slider(id);
+    return slider ? slider->setting() : main.state(id);
+}
+
 } // namespace test_support

@@ -67,10 +67,8 @@ private:
     std::vector<int> controlValues()
     {
         std::vector<int> values;
-        for (const usblink::Setting& setting : usblink::Settings) {
-            const SettingScrollBar* bar = main().slider(setting.id);
-            values.push_back(bar ? bar->setting() : main().state(setting.id));
-        }
+        for (const usblink::Setting& setting : usblink::Settings)
+            values.push_back(shownValue(main(), setting.id));
         return values;
     }
 

@@ -49,6 +49,24 @@ TEST(StartUp, WaitsHalfASecondBetweenOpeningAndTheFirstMessage)
     EXPECT_LT(firstWriteAt - openedAt, 0.6);
 }
 
+TEST(StartUp, PurgesInputRightBeforeEachQueryIsWrittenAndNowhereElse)
+{
+    ScriptedBridge bridge;
+    bridge.devices = { { "R6140K", "A1" } };
+    PanelHarness panel(bridge);
+    panel.startUp();
+    std::vector<std::string> afterPurges;
+    for (std::size_t i = 0; i + 1 < bridge.calls.size(); ++i)
+        if (bridge.calls[i] == "FT_Purge 1")
+            afterPurges.push_back(bridge.calls[i + 1]);
+    std::vector<std::string> queryWrites;
+    for (const std::string& line : StartUpLines)
+        if (line.ends_with('?'))
+            queryWrites.push_back("FT_Write " + line + "\r\n");
+    EXPECT_EQ(afterPurges, queryWrites);
+    EXPECT_EQ(bridge.callsNamed("FT_Purge").size(), queryWrites.size());
+}
+
 struct Chooser : testing::Test {
     ScriptedBridge bridge;
     PanelHarness panel { bridge };

@@ -62,6 +62,10 @@ public:
     {
         return pass("FT_Read", [&] { return inner_.FT_Read(handle, buffer, count, received); });
     }
+    usblink::FT_STATUS FT_Purge(usblink::DeviceHandle handle, uint32_t mask) override
+    {
+        return pass("FT_Purge", [&] { return inner_.FT_Purge(handle, mask); });
+    }
     usblink::FT_STATUS FT_Close(usblink::DeviceHandle handle) override
     {
         return pass("FT_Close", [&] { return inner_.FT_Close(handle); });

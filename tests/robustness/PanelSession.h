@@ -42,6 +42,8 @@ struct Shown {
     std::string messageBox; // the text of the last message box so far
     int16_t sendEnabled = 0;
     bool exchangeRunning = false;
+
+    bool operator==(const Shown&) const = default;
 };
 
 // Runs the phases of a session on a harnessed panel and notes what it shows

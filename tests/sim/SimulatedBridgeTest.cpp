@@ -133,9 +133,13 @@ TEST_F(SimBridge, LargerReadsTakeWhatIsQueued)
     EXPECT_EQ(std::string(buffer.data(), received), "1\r\n");
 }
 
-TEST_F(SimBridge, RepliesNotReadAreDroppedOnClose)
+TEST_F(SimBridge, RepliesNotReadAreDroppedByAReceivePurgeAndOnClose)
 {
     DeviceHandle handle = open();
+    write(handle, "*IDN?\n");
+    ASSERT_EQ(bridge.FT_Purge(handle, FT_PURGE_RX), FT_OK);
+    write(handle, "SYST:REFL?\n");
+    EXPECT_EQ(readAll(handle), "1\r\n");
     write(handle, "*IDN?\n");
     ASSERT_EQ(bridge.FT_Close(handle), FT_OK);
     handle = open();
@@ -157,6 +161,7 @@ TEST_F(SimBridge, ClosedUnknownAndReservedHandlesAreInvalid)
         EXPECT_EQ(bridge.FT_SetTimeouts(handle, 5000, 1000), FT_INVALID_HANDLE);
         EXPECT_EQ(bridge.FT_Write(handle, "*RST\n", 5, &count), FT_INVALID_HANDLE);
         EXPECT_EQ(bridge.FT_Read(handle, &byte, 1, &count), FT_INVALID_HANDLE);
+        EXPECT_EQ(bridge.FT_Purge(handle, FT_PURGE_RX), FT_INVALID_HANDLE);
         EXPECT_EQ(bridge.FT_Close(handle), FT_INVALID_HANDLE);
     }
 }

@@ -69,6 +69,11 @@ public:
         return status;
     }
 
+    usblink::FT_STATUS FT_Purge(usblink::DeviceHandle handle, uint32_t mask) override
+    {
+        return inner_.FT_Purge(handle, mask);
+    }
+
     usblink::FT_STATUS FT_Close(usblink::DeviceHandle handle) override
     {
         closed.push_back(handle);

@@ -127,6 +127,18 @@ public:
         return step.status;
     }
 
+    // A receive purge that succeeds drops the reads still scripted.
+    usblink::FT_STATUS FT_Purge(usblink::DeviceHandle handle, uint32_t mask) override
+    {
+        calls.push_back("FT_Purge " + std::to_string(mask));
+        if (handle != openHandle)
+            return usblink::FT_INVALID_HANDLE;
+        const usblink::FT_STATUS result = status("FT_Purge");
+        if (result == usblink::FT_OK && (mask & usblink::FT_PURGE_RX))
+            reads.clear();
+        return result;
+    }
+
     usblink::FT_STATUS FT_Close(usblink::DeviceHandle handle) override
     {
         calls.push_back("FT_Close " + std::to_string(handle));
