@@ -64,8 +64,7 @@ struct ReadBackFigures {
     double bytesPerReadBack;
 };
 
-template <typename Bridge>
-ReadBackFigures timeReadBacks(MeteredBridge<Bridge>& line, const std::string& entry, int runs)
+ReadBackFigures timeReadBacks(MeteredBridge& line, const std::string& entry, int runs)
 {
     test_support::PanelHarness panel(line);
     startUpOn(panel, entry);
@@ -88,7 +87,8 @@ ReadBackFigures timeReadBacks(MeteredBridge<Bridge>& line, const std::string& en
 ReadBackFigures overSimulatorLine(const QStringList& options, int runs)
 {
     test_support::SimProcess simulator(options);
-    MeteredBridge<usblink::SerialBridge> line({ simulator.path() });
+    usblink::SerialBridge serial({ simulator.path() });
+    MeteredBridge line(serial);
     return timeReadBacks(line, "R6140K " + simulator.path(), runs);
 }
 
@@ -120,7 +120,8 @@ void immediateLine()
 void inProcess()
 {
     constexpr int Runs = 3000;
-    MeteredBridge<sim::SimulatedBridge> line;
+    sim::SimulatedBridge simulator;
+    MeteredBridge line(simulator);
     const std::string entry = std::string(sim::SimulatedBridge::Description) + " " + sim::SimulatedBridge::SerialNumber;
     const double perQueryUs = timeReadBacks(line, entry, Runs).medianUs / QueriesPerReadBack;
     report("Read-back, in-process simulator: per query, " + medianOf(Runs), fixed(perQueryUs, 1) + " µs");

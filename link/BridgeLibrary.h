@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The namespace is not "link": POSIX declares a function of that name.
@@ -28,6 +29,10 @@ inline constexpr uint16_t FT_FLOW_NONE = 0;
 inline constexpr uint32_t FT_PURGE_RX = 1;
 inline constexpr uint32_t FT_PURGE_TX = 2;
 
+// The size of the buffer a listing call fills with a description or a
+// serial number, NUL included.
+inline constexpr std::size_t ListTextSize = 256;
+
 // Device handle as the panel holds it: a small token, never a pointer.
 // An open device never has the handle 0 or -1; a closed or unknown handle
 // makes every call fail with FT_INVALID_HANDLE.
@@ -42,8 +47,8 @@ public:
 
     // Three uses, as in D2XX:
     //  - (uint32_t* count, nullptr, FT_LIST_NUMBER_ONLY)
-    //  - ((void*)(uintptr_t)index, char buffer[256], FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION)
-    //  - ((void*)(uintptr_t)index, char buffer[256], FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER)
+    //  - ((void*)(uintptr_t)index, char buffer[ListTextSize], FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION)
+    //  - ((void*)(uintptr_t)index, char buffer[ListTextSize], FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER)
     // Texts come back NUL-terminated at the start of the buffer.
     virtual FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) = 0;
     virtual FT_STATUS FT_Open(int32_t index, DeviceHandle* handle) = 0;

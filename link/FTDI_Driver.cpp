@@ -8,7 +8,6 @@ namespace usblink {
 namespace {
 
 constexpr char Blank = ' ';
-constexpr std::size_t ListBufferSize = 256;
 constexpr std::size_t ReplyByteBufferSize = 255;
 
 bool isPrintable(char c)
@@ -41,7 +40,7 @@ std::string FTDI_Driver::TrimToPrintable(std::string_view text)
 // Fetches the description or serial number of one device into text.
 bool FTDI_Driver::listText(uint32_t index, uint32_t which, std::string& text)
 {
-    std::array<char, ListBufferSize> buffer;
+    std::array<char, ListTextSize> buffer;
     buffer.fill(Blank);
     if (library_.FT_ListDevices(indexArgument(index), buffer.data(), FT_LIST_BY_INDEX | which) != FT_OK)
         return false;

@@ -19,7 +19,6 @@
 namespace usblink {
 namespace {
 
-constexpr std::size_t ListTextCapacity = 256;
 constexpr const char* ExtraPortDescription = "R6140K";
 // Until FT_SetTimeouts says otherwise, and for a write time-out of 0 (no
 // limit in D2XX), waits are bounded so the GUI thread never blocks for good.
@@ -201,67 +200,28 @@ SerialBridge::SerialBridge(std::vector<std::string> extraPorts)
 
 SerialBridge::~SerialBridge() = default;
 
-std::vector<SerialBridge::Device> SerialBridge::listDevices() const
+std::vector<SerialPortEntry> SerialBridge::attachedDevices()
 {
     auto ports = QSerialPortInfo::availablePorts();
     std::sort(ports.begin(), ports.end(), [](const auto& a, const auto& b) { return a.portName() < b.portName(); });
-    std::vector<Device> devices;
+    std::vector<SerialPortEntry> devices;
     for (const QSerialPortInfo& info : ports) {
         if (!info.hasVendorIdentifier())
             continue;
         const auto strings = readUsbPortStrings(info.portName().toStdString()).value_or(UsbPortStrings {});
-        devices.push_back({ info.systemLocation().toStdString(), pickString(strings.product, info.description()),
-            pickString(strings.serial, info.serialNumber()) });
+        devices.push_back({ pickString(strings.product, info.description()),
+            pickString(strings.serial, info.serialNumber()), info.systemLocation().toStdString() });
     }
     for (const std::string& path : extraPorts_)
-        devices.push_back({ path, ExtraPortDescription, path });
+        devices.push_back({ ExtraPortDescription, path, path });
     return devices;
-}
-
-// The list taken at the last FT_LIST_NUMBER_ONLY call (or at first need).
-const std::vector<SerialBridge::Device>& SerialBridge::snapshot()
-{
-    if (!devices_)
-        devices_ = listDevices();
-    return *devices_;
-}
-
-FT_STATUS SerialBridge::FT_ListDevices(void* arg1, void* arg2, uint32_t flags)
-{
-    if (flags == FT_LIST_NUMBER_ONLY) {
-        if (!arg1)
-            return FT_INVALID_PARAMETER;
-        devices_ = listDevices();
-        *static_cast<uint32_t*>(arg1) = static_cast<uint32_t>(devices_->size());
-        return FT_OK;
-    }
-    if (!(flags & FT_LIST_BY_INDEX) || !arg2)
-        return FT_INVALID_PARAMETER;
-    return copyListText(reinterpret_cast<uintptr_t>(arg1), flags & ~FT_LIST_BY_INDEX, static_cast<char*>(arg2));
-}
-
-FT_STATUS SerialBridge::copyListText(uintptr_t index, uint32_t flags, char* buffer)
-{
-    const auto& devices = snapshot();
-    if (index >= devices.size())
-        return FT_DEVICE_NOT_FOUND;
-    const Device& device = devices[index];
-    const std::string* text = flags == FT_OPEN_BY_DESCRIPTION ? &device.description
-        : flags == FT_OPEN_BY_SERIAL_NUMBER                   ? &device.serial
-                                                              : nullptr;
-    if (!text)
-        return FT_INVALID_PARAMETER;
-    const std::size_t length = std::min(text->size(), ListTextCapacity - 1);
-    std::memcpy(buffer, text->data(), length);
-    buffer[length] = '\0';
-    return FT_OK;
 }
 
 FT_STATUS SerialBridge::FT_Open(int32_t index, DeviceHandle* handle)
 {
     if (!handle)
         return FT_INVALID_PARAMETER;
-    const auto& devices = snapshot();
+    const auto& devices = listed();
     if (index < 0 || static_cast<std::size_t>(index) >= devices.size())
         return FT_DEVICE_NOT_FOUND;
     const std::string& path = devices[index].portPath;

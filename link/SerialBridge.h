@@ -5,18 +5,25 @@
 #include <string>
 #include <vector>
 
-#include "link/BridgeLibrary.h"
 #include "link/HandleTable.h"
+#include "link/ListingBridge.h"
 
 class QSerialPort;
 
 namespace usblink {
 
+// A serial port as the bridge lists it, with the path that opens it.
+struct SerialPortEntry {
+    std::string description;
+    std::string serial;
+    std::string portPath;
+};
+
 // The default backend: the operating system's serial ports through Qt
 // Serial Port. Lists the USB serial ports, then one device per extra port
 // path (a pseudo-terminal of the simulated instrument, say). Use it on one
 // thread that Qt knows, the GUI thread.
-class SerialBridge : public BridgeLibrary {
+class SerialBridge : public ListingBridge<SerialPortEntry> {
 public:
     // Unread input is held up to this many bytes; replies are far shorter.
     static constexpr std::size_t InputBound = 4096;
@@ -31,7 +38,6 @@ public:
     explicit SerialBridge(std::vector<std::string> extraPorts = {});
     ~SerialBridge() override;
 
-    FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override;
     FT_STATUS FT_Open(int32_t index, DeviceHandle* handle) override;
     FT_STATUS FT_SetBaudRate(DeviceHandle handle, uint32_t baud) override;
     FT_STATUS FT_SetDataCharacteristics(DeviceHandle handle, uint8_t bits, uint8_t stopBits, uint8_t parity) override;
@@ -48,12 +54,10 @@ public:
 
     InputCounts inputCounts(DeviceHandle handle) const;
 
+protected:
+    std::vector<SerialPortEntry> attachedDevices() override;
+
 private:
-    struct Device {
-        std::string portPath;
-        std::string description;
-        std::string serial;
-    };
     struct OpenPort;
     // The port behind a handle and the status a call on it meets first.
     struct PortLookup {
@@ -62,13 +66,9 @@ private:
     };
 
     PortLookup lookUp(DeviceHandle handle) const;
-    std::vector<Device> listDevices() const;
-    const std::vector<Device>& snapshot();
-    FT_STATUS copyListText(uintptr_t index, uint32_t flags, char* buffer);
     std::string openErrorText(const QSerialPort& port, const std::string& path) const;
 
     std::vector<std::string> extraPorts_;
-    std::optional<std::vector<Device>> devices_;
     HandleTable<OpenPort> ports_;
     std::string lastOpenError_;
 };

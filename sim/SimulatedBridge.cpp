@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -10,36 +9,9 @@ namespace sim {
 
 using namespace usblink;
 
-namespace {
-
-constexpr std::size_t ListTextBufferSize = 256;
-
-void copyListText(std::string_view text, void* buffer)
+std::vector<ListedDevice> SimulatedBridge::attachedDevices()
 {
-    const auto length = std::min(text.size(), ListTextBufferSize - 1);
-    auto* out = static_cast<char*>(buffer);
-    std::memcpy(out, text.data(), length);
-    out[length] = '\0';
-}
-
-} // namespace
-
-FT_STATUS SimulatedBridge::FT_ListDevices(void* arg1, void* arg2, uint32_t flags)
-{
-    if (flags == FT_LIST_NUMBER_ONLY) {
-        if (!arg1)
-            return FT_INVALID_PARAMETER;
-        *static_cast<uint32_t*>(arg1) = 1;
-        return FT_OK;
-    }
-    const bool byDescription = flags == (FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION);
-    const bool bySerial = flags == (FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER);
-    if (!(byDescription || bySerial) || !arg2)
-        return FT_INVALID_PARAMETER;
-    if (reinterpret_cast<uintptr_t>(arg1) != 0)
-        return FT_DEVICE_NOT_FOUND;
-    copyListText(byDescription ? Description : SerialNumber, arg2);
-    return FT_OK;
+    return { { Description, SerialNumber } };
 }
 
 FT_STATUS SimulatedBridge::FT_Open(int32_t index, DeviceHandle* handle)

@@ -2,8 +2,8 @@
 
 #include <deque>
 
-#include "link/BridgeLibrary.h"
 #include "link/HandleTable.h"
+#include "link/ListingBridge.h"
 #include "sim/Instrument.h"
 
 namespace sim {
@@ -11,14 +11,13 @@ namespace sim {
 // The bridge library with one R6140K attached, served in-process: what is
 // written goes straight to the instrument, its replies wait to be read.
 // Like a real bridge device it can be open through one handle at a time.
-class SimulatedBridge : public usblink::BridgeLibrary {
+class SimulatedBridge : public usblink::ListingBridge<usblink::ListedDevice> {
 public:
     static constexpr const char* Description = "R6140K Simulator";
     static constexpr const char* SerialNumber = "SIM00001";
 
     Instrument& instrument() { return instrument_; }
 
-    usblink::FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override;
     usblink::FT_STATUS FT_Open(int32_t index, usblink::DeviceHandle* handle) override;
     usblink::FT_STATUS FT_SetBaudRate(usblink::DeviceHandle handle, uint32_t baud) override;
     usblink::FT_STATUS FT_SetDataCharacteristics(
@@ -31,6 +30,9 @@ public:
     usblink::FT_STATUS FT_Read(usblink::DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override;
     usblink::FT_STATUS FT_Purge(usblink::DeviceHandle handle, uint32_t mask) override;
     usblink::FT_STATUS FT_Close(usblink::DeviceHandle handle) override;
+
+protected:
+    std::vector<usblink::ListedDevice> attachedDevices() override;
 
 private:
     struct Connection {

@@ -68,7 +68,7 @@ TEST(BridgeSelection, DefaultsToTheSerialPortsWithTheExtraLines)
     std::string error;
     const auto bridge = app::selectBridge(options, &error);
     ASSERT_NE(dynamic_cast<usblink::SerialBridge*>(bridge.get()), nullptr);
-    char description[256] = {};
+    char description[usblink::ListTextSize] = {};
     uint32_t count = 0;
     ASSERT_EQ(bridge->FT_ListDevices(&count, nullptr, usblink::FT_LIST_NUMBER_ONLY), usblink::FT_OK);
     ASSERT_GE(count, 1u);

@@ -26,7 +26,7 @@ uint32_t listCount(BridgeLibrary& library)
 
 ListText listText(BridgeLibrary& library, uint32_t index, uint32_t which)
 {
-    char buffer[256] = {};
+    char buffer[ListTextSize] = {};
     const FT_STATUS status
         = library.FT_ListDevices(reinterpret_cast<void*>(uintptr_t { index }), buffer, FT_LIST_BY_INDEX | which);
     return { status, buffer };

@@ -56,7 +56,7 @@ TEST_F(SimBridge, ListsOneDeviceWithDescriptionAndSerial)
     EXPECT_EQ(bridge.FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
     EXPECT_EQ(count, 1u);
 
-    std::array<char, 256> buffer;
+    std::array<char, usblink::ListTextSize> buffer;
     buffer.fill('#');
     EXPECT_EQ(bridge.FT_ListDevices(indexArgument(0), buffer.data(), FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION), FT_OK);
     EXPECT_STREQ(buffer.data(), "R6140K Simulator");
@@ -68,7 +68,7 @@ TEST_F(SimBridge, ListsOneDeviceWithDescriptionAndSerial)
 
 TEST_F(SimBridge, ListingRejectsOtherIndexesAndMalformedCalls)
 {
-    std::array<char, 256> buffer {};
+    std::array<char, usblink::ListTextSize> buffer {};
     EXPECT_EQ(bridge.FT_ListDevices(indexArgument(1), buffer.data(), FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION),
         FT_DEVICE_NOT_FOUND);
     EXPECT_EQ(bridge.FT_ListDevices(indexArgument(0), nullptr, FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER),

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <functional>
+
+#include "link/BridgeLibrary.h"
+
+namespace usblink {
+
+// Passes every call on to another bridge library. A decorator derives from
+// it and overrides the calls it watches or changes, or forward(), which every
+// call passes through by name.
+class ForwardingBridge : public BridgeLibrary {
+public:
+    explicit ForwardingBridge(BridgeLibrary& inner)
+        : inner_(inner)
+    {
+    }
+
+    FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override
+    {
+        return forward("FT_ListDevices", [&] { return inner_.FT_ListDevices(arg1, arg2, flags); });
+    }
+    FT_STATUS FT_Open(int32_t index, DeviceHandle* handle) override
+    {
+        return forward("FT_Open", [&] { return inner_.FT_Open(index, handle); });
+    }
+    FT_STATUS FT_SetBaudRate(DeviceHandle handle, uint32_t baud) override
+    {
+        return forward("FT_SetBaudRate", [&] { return inner_.FT_SetBaudRate(handle, baud); });
+    }
+    FT_STATUS FT_SetDataCharacteristics(DeviceHandle handle, uint8_t bits, uint8_t stopBits, uint8_t parity) override
+    {
+        return forward("FT_SetDataCharacteristics",
+            [&] { return inner_.FT_SetDataCharacteristics(handle, bits, stopBits, parity); });
+    }
+    FT_STATUS FT_SetFlowControl(DeviceHandle handle, uint16_t flow, uint8_t xon, uint8_t xoff) override
+    {
+        return forward("FT_SetFlowControl", [&] { return inner_.FT_SetFlowControl(handle, flow, xon, xoff); });
+    }
+    FT_STATUS FT_SetTimeouts(DeviceHandle handle, uint32_t readMs, uint32_t writeMs) override
+    {
+        return forward("FT_SetTimeouts", [&] { return inner_.FT_SetTimeouts(handle, readMs, writeMs); });
+    }
+    FT_STATUS FT_Write(DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override
+    {
+        return forward("FT_Write", [&] { return inner_.FT_Write(handle, buffer, count, written); });
+    }
+    FT_STATUS FT_Read(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received) override
+    {
+        return forward("FT_Read", [&] { return inner_.FT_Read(handle, buffer, count, received); });
+    }
+    FT_STATUS FT_Purge(DeviceHandle handle, uint32_t mask) override
+    {
+        return forward("FT_Purge", [&] { return inner_.FT_Purge(handle, mask); });
+    }
+    FT_STATUS FT_Close(DeviceHandle handle) override
+    {
+        return forward("FT_Close", [&] { return inner_.FT_Close(handle); });
+    }
+
+protected:
+    // The call named name, on its way to the inner library.
+    virtual FT_STATUS forward(const char* name, const std::function<FT_STATUS()>& call)
+    {
+        (void)name;
+        return call();
+    }
+
+private:
+    BridgeLibrary& inner_;
+};
+
+} // namespace usblink
