@@ -88,3 +88,10 @@ set_tests_properties(package_contents package_lintian PROPERTIES
   ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 set_tests_properties(package_lintian PROPERTIES SKIP_RETURN_CODE 77)
 
+# Every udev rule is scoped to the instrument's bridge; the check itself
+# must turn down a rule that is not.
+add_test(NAME udev_rules_scope COMMAND ${packaging_source}/check-udev-rules ${packaging_source}/60-r6140k-ftdi.rules)
+add_test(NAME udev_rules_scope_refuses_unscoped_rule
+  COMMAND sh -c "echo 'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"0403\", GROUP=\"plugdev\"' >\"$1\" && \"$0\" \"$1\""
+          ${packaging_source}/check-udev-rules ${packaging_build}/unscoped.rules)
+set_tests_properties(udev_rules_scope_refuses_unscoped_rule PROPERTIES WILL_FAIL TRUE)
