@@ -81,7 +81,8 @@ set(package_file
   ${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_NAME}_${PROJECT_VERSION}_${package_architecture}.deb)
 add_test(NAME package_build COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake)
 set_tests_properties(package_build PROPERTIES FIXTURES_SETUP debian_package)
-add_test(NAME package_contents COMMAND ${packaging_source}/check-package ${package_file} ${PROJECT_VERSION})
+add_test(NAME package_contents
+  COMMAND ${packaging_source}/check-package ${package_file} ${PROJECT_VERSION} ${CMAKE_SOURCE_DIR})
 add_test(NAME package_lintian COMMAND ${packaging_source}/lint-package ${package_file})
 set_tests_properties(package_contents package_lintian PROPERTIES
   FIXTURES_REQUIRED debian_package
