@@ -82,7 +82,8 @@ set(package_file
 add_test(NAME package_build COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake)
 set_tests_properties(package_build PROPERTIES FIXTURES_SETUP debian_package)
 add_test(NAME package_contents
-  COMMAND ${packaging_source}/check-package ${package_file} ${PROJECT_VERSION} ${CMAKE_SOURCE_DIR})
+  COMMAND ${packaging_source}/check-package ${package_file} ${PROJECT_VERSION} ${CMAKE_SOURCE_DIR}
+          $<$<BOOL:${R6140K_HARDENED}>:hardened>)
 add_test(NAME package_lintian COMMAND ${packaging_source}/lint-package ${package_file})
 set_tests_properties(package_contents package_lintian PROPERTIES
   FIXTURES_REQUIRED debian_package
