@@ -13,9 +13,9 @@ constexpr const char* Description
       "\n"
       "If the instrument's serial port cannot be opened, for lack of permission or otherwise, the panel\n"
       "still comes up, and every reply reads READ ERROR. To get access, join the group that owns the port\n"
-      "and log in again: plugdev for FTDI bridges where the r6140k-panel package's udev rule is installed\n"
-      "(\"sudo usermod -aG plugdev $USER\", then plug the bridge in again), dialout otherwise\n"
-      "(\"sudo usermod -aG dialout $USER\").";
+      "and log in again: plugdev for the instrument's bridge where the r6140k-panel package's udev rule\n"
+      "is installed (\"sudo usermod -aG plugdev $USER\", then plug the bridge in again), dialout\n"
+      "otherwise (\"sudo usermod -aG dialout $USER\").";
 
 [[noreturn]] void failWith(const QString& message)
 {

@@ -8,6 +8,7 @@
 #include "app/Options.h"
 #include "link/FTDI_Driver.h"
 #include "panel/MessageBoxes.h"
+#include "panel/ProgramIcon.h"
 #include "panel/frmMain.h"
 
 namespace {
@@ -31,6 +32,7 @@ int main(int argc, char* argv[])
         app::parseOptions(QCoreApplication::arguments()); // prints, then ends the process
     }
     QApplication application(argc, argv);
+    panel::setProgramIcon();
     const app::Options options = app::parseOptions(QApplication::arguments());
 
     std::string error;

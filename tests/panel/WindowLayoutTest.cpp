@@ -1,12 +1,13 @@
 // The three windows as the operator meets them after start-up on the
-// simulator: every control that takes focus has a name for assistive
-// technology, and no caption is cut off by its control. CTest runs the
-// caption checks at QT_SCALE_FACTOR 1 and 2.
+// simulator: each carries the program's icon, every control that takes focus
+// has a name for assistive technology, and no caption is cut off by its
+// control. CTest runs the caption checks at QT_SCALE_FACTOR 1 and 2.
 #include <QLabel>
 #include <QPushButton>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "panel/ProgramIcon.h"
 #include "panel/frmSaveState.h"
 #include "sim/SimulatedBridge.h"
 #include "tests/panel/PanelHarness.h"
@@ -65,9 +66,19 @@ Findings clippedCaptions(const QWidget& window)
     return clipped;
 }
 
+// Drawn, not only named: an SVG icon whose Qt plugin is missing comes out null.
+Findings missingIcon(const QWidget& window)
+{
+    if (window.windowIcon().pixmap(32).isNull())
+        return { window.objectName().toStdString() + " has no icon" };
+    return {};
+}
+
 // Starts the panel on the simulator, opens the user-states window once, and
 // applies the inspection to each window while it is open.
 struct OpenedWindows : testing::Test {
+    OpenedWindows() { panel::setProgramIcon(); }
+
     sim::SimulatedBridge simulator;
     PanelHarness panel { simulator };
 
@@ -90,6 +101,11 @@ struct OpenedWindows : testing::Test {
         return findings;
     }
 };
+
+TEST_F(OpenedWindows, EachCarriesTheProgramIcon)
+{
+    EXPECT_THAT(inspectEachWindow(missingIcon), IsEmpty());
+}
 
 TEST_F(OpenedWindows, EveryFocusableControlHasAnAccessibleName)
 {
