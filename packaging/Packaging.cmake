@@ -51,9 +51,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)
 
 add_test(NAME package_build COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake)
-set_tests_properties(package_build PROPERTIES FIXTURES_SETUP debian_package)
+set_tests_properties(package_build PROPERTIES FIXTURES_SETUP debian_package TIMEOUT ${R6140K_TEST_TIMEOUT})
 add_test(NAME package_contents
   COMMAND ${packaging_source}/check-package ${CPACK_PACKAGE_DIRECTORY} ${PROJECT_VERSION})
 set_tests_properties(package_contents PROPERTIES
   FIXTURES_REQUIRED debian_package
-  ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  ENVIRONMENT QT_QPA_PLATFORM=offscreen
+  TIMEOUT ${R6140K_TEST_TIMEOUT})

@@ -194,7 +194,7 @@ TEST_F(SettingsPanel, ErrorQueryShowsTheReplyInAnInformationBox)
 {
     tell("BOGUS");
     SeenMessage seen;
-    acknowledgeNextMessage(seen);
+    const auto box = acknowledgeNextMessage(seen);
     panel.main.cmdError->click();
     EXPECT_EQ(seen.title, ":SYST:ERR?");
     EXPECT_EQ(seen.text, "-113,\"Undefined header\"");
@@ -317,7 +317,7 @@ TEST_F(UnusableReplies, ErrorQueryShowsReadTimeoutAsItsText)
 {
     replies = { { ":SYST:ERR?", "" } };
     SeenMessage seen;
-    acknowledgeNextMessage(seen);
+    const auto box = acknowledgeNextMessage(seen);
     panel.main.cmdError->click();
     EXPECT_EQ(seen.title, ":SYST:ERR?");
     EXPECT_EQ(seen.text, "READ TIMEOUT");

@@ -64,7 +64,7 @@ struct Chooser : testing::Test {
     // Starts up, noting the chooser's rows, and picks the given row.
     void startUpChoosing(int row)
     {
-        whenModalOpens<frmSelect>([this, row](frmSelect* chooser) {
+        const auto watch = whenModalOpens<frmSelect>([this, row](frmSelect* chooser) {
             for (int r = 0; r < chooser->lstSelector->count(); ++r)
                 rows.push_back(chooser->lstSelector->item(r)->text().toStdString());
             EXPECT_EQ(chooser->lstSelector->currentRow(), 0);
@@ -107,9 +107,9 @@ TEST_F(Chooser, AsksForASelectionWhenNoRowIsSelected)
 {
     bridge.devices = { { "R6140K", "A1" } };
     SeenMessage seen;
-    whenModalOpens<frmSelect>([&](frmSelect* chooser) {
+    const auto opened = whenModalOpens<frmSelect>([&](frmSelect* chooser) {
         chooser->lstSelector->clearSelection();
-        acknowledgeNextMessage(seen);
+        const auto box = acknowledgeNextMessage(seen);
         chooser->cmdSelect->click();
         EXPECT_TRUE(chooser->isVisible());
         chooser->lstSelector->setCurrentRow(0);
@@ -154,9 +154,9 @@ TEST(StartUp, ShowsReadTimeoutWhenTheInstrumentIsSilent)
 using Ending = testing::Test;
 
 // Prints the next message box's title and text and presses OK.
-void printNextMessage()
+ModalWatch printNextMessage()
 {
-    whenModalOpens<QMessageBox>([](QMessageBox* box) {
+    return whenModalOpens<QMessageBox>([](QMessageBox* box) {
         std::fprintf(stderr, "[%s|%s|%d] ", qPrintable(box->windowTitle()), qPrintable(box->text()), box->icon());
         box->button(QMessageBox::Ok)->click();
     });
@@ -171,7 +171,7 @@ TEST(Ending, NoDeviceShowsTheErrorBoxAndEndsWithoutTouchingADevice)
     const auto scenario = [] {
         ScriptedBridge bridge;
         PanelHarness panel(bridge);
-        printNextMessage();
+        const auto box = printNextMessage();
         panel.main.Form_Load();
     };
     EXPECT_EXIT(scenario(), testing::ExitedWithCode(1), NoDevicesBox);
@@ -183,7 +183,7 @@ TEST(Ending, NothingMatchingEndsLikeNoDevice)
         ScriptedBridge bridge;
         bridge.devices = { { "Other", "X1" }, { "Another", "X2" } };
         PanelHarness panel(bridge);
-        printNextMessage();
+        const auto box = printNextMessage();
         panel.main.Form_Load();
     };
     EXPECT_EXIT(scenario(), testing::ExitedWithCode(1), NoDevicesBox);
@@ -195,7 +195,7 @@ TEST(Ending, ClosingTheChooserEndsWithoutOpeningOrWriting)
         ScriptedBridge bridge;
         bridge.devices = { { "Other", "X1" }, { "R6140K", "A1" } };
         PanelHarness panel(bridge);
-        whenModalOpens<frmSelect>([&](frmSelect* chooser) {
+        const auto chooserOpened = whenModalOpens<frmSelect>([&](frmSelect* chooser) {
             chooser->close();
             std::fprintf(stderr, "opens=%zu ", bridge.callsNamed("FT_Open").size());
         });

@@ -35,7 +35,7 @@ struct UserStates : testing::Test {
     // closed and the main window has read everything back.
     void inWindow(const std::function<void(frmSaveState*)>& work)
     {
-        whenModalOpens<frmSaveState>([work](frmSaveState* window) {
+        const auto opened = whenModalOpens<frmSaveState>([work](frmSaveState* window) {
             work(window);
             if (window->isVisible())
                 window->cmdReturn->click();

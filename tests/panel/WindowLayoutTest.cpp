@@ -74,14 +74,14 @@ struct OpenedWindows : testing::Test {
     Findings inspectEachWindow(Inspection inspect)
     {
         Findings findings;
-        whenModalOpens<frmSelect>([&](frmSelect* chooser) {
+        const auto chooserOpened = whenModalOpens<frmSelect>([&](frmSelect* chooser) {
             findings = inspect(*chooser);
             chooser->cmdSelect->click();
         });
         panel.main.Form_Load();
         const Findings inMain = inspect(panel.main);
         findings.insert(findings.end(), inMain.begin(), inMain.end());
-        whenModalOpens<frmSaveState>([&](frmSaveState* userStates) {
+        const auto userStatesOpened = whenModalOpens<frmSaveState>([&](frmSaveState* userStates) {
             const Findings inUserStates = inspect(*userStates);
             findings.insert(findings.end(), inUserStates.begin(), inUserStates.end());
             userStates->cmdReturn->click();
