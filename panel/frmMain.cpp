@@ -11,6 +11,7 @@
 
 #include "Version.h"
 #include "panel/Buttons.h"
+#include "panel/EnterKey.h"
 #include "panel/MessageBoxes.h"
 #include "panel/SettingScrollBar.h"
 #include "panel/Twips.h"
@@ -445,6 +446,13 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 // While the instrument is being read, or a reply is awaited, the sliders take
 // no operator input: a value moved then would never reach the instrument.
+// A plain window does not press a focused button on Enter by itself.
+void frmMain::keyPressEvent(QKeyEvent* event)
+{
+    if (!panel::pressFocusedButtonOnEnter(this, event))
+        QWidget::keyPressEvent(event);
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (!sending() && isOperatorInput(event))

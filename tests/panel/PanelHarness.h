@@ -91,4 +91,17 @@ inline const std::vector<std::string> ReadBackQueries = {
     ":SYST:REFL?",
 };
 
+// Space, and the two keys that must do on a focused button just what it does.
+inline constexpr Qt::Key ButtonKeys[] = { Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter };
+
+// The names of the controls of a window that Tab visits, in focus order.
+inline std::vector<std::string> tabStops(QWidget* window)
+{
+    std::vector<std::string> names;
+    for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->window() == window && w->isVisibleTo(window))
+            names.push_back(w->objectName().toStdString());
+    return names;
+}
+
 } // namespace test_support

@@ -1,6 +1,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -122,6 +123,26 @@ TEST_F(Chooser, AsksForASelectionWhenNoRowIsSelected)
     EXPECT_THAT(bridge.callsNamed("FT_Open "), ElementsAre("0"));
 }
 
+TEST_F(Chooser, ReturnAndEnterDoOnlyWhatSpaceDoesOnTheFocusedControl)
+{
+    panel.main.Devices = { "Other X1", "R6140K A1", "R6140K A2" };
+    const std::pair<std::string, bool> choosesByControl[] = { { "lstSelector", false }, { "cmdSelect", true } };
+    for (const auto& [control, chooses] : choosesByControl)
+        for (Qt::Key key : ButtonKeys) {
+            panel.main.Selection = 0;
+            frmSelect chooser(panel.main);
+            ASSERT_TRUE(chooser.Form_Load());
+            chooser.lstSelector->setCurrentRow(1);
+            chooser.show();
+            QApplication::setActiveWindow(&chooser);
+            ASSERT_THAT(tabStops(&chooser), ElementsAre("lstSelector", "cmdSelect"));
+            chooser.findChild<QWidget*>(QString::fromStdString(control))->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), key);
+            EXPECT_EQ(chooser.isVisible(), !chooses) << control << " key " << key;
+            EXPECT_EQ(panel.main.Selection, chooses ? 2 : 0) << control << " key " << key;
+        }
+}
+
 TEST(StartUp, GoesOnWithTheHandleMinusOneWhenOpeningFails)
 {
     ScriptedBridge bridge;
@@ -234,15 +255,19 @@ TEST(Ending, ClosingTheWindowDuringTheWaitClosesTheOpenDevice)
     EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=7; lines=\n$");
 }
 
-TEST(Ending, QuitAfterStartUpClosesTheDeviceOnce)
+TEST(Ending, QuitAfterStartUpClosesTheDeviceOnceWhicheverKeyPressesIt)
 {
-    const auto scenario = [] {
-        sim::SimulatedBridge simulator;
-        PanelHarness panel(simulator);
-        panel.startUp();
-        panel.main.cmdQuit->click();
-    };
-    EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=1; lines=.*:SYST:REFL\\?\n$");
+    for (Qt::Key key : ButtonKeys) {
+        const auto scenario = [key] {
+            sim::SimulatedBridge simulator;
+            PanelHarness panel(simulator);
+            panel.startUp();
+            QApplication::setActiveWindow(&panel.main);
+            panel.main.cmdQuit->setFocus();
+            QTest::keyClick(panel.main.cmdQuit, key);
+        };
+        EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=1; lines=.*:SYST:REFL\\?\n$") << key;
+    }
 }
 
 } // namespace

@@ -59,6 +59,34 @@ TEST_F(UserStates, WindowOpensAtStateZeroWithTheSliderFocused)
     EXPECT_EQ(newLines(), expected);
 }
 
+// Nothing reaches the instrument unless "SYSTem:SAVE" or "SYSTem:RECall" has
+// the focus: no button is the window's default.
+TEST_F(UserStates, ReturnAndEnterDoOnlyWhatSpaceDoesOnTheFocusedControl)
+{
+    struct Row {
+        std::string control;
+        std::vector<std::string> sent;
+        bool closes;
+    };
+    const std::vector<Row> rows = { { "scrUser", {}, false }, { "cmdSave", { "SYST:SAVE 0" }, false },
+        { "cmdRecall", { "SYST:REC 0" }, false }, { "cmdReturn", {}, true } };
+    std::vector<std::string> stops;
+    inWindow([&](frmSaveState* window) { stops = tabStops(window); });
+    ASSERT_EQ(stops.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        for (Qt::Key key : ButtonKeys) {
+            ASSERT_EQ(stops[i], rows[i].control);
+            inWindow([&](frmSaveState* window) {
+                QApplication::setActiveWindow(window);
+                window->findChild<QWidget*>(QString::fromStdString(rows[i].control))->setFocus();
+                newLines();
+                QTest::keyClick(QApplication::focusWidget(), key);
+                EXPECT_EQ(newLines(), rows[i].sent) << rows[i].control << " key " << key;
+                EXPECT_EQ(window->isVisible(), !rows[i].closes) << rows[i].control << " key " << key;
+            });
+        }
+}
+
 TEST_F(UserStates, NumberStaysWithinZeroToNineAndEachStepMovesItByOne)
 {
     std::vector<QString> shown;
