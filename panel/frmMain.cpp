@@ -218,6 +218,8 @@ void frmMain::buildGeneralInformation()
         label->setGeometry(geometry);
         label->setAlignment(alignment | Qt::AlignVCenter);
         label->setFont(font());
+        label->setTextFormat(Qt::PlainText); // device and instrument texts are shown as they came
+
         return label;
     };
     lblUSB_ID = addLabel("lblUSB_ID", "USB Identifier:", twipsRect(120, 360, 6015, 255), Qt::AlignLeft);

@@ -170,6 +170,61 @@ TEST(StartUp, ShowsReadTimeoutWhenTheInstrumentIsSilent)
     EXPECT_EQ(panel.main.SendEnabled, -1);
 }
 
+// What a label draws itself, on white.
+QImage textPicture(QLabel& label)
+{
+    QImage picture(label.size(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    label.render(&picture, {}, {}, QWidget::DrawChildren);
+    return picture;
+}
+
+// Whether a label draws its text literally: as a label of the same look
+// draws it when told that the text is plain.
+bool drawsLiterally(QLabel& label)
+{
+    QLabel plain;
+    plain.setTextFormat(Qt::PlainText);
+    plain.setText(label.text());
+    plain.setFont(label.font());
+    plain.setPalette(label.palette());
+    plain.setAlignment(label.alignment());
+    plain.setWordWrap(label.wordWrap());
+    plain.setIndent(label.indent());
+    plain.setMargin(label.margin());
+    plain.setContentsMargins(label.contentsMargins());
+    plain.resize(label.size());
+    return textPicture(label) == textPicture(plain);
+}
+
+TEST(StartUp, ShowsMarkupInTheInstrumentsTextsLiterally)
+{
+    const std::string markup = "<b>x</b> a<br>b &lt;";
+    ScriptedBridge bridge;
+    bridge.devices = { { "R6140K " + markup, "S1" } };
+    bridge.respond = [&markup](const std::string& line) { return line.back() == '?' ? markup + "\r\n" : ""; };
+    PanelHarness panel(bridge);
+    panel.startUp();
+    frmMain& m = panel.main;
+    QString boxText;
+    bool boxLiteral = false;
+    const auto watch = whenModalOpens<QMessageBox>([&](QMessageBox* box) {
+        boxText = box->text();
+        boxLiteral = drawsLiterally(*box->findChild<QLabel*>("qt_msgbox_label"));
+        box->accept();
+    });
+    m.cmdError->click();
+
+    const QString shown = QString::fromStdString(markup);
+    EXPECT_EQ(m.lblUSB_ID->text(), "USB ID = R6140K " + shown + " S1");
+    EXPECT_EQ(m.lblIDN->text(), "*IDN? = " + shown);
+    EXPECT_EQ(m.lblRefLock->text(), ":SYSTem:REFLock? = " + shown);
+    EXPECT_EQ(boxText, shown);
+    for (QLabel* label : { m.lblUSB_ID, m.lblIDN, m.lblRefLock })
+        EXPECT_TRUE(drawsLiterally(*label)) << label->objectName().toStdString();
+    EXPECT_TRUE(boxLiteral);
+}
+
 // The program's end: each case runs in a child process that the panel ends,
 // which prints what the line saw just before it goes.
 using Ending = testing::Test;
