@@ -115,6 +115,16 @@ TEST_F(SettingsPanel, ReturnAndEnterDoOnAFocusedButtonWhatSpaceDoesAndNothingOnA
     }
 }
 
+TEST_F(SettingsPanel, TheSliderThatHasTheFocusAloneIsDrawnMarked)
+{
+    SettingScrollBar* bar = panel.main.scrQAtt;
+    const QImage unfocused = bar->grab().toImage();
+    bar->setFocus();
+    EXPECT_NE(bar->grab().toImage(), unfocused);
+    panel.main.scrIAtt->setFocus();
+    EXPECT_EQ(bar->grab().toImage(), unfocused);
+}
+
 TEST_F(SettingsPanel, SlidersReachBothEndsAndNoFurther)
 {
     frmMain& m = panel.main;
