@@ -7,6 +7,7 @@
 
 #include "panel/Buttons.h"
 #include "panel/MessageBoxes.h"
+#include "panel/RoomForText.h"
 #include "panel/Twips.h"
 #include "panel/frmMain.h"
 
@@ -34,8 +35,7 @@ frmSelect::frmSelect(frmMain& main)
         twipsRect(2520, 2160, 1455, 495), this, &frmSelect::cmdSelect_Click);
     // Wider desktop fonts than the layout was drawn for would clip the
     // caption: grow the button leftwards, keeping its right edge.
-    if (const int missing = cmdSelect->sizeHint().width() - cmdSelect->width(); missing > 0)
-        cmdSelect->setGeometry(cmdSelect->geometry().adjusted(-missing, 0, 0, 0));
+    panel::growToWidth(cmdSelect, cmdSelect->sizeHint().width(), Qt::AlignRight);
 
     setTabOrder(lstSelector, cmdSelect);
 }
