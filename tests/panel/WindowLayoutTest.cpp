@@ -1,7 +1,6 @@
 // The three windows as the operator meets them after start-up on the
 // simulator: every control that takes focus has a name for assistive
-// technology, no button is the default, and no caption is cut off by its
-// control. CTest runs the
+// technology, and no caption is cut off by its control. CTest runs the
 // caption checks at QT_SCALE_FACTOR 1 and 2.
 #include <QLabel>
 #include <QPushButton>
@@ -40,17 +39,6 @@ Findings unnamedFocusableControls(const QWidget& window)
         if (widget->focusPolicy() != Qt::NoFocus && widget->accessibleName().trimmed().isEmpty())
             unnamed.push_back(describe(*widget));
     return unnamed;
-}
-
-// A default button is drawn as such, and an auto-default one becomes the
-// default once it has had the focus.
-Findings defaultButtons(const QWidget& window)
-{
-    Findings found;
-    for (const QPushButton* button : window.findChildren<QPushButton*>())
-        if (button->isDefault() || button->autoDefault())
-            found.push_back(describe(*button));
-    return found;
 }
 
 bool fits(QSize needed, QSize available)
@@ -118,11 +106,6 @@ struct OpenedWindows : testing::Test {
 TEST_F(OpenedWindows, EveryFocusableControlHasAnAccessibleName)
 {
     EXPECT_THAT(inspectEachWindow(unnamedFocusableControls), IsEmpty());
-}
-
-TEST_F(OpenedWindows, NoButtonIsTheWindowsDefault)
-{
-    EXPECT_THAT(inspectEachWindow(defaultButtons), IsEmpty());
 }
 
 TEST_F(OpenedWindows, NoCaptionIsClipped)
