@@ -14,8 +14,9 @@ namespace panel {
 // the release of a dragged thumb, or a value set by the program; never for
 // the positions a dragged thumb passes.
 //
-// Styles draw no focus on a scroll bar, so the bar that has the focus draws
-// the style's focus frame around itself: keyboard users see where they are.
+// The usual styles draw no focus on a scroll bar, so the bar that has the
+// focus draws the style's focus frame over itself: keyboard users see where
+// they are.
 class SettingScrollBar : public QScrollBar {
     Q_OBJECT
 public:
