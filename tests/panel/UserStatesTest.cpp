@@ -73,9 +73,9 @@ TEST_F(UserStates, ReturnAndEnterDoOnlyWhatSpaceDoesOnTheFocusedControl)
     std::vector<std::string> stops;
     inWindow([&](frmSaveState* window) { stops = tabStops(window); });
     ASSERT_EQ(stops.size(), rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        for (Qt::Key key : ButtonKeys) {
-            ASSERT_EQ(stops[i], rows[i].control);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(stops[i], rows[i].control);
+        for (Qt::Key key : ButtonKeys)
             inWindow([&](frmSaveState* window) {
                 QApplication::setActiveWindow(window);
                 window->findChild<QWidget*>(QString::fromStdString(rows[i].control))->setFocus();
@@ -84,7 +84,7 @@ TEST_F(UserStates, ReturnAndEnterDoOnlyWhatSpaceDoesOnTheFocusedControl)
                 EXPECT_EQ(newLines(), rows[i].sent) << rows[i].control << " key " << key;
                 EXPECT_EQ(window->isVisible(), !rows[i].closes) << rows[i].control << " key " << key;
             });
-        }
+    }
 }
 
 TEST_F(UserStates, NumberStaysWithinZeroToNineAndEachStepMovesItByOne)
