@@ -17,6 +17,29 @@ constexpr const char* Description
       "is installed (\"sudo usermod -aG plugdev $USER\", then plug the bridge in again), dialout\n"
       "otherwise (\"sudo usermod -aG dialout $USER\").";
 
+// Qt's own options, which the application object takes out of the arguments
+// itself. The options are checked before that object exists, so these are
+// known here too, and passed over.
+constexpr const char* QtOptionsWithValue[] = { "platform", "platformpluginpath", "platformtheme", "plugin",
+    "qwindowgeometry", "geometry", "qwindowtitle", "title", "qwindowicon", "icon", "session", "display", "name",
+    "style", "stylesheet", "qmljsdebugger" };
+constexpr const char* QtFlags[] = { "reverse", "widgetcount", "nograb", "dograb", "sync", "testability" };
+
+void passOverQtOptions(QCommandLineParser& parser)
+{
+    // Qt's options are words after a single dash, as in "-platform offscreen".
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto addHidden = [&parser](const char* name, const char* valueName) {
+        QCommandLineOption option(name, {}, valueName);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    };
+    for (const char* name : QtOptionsWithValue)
+        addHidden(name, "value");
+    for (const char* name : QtFlags)
+        addHidden(name, "");
+}
+
 [[noreturn]] void failWith(const QString& message)
 {
     std::fprintf(stderr, "r6140k-panel: %s\n", qPrintable(message));
@@ -41,6 +64,7 @@ Options parseOptions(const QStringList& arguments)
         "(repeatable; a pseudo-terminal of r6140k-sim works too).",
         "path");
     parser.addOptions({ simulate, backend, port });
+    passOverQtOptions(parser);
     if (!parser.parse(arguments))
         failWith(parser.errorText());
     if (parser.isSet("help"))

@@ -80,14 +80,15 @@ endif()
 set(package_file
   ${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_NAME}_${PROJECT_VERSION}_${package_architecture}.deb)
 add_test(NAME package_build COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake)
-set_tests_properties(package_build PROPERTIES FIXTURES_SETUP debian_package)
+set_tests_properties(package_build PROPERTIES FIXTURES_SETUP debian_package TIMEOUT ${R6140K_TEST_TIMEOUT})
 add_test(NAME package_contents
   COMMAND ${packaging_source}/check-package ${package_file} ${PROJECT_VERSION} ${CMAKE_SOURCE_DIR}
           $<$<BOOL:${R6140K_HARDENED}>:hardened>)
 add_test(NAME package_lintian COMMAND ${packaging_source}/lint-package ${package_file})
 set_tests_properties(package_contents package_lintian PROPERTIES
   FIXTURES_REQUIRED debian_package
-  ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  ENVIRONMENT QT_QPA_PLATFORM=offscreen
+  TIMEOUT ${R6140K_TEST_TIMEOUT})
 set_tests_properties(package_lintian PROPERTIES SKIP_RETURN_CODE 77)
 
 # Every udev rule is scoped to the instrument's bridge; the check itself
@@ -96,5 +97,6 @@ add_test(NAME udev_rules_scope COMMAND ${packaging_source}/check-udev-rules ${pa
 add_test(NAME udev_rules_scope_refuses_unscoped_rule
   COMMAND sh -c "echo 'SUBSYSTEM==\"tty\", GROUP=\"plugdev\"' | \"$0\" /dev/stdin"
           ${packaging_source}/check-udev-rules)
+set_tests_properties(udev_rules_scope udev_rules_scope_refuses_unscoped_rule PROPERTIES TIMEOUT ${R6140K_TEST_TIMEOUT})
 set_tests_properties(udev_rules_scope_refuses_unscoped_rule PROPERTIES
   PASS_REGULAR_EXPRESSION "not scoped to the instrument: SUBSYSTEM==\"tty\", GROUP=\"plugdev\"")

@@ -11,7 +11,9 @@
 
 #include "Version.h"
 #include "panel/Buttons.h"
+#include "panel/EnterKey.h"
 #include "panel/MessageBoxes.h"
+#include "panel/RoomForText.h"
 #include "panel/SettingScrollBar.h"
 #include "panel/Twips.h"
 #include "panel/frmSaveState.h"
@@ -24,6 +26,7 @@ using panel::twipsRect;
 namespace {
 
 constexpr const char* TitlePrefix = "R6140K Control Panel   V";
+constexpr const char* IdentityCaption = "*IDN? = ";
 constexpr const char* ReferenceLockCaption = ":SYSTem:REFLock? = ";
 
 struct TwipsBox {
@@ -138,6 +141,29 @@ QString decibelText(int steps)
     return QString::number(steps * 0.125, 'g', 10) + " dB";
 }
 
+QString valueText(const SliderKind& kind, int value)
+{
+    return kind.decibels ? decibelText(value) : QString::number(value);
+}
+
+// The texts of a value label that may be the widest: every decibel value, and
+// the ends of an offset range, whose digits are all of one width.
+QStringList widestValueTexts(const SliderKind& kind)
+{
+    if (!kind.decibels)
+        return { valueText(kind, kind.bottom), valueText(kind, kind.top) };
+    QStringList texts;
+    for (int value = kind.bottom; value <= kind.top; ++value)
+        texts << valueText(kind, value);
+    return texts;
+}
+
+// A reply label shows the reply, or one of the words of a failed read.
+QStringList failedReplyTexts(const char* caption)
+{
+    return { caption + QString(usblink::FTDI_Driver::ReadTimeout), caption + QString(usblink::FTDI_Driver::ReadError) };
+}
+
 QString withoutSurroundingBlanks(const std::string& text)
 {
     const auto first = text.find_first_not_of(' ');
@@ -217,11 +243,15 @@ void frmMain::buildGeneralInformation()
         label->setGeometry(geometry);
         label->setAlignment(alignment | Qt::AlignVCenter);
         label->setFont(font());
+        label->setTextFormat(Qt::PlainText); // device and instrument texts are shown as they came
+
         return label;
     };
     lblUSB_ID = addLabel("lblUSB_ID", "USB Identifier:", twipsRect(120, 360, 6015, 255), Qt::AlignLeft);
     lblIDN = addLabel("lblIDN", "*IDN?:", twipsRect(120, 720, 6015, 255), Qt::AlignLeft);
     lblRefLock = addLabel("lblRefLock", ":SYSTem:REFLock? = ?", twipsRect(7080, 360, 2415, 255), Qt::AlignRight);
+    panel::makeRoomFor(lblIDN, failedReplyTexts(IdentityCaption));
+    panel::makeRoomFor(lblRefLock, failedReplyTexts(ReferenceLockCaption));
 }
 
 void frmMain::buildToggles()
@@ -264,6 +294,7 @@ void frmMain::buildSliders()
         valueLabel->setGeometry(twipsRect(row.labelLeft, ValueLabelTop, row.labelWidth, ValueLabelHeight));
         valueLabel->setAlignment(Qt::AlignCenter);
         valueLabel->setAccessibleName(QString(row.accessibleName) + " value");
+        panel::makeRoomFor(valueLabel, widestValueTexts(row.kind));
 
         auto* nameLabel = new QLabel(row.caption, frame);
         nameLabel->setObjectName(row.nameLabel);
@@ -330,7 +361,7 @@ void frmMain::Form_Load()
     TimerModule::Delay(0.5f, env_.clock, env_.processEvents);
     send(commands::Blank);
     send(commands::ClearStatus);
-    lblIDN->setText("*IDN? = " + QString::fromLatin1(query(commands::Identify)));
+    lblIDN->setText(IdentityCaption + QString::fromLatin1(query(commands::Identify)));
     RefreshFromInstrument();
 }
 
@@ -391,7 +422,7 @@ void frmMain::sliderChange(int slider)
         send(commands::withArgument(row.setting.prefix, sliders_[slider]->setting()));
     // Read again: a change handled while the message was sent may have moved it.
     const int value = sliders_[slider]->setting();
-    sliderLabels_[slider]->setText(row.kind.decibels ? decibelText(value) : QString::number(value));
+    sliderLabels_[slider]->setText(valueText(row.kind, value));
 }
 
 void frmMain::cmdRST_Click()
@@ -445,6 +476,13 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 // While the instrument is being read, or a reply is awaited, the sliders take
 // no operator input: a value moved then would never reach the instrument.
+// A plain window does not press a focused button on Enter by itself.
+void frmMain::keyPressEvent(QKeyEvent* event)
+{
+    if (!panel::pressFocusedButtonOnEnter(this, event))
+        QWidget::keyPressEvent(event);
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (!sending() && isOperatorInput(event))

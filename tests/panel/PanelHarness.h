@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <cstdio>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 #include "link/FTDI_Driver.h"
@@ -30,11 +31,13 @@ struct PanelHarness {
     std::function<void()> atEventPoint;
     usblink::FTDI_Driver driver { line, [this] { processEvents(); } };
     frmMain main { { &driver, [this] { processEvents(); }, [this] { return now += 0.01; },
-        [this](int) { reportEnd(); } } };
+        [this](int) { endOfProgram(); } } };
 
     // At the end of the program, before the process goes, the line's story
     // is printed for a death test to match: "closed=7 lines= |SYST:CLE|*IDN?".
-    void reportEnd() const
+    // After a failed check the process ends failing, whatever status the
+    // panel chose: closing a window because of the failure may end the run.
+    void endOfProgram() const
     {
         std::string story = "closed=";
         for (usblink::DeviceHandle handle : line.closed)
@@ -43,6 +46,10 @@ struct PanelHarness {
         for (std::size_t i = 0; i < line.lines.size(); ++i)
             story += (i ? "|" : "") + line.lines[i];
         std::fprintf(stderr, "%s\n", story.c_str());
+        if (testing::Test::HasFailure()) {
+            std::fflush(nullptr);
+            std::_Exit(1);
+        }
     }
 
     void processEvents()
@@ -55,7 +62,7 @@ struct PanelHarness {
     // Runs start-up, choosing the given row of the chooser.
     void startUp(int row = 0)
     {
-        whenModalOpens<frmSelect>([row](frmSelect* chooser) {
+        const auto watch = whenModalOpens<frmSelect>([row](frmSelect* chooser) {
             chooser->lstSelector->setCurrentRow(row);
             chooser->cmdSelect->click();
         });
@@ -110,5 +117,18 @@ inline const ToggleOracle ToggleOracles[] = {
     { &frmMain::cmdBB_ZIN, &frmMain::BasebandZinState, ":BAS:ZINP" },
     { &frmMain::cmdMod_ZIN, &frmMain::ModulatorZinState, ":MOD:ZINP" },
 };
+
+// Space, and the two keys that must do on a focused button just what it does.
+inline constexpr Qt::Key ButtonKeys[] = { Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter };
+
+// The names of the controls of a window that Tab visits, in focus order.
+inline std::vector<std::string> tabStops(QWidget* window)
+{
+    std::vector<std::string> names;
+    for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->window() == window && w->isVisibleTo(window))
+            names.push_back(w->objectName().toStdString());
+    return names;
+}
 
 } // namespace test_support

@@ -1,6 +1,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 using namespace test_support;
 using testing::ElementsAre;
 using testing::ElementsAreArray;
+using testing::Pair;
 
 namespace {
 
@@ -82,7 +84,7 @@ struct Chooser : testing::Test {
     // Starts up, noting the chooser's rows, and picks the given row.
     void startUpChoosing(int row)
     {
-        whenModalOpens<frmSelect>([this, row](frmSelect* chooser) {
+        const auto watch = whenModalOpens<frmSelect>([this, row](frmSelect* chooser) {
             for (int r = 0; r < chooser->lstSelector->count(); ++r)
                 rows.push_back(chooser->lstSelector->item(r)->text().toStdString());
             EXPECT_EQ(chooser->lstSelector->currentRow(), 0);
@@ -125,9 +127,9 @@ TEST_F(Chooser, AsksForASelectionWhenNoRowIsSelected)
 {
     bridge.devices = { { "R6140K", "A1" } };
     SeenMessage seen;
-    whenModalOpens<frmSelect>([&](frmSelect* chooser) {
+    const auto opened = whenModalOpens<frmSelect>([&](frmSelect* chooser) {
         chooser->lstSelector->clearSelection();
-        acknowledgeNextMessage(seen);
+        const auto box = acknowledgeNextMessage(seen);
         chooser->cmdSelect->click();
         EXPECT_TRUE(chooser->isVisible());
         chooser->lstSelector->setCurrentRow(0);
@@ -138,6 +140,26 @@ TEST_F(Chooser, AsksForASelectionWhenNoRowIsSelected)
     EXPECT_EQ(seen.text, "Please select a 6139 to control from the list box.");
     EXPECT_EQ(seen.icon, QMessageBox::Information);
     EXPECT_THAT(bridge.callsNamed("FT_Open "), ElementsAre("0"));
+}
+
+TEST_F(Chooser, ReturnAndEnterDoOnlyWhatSpaceDoesOnTheFocusedControl)
+{
+    panel.main.Devices = { "Other X1", "R6140K A1", "R6140K A2" };
+    const std::pair<std::string, bool> choosesByControl[] = { { "lstSelector", false }, { "cmdSelect", true } };
+    for (const auto& [control, chooses] : choosesByControl)
+        for (Qt::Key key : ButtonKeys) {
+            panel.main.Selection = 0;
+            frmSelect chooser(panel.main);
+            ASSERT_TRUE(chooser.Form_Load());
+            chooser.lstSelector->setCurrentRow(1);
+            chooser.show();
+            QApplication::setActiveWindow(&chooser);
+            ASSERT_THAT(tabStops(&chooser), ElementsAre("lstSelector", "cmdSelect"));
+            chooser.findChild<QWidget*>(QString::fromStdString(control))->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), key);
+            EXPECT_EQ(chooser.isVisible(), !chooses) << control << " key " << key;
+            EXPECT_EQ(panel.main.Selection, chooses ? 2 : 0) << control << " key " << key;
+        }
 }
 
 TEST(StartUp, GoesOnWithTheHandleMinusOneWhenOpeningFails)
@@ -167,14 +189,52 @@ TEST(StartUp, ShowsReadTimeoutWhenTheInstrumentIsSilent)
     EXPECT_EQ(panel.main.SendEnabled, -1);
 }
 
+// Whether a label draws its text as it does when told that the text is plain
+// (which it is afterwards).
+bool drawsLiterally(QLabel& label)
+{
+    const auto picture = [&label] {
+        QImage image(label.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        label.render(&image, {}, {}, QWidget::DrawChildren);
+        return image;
+    };
+    const QImage shown = picture();
+    label.setTextFormat(Qt::PlainText);
+    return picture() == shown;
+}
+
+TEST(StartUp, ShowsMarkupInTheInstrumentsTextsLiterally)
+{
+    const std::string markup = "<b>x</b> a<br>b &lt;";
+    ScriptedBridge bridge;
+    bridge.devices = { { "R6140K " + markup, "S1" } };
+    bridge.respond = [&markup](const std::string& line) { return line.back() == '?' ? markup + "\r\n" : ""; };
+    PanelHarness panel(bridge);
+    panel.startUp();
+    std::vector<std::pair<QString, bool>> shown; // each text, and whether it is drawn literally
+    const auto watch = whenModalOpens<QMessageBox>([&shown](QMessageBox* box) {
+        auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+        shown.emplace_back(label->text(), drawsLiterally(*label));
+        box->accept();
+    });
+    panel.main.cmdError->click();
+    for (QLabel* label : { panel.main.lblUSB_ID, panel.main.lblIDN, panel.main.lblRefLock })
+        shown.emplace_back(label->text(), drawsLiterally(*label));
+    const QString text = QString::fromStdString(markup);
+    EXPECT_THAT(shown,
+        ElementsAre(Pair(text, true), Pair("USB ID = R6140K " + text + " S1", true), Pair("*IDN? = " + text, true),
+            Pair(":SYSTem:REFLock? = " + text, true)));
+}
+
 // The program's end: each case runs in a child process that the panel ends,
 // which prints what the line saw just before it goes.
 using Ending = testing::Test;
 
 // Prints the next message box's title and text and presses OK.
-void printNextMessage()
+ModalWatch printNextMessage()
 {
-    whenModalOpens<QMessageBox>([](QMessageBox* box) {
+    return whenModalOpens<QMessageBox>([](QMessageBox* box) {
         std::fprintf(stderr, "[%s|%s|%d] ", qPrintable(box->windowTitle()), qPrintable(box->text()), box->icon());
         box->button(QMessageBox::Ok)->click();
     });
@@ -189,7 +249,7 @@ TEST(Ending, NoDeviceShowsTheErrorBoxAndEndsWithoutTouchingADevice)
     const auto scenario = [] {
         ScriptedBridge bridge;
         PanelHarness panel(bridge);
-        printNextMessage();
+        const auto box = printNextMessage();
         panel.main.Form_Load();
     };
     EXPECT_EXIT(scenario(), testing::ExitedWithCode(1), NoDevicesBox);
@@ -201,7 +261,7 @@ TEST(Ending, NothingMatchingEndsLikeNoDevice)
         ScriptedBridge bridge;
         bridge.devices = { { "Other", "X1" }, { "Another", "X2" } };
         PanelHarness panel(bridge);
-        printNextMessage();
+        const auto box = printNextMessage();
         panel.main.Form_Load();
     };
     EXPECT_EXIT(scenario(), testing::ExitedWithCode(1), NoDevicesBox);
@@ -213,7 +273,7 @@ TEST(Ending, ClosingTheChooserEndsWithoutOpeningOrWriting)
         ScriptedBridge bridge;
         bridge.devices = { { "Other", "X1" }, { "R6140K", "A1" } };
         PanelHarness panel(bridge);
-        whenModalOpens<frmSelect>([&](frmSelect* chooser) {
+        const auto chooserOpened = whenModalOpens<frmSelect>([&](frmSelect* chooser) {
             chooser->close();
             std::fprintf(stderr, "opens=%zu ", bridge.callsNamed("FT_Open").size());
         });
@@ -252,15 +312,19 @@ TEST(Ending, ClosingTheWindowDuringTheWaitClosesTheOpenDevice)
     EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=7; lines=\n$");
 }
 
-TEST(Ending, QuitAfterStartUpClosesTheDeviceOnce)
+TEST(Ending, QuitAfterStartUpClosesTheDeviceOnceWhicheverKeyPressesIt)
 {
-    const auto scenario = [] {
-        sim::SimulatedBridge simulator;
-        PanelHarness panel(simulator);
-        panel.startUp();
-        panel.main.cmdQuit->click();
-    };
-    EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=1; lines=.*:SYST:REFL\\?\n$");
+    for (Qt::Key key : ButtonKeys) {
+        const auto scenario = [key] {
+            sim::SimulatedBridge simulator;
+            PanelHarness panel(simulator);
+            panel.startUp();
+            QApplication::setActiveWindow(&panel.main);
+            panel.main.cmdQuit->setFocus();
+            QTest::keyClick(panel.main.cmdQuit, key);
+        };
+        EXPECT_EXIT(scenario(), testing::ExitedWithCode(0), "closed=1; lines=.*:SYST:REFL\\?\n$") << key;
+    }
 }
 
 } // namespace
