@@ -13,9 +13,32 @@ constexpr const char* Description
       "\n"
       "If the instrument's serial port cannot be opened, for lack of permission or otherwise, the panel\n"
       "still comes up, and every reply reads READ ERROR. To get access, join the group that owns the port\n"
-      "and log in again: plugdev for FTDI bridges where the r6140k-panel package's udev rule is installed\n"
-      "(\"sudo usermod -aG plugdev $USER\", then plug the bridge in again), dialout otherwise\n"
-      "(\"sudo usermod -aG dialout $USER\").";
+      "and log in again: plugdev for the instrument's bridge where the r6140k-panel package's udev rule\n"
+      "is installed (\"sudo usermod -aG plugdev $USER\", then plug the bridge in again), dialout\n"
+      "otherwise (\"sudo usermod -aG dialout $USER\").";
+
+// Qt's own options, which the application object takes out of the arguments
+// itself. The options are checked before that object exists, so these are
+// known here too, and passed over.
+constexpr const char* QtOptionsWithValue[] = { "platform", "platformpluginpath", "platformtheme", "plugin",
+    "qwindowgeometry", "geometry", "qwindowtitle", "title", "qwindowicon", "icon", "session", "display", "name",
+    "style", "stylesheet", "qmljsdebugger" };
+constexpr const char* QtFlags[] = { "reverse", "widgetcount", "nograb", "dograb", "sync", "testability" };
+
+void passOverQtOptions(QCommandLineParser& parser)
+{
+    // Qt's options are words after a single dash, as in "-platform offscreen".
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto addHidden = [&parser](const char* name, const char* valueName) {
+        QCommandLineOption option(name, {}, valueName);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    };
+    for (const char* name : QtOptionsWithValue)
+        addHidden(name, "value");
+    for (const char* name : QtFlags)
+        addHidden(name, "");
+}
 
 [[noreturn]] void failWith(const QString& message)
 {
@@ -41,6 +64,7 @@ Options parseOptions(const QStringList& arguments)
         "(repeatable; a pseudo-terminal of r6140k-sim works too).",
         "path");
     parser.addOptions({ simulate, backend, port });
+    passOverQtOptions(parser);
     if (!parser.parse(arguments))
         failWith(parser.errorText());
     if (parser.isSet("help"))

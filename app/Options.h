@@ -18,7 +18,8 @@ struct Options {
 };
 
 // Parses the arguments; --help and --version print and end the process, and
-// so does an unknown option or backend, with an error on stderr.
+// so does an unknown option or backend, with an error on stderr. Needs a
+// QCoreApplication but no window system; Qt's own options are passed over.
 Options parseOptions(const QStringList& arguments);
 
 } // namespace app

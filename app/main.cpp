@@ -1,25 +1,27 @@
 #include <QApplication>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <set>
-#include <string_view>
+#include <vector>
 
 #include "Version.h"
 #include "app/BridgeSelection.h"
 #include "app/Options.h"
 #include "panel/MessageBoxes.h"
+#include "panel/ProgramIcon.h"
 #include "panel/frmMain.h"
 #include "session/InstrumentSession.h"
 
 namespace {
 
-// Help and version need no window system, so they are answered before one is
-// opened: they then work over a plain terminal too.
-bool asksForHelpOrVersion(int argc, char* argv[])
+// The options are checked before the window system is opened, so help,
+// version and a usage error work over a plain terminal too. The application
+// object used for that gets its own copy of the arguments, which it may edit.
+app::Options parseBeforeTheWindowSystem(int argc, char* argv[])
 {
-    const std::set<std::string_view> words = { "-h", "--help", "--help-all", "-v", "--version" };
-    return std::any_of(argv + 1, argv + argc, [&words](const char* argument) { return words.count(argument) > 0; });
+    std::vector<char*> arguments(argv, argv + argc + 1); // with the closing null
+    int count = argc;
+    const QCoreApplication terminalOnly(count, arguments.data());
+    return app::parseOptions(QCoreApplication::arguments());
 }
 
 // Quitting ends the run at once: no window closes first and no handler runs
@@ -36,12 +38,9 @@ int main(int argc, char* argv[])
 {
     QCoreApplication::setApplicationName("r6140k-panel");
     QCoreApplication::setApplicationVersion(app::VersionText);
-    if (asksForHelpOrVersion(argc, argv)) {
-        const QCoreApplication terminalOnly(argc, argv);
-        app::parseOptions(QCoreApplication::arguments()); // prints, then ends the process
-    }
+    const app::Options options = parseBeforeTheWindowSystem(argc, argv);
     QApplication application(argc, argv);
-    const app::Options options = app::parseOptions(QApplication::arguments());
+    panel::setProgramIcon();
 
     std::string error;
     const auto bridge = app::selectBridge(options, &error);

@@ -22,7 +22,7 @@ inline void useOffscreenUnlessChosen()
 inline void startUpOn(test_support::PanelHarness& panel, const std::string& entry)
 {
     const QString text = QString::fromStdString(entry);
-    test_support::whenModalOpens<frmSelect>([text](frmSelect* chooser) {
+    const auto watch = test_support::whenModalOpens<frmSelect>([text](frmSelect* chooser) {
         const auto rows = chooser->lstSelector->findItems(text, Qt::MatchExactly);
         if (rows.isEmpty())
             fail("the chooser does not offer " + text.toStdString());

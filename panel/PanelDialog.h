@@ -3,13 +3,15 @@
 #include <QDialog>
 #include <QKeyEvent>
 
+#include "panel/EnterKey.h"
 #include "panel/Twips.h"
 
 namespace panel {
 
 // A modal window of fixed size, centred over the main window, with no
 // default or cancel button: Enter presses only a focused button, and Escape
-// does nothing. The window's own close command still closes it.
+// does nothing. The window's own close command still closes it. Its push
+// buttons must not be auto-default (see addButton).
 class PanelDialog : public QDialog {
 public:
     PanelDialog(QWidget* parent, const char* name, const char* title, int widthTwips, int heightTwips)
@@ -35,7 +37,8 @@ protected:
             event->accept();
             return;
         }
-        QDialog::keyPressEvent(event);
+        if (!pressFocusedButtonOnEnter(this, event))
+            QDialog::keyPressEvent(event);
     }
 };
 

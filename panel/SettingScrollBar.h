@@ -13,6 +13,10 @@ namespace panel {
 // settingChanged() is emitted for every completed change: a step, a key,
 // the release of a dragged thumb, or a value set by the program; never for
 // the positions a dragged thumb passes.
+//
+// The usual styles draw no focus on a scroll bar, so the bar that has the
+// focus draws the style's focus frame over itself: keyboard users see where
+// they are.
 class SettingScrollBar : public QScrollBar {
     Q_OBJECT
 public:
@@ -25,6 +29,9 @@ public:
 
 signals:
     void settingChanged(int setting);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 } // namespace panel

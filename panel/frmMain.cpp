@@ -12,7 +12,9 @@
 #include "Version.h"
 #include "link/CommandSet.h"
 #include "panel/Buttons.h"
+#include "panel/EnterKey.h"
 #include "panel/MessageBoxes.h"
+#include "panel/RoomForText.h"
 #include "panel/SettingScrollBar.h"
 #include "panel/Twips.h"
 #include "panel/frmSaveState.h"
@@ -27,6 +29,7 @@ using usblink::SettingKind;
 namespace {
 
 constexpr const char* TitlePrefix = "R6140K Control Panel   V";
+constexpr const char* IdentityCaption = "*IDN? = ";
 constexpr const char* ReferenceLockCaption = ":SYSTem:REFLock? = ";
 
 // The controls of the settings, in focus order, keyed by the setting each
@@ -128,6 +131,25 @@ QString valueText(SettingKind kind, int value)
     return QString::number(value);
 }
 
+// The texts of a value label that may be the widest: every decibel value, and
+// the ends of an offset range, whose digits are all of one width.
+QStringList widestValueTexts(SettingKind kind)
+{
+    const usblink::SettingRange range = usblink::rangeOf(kind);
+    if (kind != SettingKind::Attenuator)
+        return { valueText(kind, range.min), valueText(kind, range.max) };
+    QStringList texts;
+    for (int value = range.min; value <= range.max; ++value)
+        texts << valueText(kind, value);
+    return texts;
+}
+
+// A reply label shows the reply, or one of the words of a failed read.
+QStringList failedReplyTexts(const char* caption)
+{
+    return { caption + QString(usblink::FTDI_Driver::ReadTimeout), caption + QString(usblink::FTDI_Driver::ReadError) };
+}
+
 QString withoutSurroundingBlanks(const std::string& text)
 {
     const auto first = text.find_first_not_of(' ');
@@ -189,11 +211,14 @@ void frmMain::buildGeneralInformation()
         label->setGeometry(geometry);
         label->setAlignment(alignment | Qt::AlignVCenter);
         label->setFont(font());
+        label->setTextFormat(Qt::PlainText); // device and instrument texts are shown as they came
         return label;
     };
     lblUSB_ID = addLabel("lblUSB_ID", "USB Identifier:", twipsRect(120, 360, 6015, 255), Qt::AlignLeft);
     lblIDN = addLabel("lblIDN", "*IDN?:", twipsRect(120, 720, 6015, 255), Qt::AlignLeft);
     lblRefLock = addLabel("lblRefLock", ":SYSTem:REFLock? = ?", twipsRect(7080, 360, 2415, 255), Qt::AlignRight);
+    panel::makeRoomFor(lblIDN, failedReplyTexts(IdentityCaption));
+    panel::makeRoomFor(lblRefLock, failedReplyTexts(ReferenceLockCaption));
 }
 
 void frmMain::buildToggles()
@@ -234,6 +259,7 @@ void frmMain::buildSliders()
         valueLabel->setGeometry(twipsRect(row.valueLeft, ValueLabelTop, row.valueWidth, ValueLabelHeight));
         valueLabel->setAlignment(Qt::AlignCenter);
         valueLabel->setAccessibleName(QString(row.accessibleName) + " value");
+        panel::makeRoomFor(valueLabel, widestValueTexts(kind));
 
         auto* nameLabel = new QLabel(row.caption, frame);
         nameLabel->setObjectName(row.nameLabel);
@@ -298,7 +324,7 @@ void frmMain::startUp()
     const std::string identity = session().query(commands::Identify);
     if (ended_)
         return;
-    lblIDN->setText("*IDN? = " + QString::fromLatin1(identity));
+    lblIDN->setText(IdentityCaption + QString::fromLatin1(identity));
     RefreshFromInstrument();
 }
 
@@ -425,6 +451,13 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     event->accept();
     Form_Unload();
+}
+
+// A plain window does not press a focused button on Enter by itself.
+void frmMain::keyPressEvent(QKeyEvent* event)
+{
+    if (!panel::pressFocusedButtonOnEnter(this, event))
+        QWidget::keyPressEvent(event);
 }
 
 // While the instrument is being read, or a reply is awaited, the sliders take

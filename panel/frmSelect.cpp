@@ -5,7 +5,9 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "panel/Buttons.h"
 #include "panel/MessageBoxes.h"
+#include "panel/RoomForText.h"
 #include "panel/Twips.h"
 
 using panel::twipsRect;
@@ -28,15 +30,11 @@ frmSelect::frmSelect(const usblink::DeviceList& devices, QWidget* parent)
     lstSelector->setSelectionMode(QAbstractItemView::SingleSelection);
     lstSelector->setAccessibleName("Attached R6140K devices");
 
-    cmdSelect = new QPushButton("Select and Continue", this);
-    cmdSelect->setObjectName("cmdSelect");
-    cmdSelect->setAccessibleName("Control the selected device");
-    cmdSelect->setGeometry(twipsRect(2520, 2160, 1455, 495));
+    cmdSelect = panel::addButton(this, "cmdSelect", "Select and Continue", "Control the selected device",
+        twipsRect(2520, 2160, 1455, 495), this, &frmSelect::cmdSelect_Click);
     // Wider desktop fonts than the layout was drawn for would clip the
     // caption: grow the button leftwards, keeping its right edge.
-    if (const int missing = cmdSelect->sizeHint().width() - cmdSelect->width(); missing > 0)
-        cmdSelect->setGeometry(cmdSelect->geometry().adjusted(-missing, 0, 0, 0));
-    connect(cmdSelect, &QPushButton::clicked, this, &frmSelect::cmdSelect_Click);
+    panel::growToWidth(cmdSelect, cmdSelect->sizeHint().width(), Qt::AlignRight);
 
     setTabOrder(lstSelector, cmdSelect);
 }

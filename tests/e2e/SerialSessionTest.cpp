@@ -26,7 +26,7 @@ struct SerialSession : testing::Test {
     {
         ASSERT_FALSE(simulator.path().empty());
         const QString entry = QString::fromStdString("R6140K " + simulator.path());
-        whenModalOpens<frmSelect>([entry](frmSelect* chooser) {
+        const auto watch = whenModalOpens<frmSelect>([entry](frmSelect* chooser) {
             const auto rows = chooser->lstSelector->findItems(entry, Qt::MatchExactly);
             ASSERT_EQ(rows.size(), 1);
             chooser->lstSelector->setCurrentItem(rows.first());
@@ -82,7 +82,7 @@ TEST_F(SerialSession, KeyboardOperationReachesTheInstrument)
     ASSERT_EQ(QApplication::focusWidget(), m.cmdUserStates);
 
     QString stateShown;
-    whenModalOpens<frmSaveState>([&](frmSaveState* window) {
+    const auto watch = whenModalOpens<frmSaveState>([&](frmSaveState* window) {
         QApplication::setActiveWindow(window);
         ASSERT_EQ(QApplication::focusWidget(), window->scrUser);
         press(Qt::Key_Tab);

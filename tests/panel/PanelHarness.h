@@ -64,7 +64,7 @@ struct PanelHarness {
     // Runs start-up, choosing the given row of the chooser.
     void startUp(int row = 0)
     {
-        whenModalOpens<frmSelect>([row](frmSelect* chooser) {
+        const auto watch = whenModalOpens<frmSelect>([row](frmSelect* chooser) {
             chooser->lstSelector->setCurrentRow(row);
             chooser->cmdSelect->click();
         });
@@ -100,6 +100,19 @@ inline int shownValue(const frmMain& main, usblink::SettingId id)
 {
     const panel::SettingScrollBar* slider = main.slider(id);
     return slider ? slider->setting() : main.state(id);
+}
+
+// Space, and the two keys that must do on a focused button just what it does.
+inline constexpr Qt::Key ButtonKeys[] = { Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter };
+
+// The names of the controls of a window that Tab visits, in focus order.
+inline std::vector<std::string> tabStops(QWidget* window)
+{
+    std::vector<std::string> names;
+    for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->window() == window && w->isVisibleTo(window))
+            names.push_back(w->objectName().toStdString());
+    return names;
 }
 
 } // namespace test_support

@@ -158,7 +158,7 @@ private:
 
     void userStates()
     {
-        whenModalOpens<frmSaveState>([this](frmSaveState* window) {
+        const auto watch = whenModalOpens<frmSaveState>([this](frmSaveState* window) {
             for (int presses = pick(4); presses > 0; --presses) {
                 for (int steps = pick(4); steps > 0; --steps)
                     QTest::keyClick(window->scrUser, pick(2) ? Qt::Key_Up : Qt::Key_Down);

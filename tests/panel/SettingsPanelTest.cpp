@@ -1,3 +1,4 @@
+#include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyleOptionSlider>
@@ -84,6 +85,44 @@ TEST_F(SettingsPanel, KeyboardAloneSendsEveryKindOfChange)
     EXPECT_EQ(m.lblIAtt->text(), "1 dB");
     EXPECT_EQ(instrumentValue(":MOD:IATT"), 8);
     EXPECT_EQ(instrumentValue(":BAS:IOFF"), -10);
+}
+
+// Each key press starts from the reset instrument; Quit is tried among the
+// Ending tests, since it ends the program.
+TEST_F(SettingsPanel, ReturnAndEnterDoOnAFocusedButtonWhatSpaceDoesAndNothingOnASlider)
+{
+    const auto closeEachWindow = onEveryModal<QDialog>([](QDialog* window) { window->reject(); });
+    std::vector<std::string> reset = { "*RST" };
+    reset.insert(reset.end(), ReadBackQueries.begin(), ReadBackQueries.end());
+    const std::map<std::string, std::vector<std::string>> sentByButton = { { "cmdBB_Swap", { ":BAS:SWAP 1" } },
+        { "cmdBB_ZIN", { ":BAS:ZINP 1" } }, { "cmdMod_ZIN", { ":MOD:ZINP 1" } }, { "cmdError", { ":SYST:ERR?" } },
+        { "cmdRST", reset }, { "cmdUserStates", ReadBackQueries } };
+    const auto stops = tabStops(&panel.main);
+    ASSERT_EQ(stops.size(), 15u);
+    for (const std::string& name : stops) {
+        if (name == "cmdQuit")
+            continue;
+        const auto button = sentByButton.find(name);
+        for (Qt::Key key : ButtonKeys) {
+            panel.main.cmdRST->click();
+            newLines();
+            QApplication::setActiveWindow(&panel.main); // again, after a window of its own
+            panel.main.findChild<QWidget*>(QString::fromStdString(name))->setFocus();
+            press(key);
+            EXPECT_EQ(newLines(), button == sentByButton.end() ? std::vector<std::string> {} : button->second)
+                << name << " key " << key;
+        }
+    }
+}
+
+TEST_F(SettingsPanel, TheSliderThatHasTheFocusAloneIsDrawnMarked)
+{
+    SettingScrollBar* bar = panel.main.scrQAtt;
+    const QImage unfocused = bar->grab().toImage();
+    bar->setFocus();
+    EXPECT_NE(bar->grab().toImage(), unfocused);
+    panel.main.scrIAtt->setFocus();
+    EXPECT_EQ(bar->grab().toImage(), unfocused);
 }
 
 TEST_F(SettingsPanel, SlidersReachBothEndsAndNoFurther)
@@ -194,7 +233,7 @@ TEST_F(SettingsPanel, ErrorQueryShowsTheReplyInAnInformationBox)
 {
     tell("BOGUS");
     SeenMessage seen;
-    acknowledgeNextMessage(seen);
+    const auto box = acknowledgeNextMessage(seen);
     panel.main.cmdError->click();
     EXPECT_EQ(seen.title, ":SYST:ERR?");
     EXPECT_EQ(seen.text, "-113,\"Undefined header\"");
@@ -317,7 +356,7 @@ TEST_F(UnusableReplies, ErrorQueryShowsReadTimeoutAsItsText)
 {
     replies = { { ":SYST:ERR?", "" } };
     SeenMessage seen;
-    acknowledgeNextMessage(seen);
+    const auto box = acknowledgeNextMessage(seen);
     panel.main.cmdError->click();
     EXPECT_EQ(seen.title, ":SYST:ERR?");
     EXPECT_EQ(seen.text, "READ TIMEOUT");

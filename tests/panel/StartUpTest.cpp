@@ -1,6 +1,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 using namespace test_support;
 using testing::ElementsAre;
 using testing::ElementsAreArray;
+using testing::Pair;
 
 namespace {
 
@@ -76,7 +78,7 @@ struct Chooser : testing::Test {
     // Starts up, noting the chooser's rows, and picks the given row.
     void startUpChoosing(int row)
     {
-        whenModalOpens<frmSelect>([this, row](frmSelect* chooser) {
+        const auto watch = whenModalOpens<frmSelect>([this, row](frmSelect* chooser) {
             for (int r = 0; r < chooser->lstSelector->count(); ++r)
                 rows.push_back(chooser->lstSelector->item(r)->text().toStdString());
             EXPECT_EQ(chooser->lstSelector->currentRow(), 0);
@@ -119,9 +121,9 @@ TEST_F(Chooser, AsksForASelectionWhenNoRowIsSelected)
 {
     bridge.devices = { { "R6140K", "A1" } };
     SeenMessage seen;
-    whenModalOpens<frmSelect>([&](frmSelect* chooser) {
+    const auto opened = whenModalOpens<frmSelect>([&](frmSelect* chooser) {
         chooser->lstSelector->clearSelection();
-        acknowledgeNextMessage(seen);
+        const auto box = acknowledgeNextMessage(seen);
         chooser->cmdSelect->click();
         EXPECT_TRUE(chooser->isVisible());
         chooser->lstSelector->setCurrentRow(0);
@@ -132,6 +134,25 @@ TEST_F(Chooser, AsksForASelectionWhenNoRowIsSelected)
     EXPECT_EQ(seen.text, "Please select a 6139 to control from the list box.");
     EXPECT_EQ(seen.icon, QMessageBox::Information);
     EXPECT_THAT(bridge.callsNamed("FT_Open "), ElementsAre("0"));
+}
+
+TEST_F(Chooser, ReturnAndEnterDoOnlyWhatSpaceDoesOnTheFocusedControl)
+{
+    const usblink::DeviceList devices = { "Other X1", "R6140K A1", "R6140K A2" };
+    const std::pair<std::string, bool> choosesByControl[] = { { "lstSelector", false }, { "cmdSelect", true } };
+    for (const auto& [control, chooses] : choosesByControl)
+        for (Qt::Key key : ButtonKeys) {
+            frmSelect chooser(devices, &panel.main);
+            ASSERT_TRUE(chooser.Form_Load());
+            chooser.lstSelector->setCurrentRow(1);
+            chooser.show();
+            QApplication::setActiveWindow(&chooser);
+            ASSERT_THAT(tabStops(&chooser), ElementsAre("lstSelector", "cmdSelect"));
+            chooser.findChild<QWidget*>(QString::fromStdString(control))->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), key);
+            EXPECT_EQ(chooser.isVisible(), !chooses) << control << " key " << key;
+            EXPECT_EQ(chooser.chosenDevice(), chooses ? 2 : 0) << control << " key " << key;
+        }
 }
 
 TEST(StartUp, GoesOnWithTheHandleMinusOneWhenOpeningFails)
@@ -161,6 +182,44 @@ TEST(StartUp, ShowsReadTimeoutWhenTheInstrumentIsSilent)
     EXPECT_EQ(panel.main.SendEnabled, -1);
 }
 
+// Whether a label draws its text as it does when told that the text is plain
+// (which it is afterwards).
+bool drawsLiterally(QLabel& label)
+{
+    const auto picture = [&label] {
+        QImage image(label.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        label.render(&image, {}, {}, QWidget::DrawChildren);
+        return image;
+    };
+    const QImage shown = picture();
+    label.setTextFormat(Qt::PlainText);
+    return picture() == shown;
+}
+
+TEST(StartUp, ShowsMarkupInTheInstrumentsTextsLiterally)
+{
+    const std::string markup = "<b>x</b> a<br>b &lt;";
+    ScriptedBridge bridge;
+    bridge.devices = { { "R6140K " + markup, "S1" } };
+    bridge.respond = [&markup](const std::string& line) { return line.back() == '?' ? markup + "\r\n" : ""; };
+    PanelHarness panel(bridge);
+    panel.startUp();
+    std::vector<std::pair<QString, bool>> shown; // each text, and whether it is drawn literally
+    const auto watch = whenModalOpens<QMessageBox>([&shown](QMessageBox* box) {
+        auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+        shown.emplace_back(label->text(), drawsLiterally(*label));
+        box->accept();
+    });
+    panel.main.cmdError->click();
+    for (QLabel* label : { panel.main.lblUSB_ID, panel.main.lblIDN, panel.main.lblRefLock })
+        shown.emplace_back(label->text(), drawsLiterally(*label));
+    const QString text = QString::fromStdString(markup);
+    EXPECT_THAT(shown,
+        ElementsAre(Pair(text, true), Pair("USB ID = R6140K " + text + " S1", true), Pair("*IDN? = " + text, true),
+            Pair(":SYSTem:REFLock? = " + text, true)));
+}
+
 // The program's end: the harness notes the status the panel ends with and
 // what the line saw at that moment.
 using Ending = testing::Test;
@@ -173,7 +232,7 @@ TEST(Ending, NoDeviceShowsTheErrorBoxAndEndsWithoutTouchingADevice)
     ScriptedBridge bridge;
     PanelHarness panel(bridge);
     SeenMessage seen;
-    acknowledgeNextMessage(seen);
+    const auto box = acknowledgeNextMessage(seen);
     panel.main.Form_Load();
     EXPECT_EQ(seen.title, "Error");
     EXPECT_EQ(seen.text, NoDevicesText);
@@ -189,7 +248,7 @@ TEST(Ending, NothingMatchingEndsLikeNoDevice)
     bridge.devices = { { "Other", "X1" }, { "Another", "X2" } };
     PanelHarness panel(bridge);
     SeenMessage seen;
-    acknowledgeNextMessage(seen);
+    const auto box = acknowledgeNextMessage(seen);
     panel.main.Form_Load();
     EXPECT_EQ(seen.text, NoDevicesText);
     EXPECT_EQ(panel.endStatus, 1);
@@ -202,7 +261,7 @@ TEST(Ending, ClosingTheChooserEndsWithoutOpeningOrWriting)
     ScriptedBridge bridge;
     bridge.devices = { { "Other", "X1" }, { "R6140K", "A1" } };
     PanelHarness panel(bridge);
-    whenModalOpens<frmSelect>([](frmSelect* chooser) { chooser->close(); });
+    const auto chooserOpened = whenModalOpens<frmSelect>([](frmSelect* chooser) { chooser->close(); });
     panel.main.Form_Load();
     EXPECT_EQ(panel.endStatus, 0);
     EXPECT_EQ(panel.storySoFar(), "closed= lines=");
@@ -238,14 +297,18 @@ TEST(Ending, ClosingTheWindowDuringTheWaitClosesTheOpenDevice)
     EXPECT_EQ(panel.storySoFar(), "closed=7; lines=");
 }
 
-TEST(Ending, QuitAfterStartUpClosesTheDeviceOnce)
+TEST(Ending, QuitAfterStartUpClosesTheDeviceOnceWhicheverKeyPressesIt)
 {
-    sim::SimulatedBridge simulator;
-    PanelHarness panel(simulator);
-    panel.startUp();
-    panel.main.cmdQuit->click();
-    EXPECT_EQ(panel.endStatus, 0);
-    EXPECT_THAT(panel.story, testing::MatchesRegex("closed=1; lines=.*:SYST:REFL\\?"));
+    for (Qt::Key key : ButtonKeys) {
+        sim::SimulatedBridge simulator;
+        PanelHarness panel(simulator);
+        panel.startUp();
+        QApplication::setActiveWindow(&panel.main);
+        panel.main.cmdQuit->setFocus();
+        QTest::keyClick(panel.main.cmdQuit, key);
+        EXPECT_EQ(panel.endStatus, 0) << key;
+        EXPECT_THAT(panel.story, testing::MatchesRegex("closed=1; lines=.*:SYST:REFL\\?")) << key;
+    }
 }
 
 } // namespace

@@ -35,7 +35,7 @@ struct UserStates : testing::Test {
     // closed and the main window has read everything back.
     void inWindow(const std::function<void(frmSaveState*)>& work)
     {
-        whenModalOpens<frmSaveState>([work](frmSaveState* window) {
+        const auto opened = whenModalOpens<frmSaveState>([work](frmSaveState* window) {
             work(window);
             if (window->isVisible())
                 window->cmdReturn->click();
@@ -57,6 +57,34 @@ TEST_F(UserStates, WindowOpensAtStateZeroWithTheSliderFocused)
     std::vector<std::string> expected = { "SYST:SAVE 0" };
     expected.insert(expected.end(), ReadBackQueries.begin(), ReadBackQueries.end());
     EXPECT_EQ(newLines(), expected);
+}
+
+// Nothing reaches the instrument unless "SYSTem:SAVE" or "SYSTem:RECall" has
+// the focus: no button is the window's default.
+TEST_F(UserStates, ReturnAndEnterDoOnlyWhatSpaceDoesOnTheFocusedControl)
+{
+    struct Row {
+        std::string control;
+        std::vector<std::string> sent;
+        bool closes;
+    };
+    const std::vector<Row> rows = { { "scrUser", {}, false }, { "cmdSave", { "SYST:SAVE 0" }, false },
+        { "cmdRecall", { "SYST:REC 0" }, false }, { "cmdReturn", {}, true } };
+    std::vector<std::string> stops;
+    inWindow([&](frmSaveState* window) { stops = tabStops(window); });
+    ASSERT_EQ(stops.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(stops[i], rows[i].control);
+        for (Qt::Key key : ButtonKeys)
+            inWindow([&](frmSaveState* window) {
+                QApplication::setActiveWindow(window);
+                window->findChild<QWidget*>(QString::fromStdString(rows[i].control))->setFocus();
+                newLines();
+                QTest::keyClick(QApplication::focusWidget(), key);
+                EXPECT_EQ(newLines(), rows[i].sent) << rows[i].control << " key " << key;
+                EXPECT_EQ(window->isVisible(), !rows[i].closes) << rows[i].control << " key " << key;
+            });
+    }
 }
 
 TEST_F(UserStates, NumberStaysWithinZeroToNineAndEachStepMovesItByOne)

@@ -83,29 +83,32 @@ private:
     {
         frmMain& main = panel_.main;
         switch (phase) {
-        case Phase::StartUp:
+        case Phase::StartUp: {
             // The instrument is the last device listed: the only one, or a
-            // pseudo-terminal given after the system's own ports.
-            whenModalOpens<frmSelect>([](frmSelect* chooser) {
+            // pseudo-terminal given after the system's own ports. Without a
+            // device list the run ends before any chooser opens.
+            const auto chooser = onEveryModal<frmSelect>([](frmSelect* chooser) {
                 chooser->lstSelector->setCurrentRow(chooser->lstSelector->count() - 1);
                 chooser->cmdSelect->click();
             });
             main.Form_Load();
             return;
+        }
         case Phase::Reset:
             main.cmdRST->click();
             return;
         case Phase::ErrorQuery:
             main.cmdError->click();
             return;
-        case Phase::UserStates:
-            whenModalOpens<frmSaveState>([](frmSaveState* window) {
+        case Phase::UserStates: {
+            const auto watch = whenModalOpens<frmSaveState>([](frmSaveState* window) {
                 window->cmdSave->click();
                 window->cmdRecall->click();
                 window->cmdReturn->click();
             });
             main.cmdUserStates->click();
             return;
+        }
         }
     }
 
