@@ -1,8 +1,8 @@
-#include "app/BridgeSelection.h"
+#include "BridgeSelection.h"
 
-#include "link/D2xxBridge.h"
-#include "link/SerialBridge.h"
-#include "sim/SimulatedBridge.h"
+#include "D2xxBridge.h"
+#include "SerialBridge.h"
+#include "SimulatedBridge.h"
 
 namespace app {
 

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "app/Options.h"
-#include "link/BridgeLibrary.h"
-#include "link/D2xxBridge.h"
+#include "Options.h"
+#include "BridgeLibrary.h"
+#include "D2xxBridge.h"
 
 namespace app {
 

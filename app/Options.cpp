@@ -1,4 +1,4 @@
-#include "app/Options.h"
+#include "Options.h"
 
 #include <QCommandLineParser>
 #include <cstdio>

@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "Version.h"
-#include "app/BridgeSelection.h"
-#include "app/Options.h"
-#include "panel/MessageBoxes.h"
-#include "panel/ProgramIcon.h"
-#include "panel/frmMain.h"
-#include "session/InstrumentSession.h"
+#include "BridgeSelection.h"
+#include "Options.h"
+#include "MessageBoxes.h"
+#include "ProgramIcon.h"
+#include "frmMain.h"
+#include "InstrumentSession.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "link/ForwardingBridge.h"
+#include "ForwardingBridge.h"
 
 namespace bench {
 

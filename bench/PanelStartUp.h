@@ -4,9 +4,9 @@
 #include <QPushButton>
 #include <string>
 
-#include "bench/BenchReport.h"
-#include "panel/frmSelect.h"
-#include "tests/panel/PanelHarness.h"
+#include "BenchReport.h"
+#include "frmSelect.h"
+#include "PanelHarness.h"
 
 namespace bench {
 

@@ -14,10 +14,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "bench/BenchReport.h"
-#include "bench/PanelStartUp.h"
-#include "link/SerialBridge.h"
-#include "sim/Instrument.h"
+#include "BenchReport.h"
+#include "PanelStartUp.h"
+#include "SerialBridge.h"
+#include "Instrument.h"
 
 using namespace bench;
 

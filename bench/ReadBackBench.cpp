@@ -5,12 +5,12 @@
 #include <QApplication>
 #include <QLabel>
 
-#include "bench/BenchReport.h"
-#include "bench/MeteredBridge.h"
-#include "bench/PanelStartUp.h"
-#include "link/SerialBridge.h"
-#include "sim/SimulatedBridge.h"
-#include "tests/e2e/SimProcess.h"
+#include "BenchReport.h"
+#include "MeteredBridge.h"
+#include "PanelStartUp.h"
+#include "SerialBridge.h"
+#include "SimulatedBridge.h"
+#include "SimProcess.h"
 
 using namespace bench;
 using panel::SettingScrollBar;

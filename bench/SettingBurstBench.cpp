@@ -5,13 +5,13 @@
 #include <QApplication>
 #include <QTest>
 
-#include "bench/BenchReport.h"
-#include "bench/PanelStartUp.h"
-#include "link/CommandSet.h"
-#include "link/Settings.h"
-#include "link/SerialBridge.h"
-#include "sim/SimulatedBridge.h"
-#include "tests/e2e/SimProcess.h"
+#include "BenchReport.h"
+#include "PanelStartUp.h"
+#include "CommandSet.h"
+#include "Settings.h"
+#include "SerialBridge.h"
+#include "SimulatedBridge.h"
+#include "SimProcess.h"
 
 using namespace bench;
 using panel::SettingScrollBar;

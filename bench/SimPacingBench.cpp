@@ -10,8 +10,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "bench/BenchReport.h"
-#include "tests/e2e/SimProcess.h"
+#include "BenchReport.h"
+#include "SimProcess.h"
 
 using namespace bench;
 

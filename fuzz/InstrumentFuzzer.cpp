@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/Instrument.h"
+#include "Instrument.h"
 
 namespace {
 

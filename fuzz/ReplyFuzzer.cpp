@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "link/CommandSet.h"
-#include "link/FTDI_Driver.h"
-#include "tests/support/ScriptedBridge.h"
+#include "CommandSet.h"
+#include "FTDI_Driver.h"
+#include "ScriptedBridge.h"
 
 using usblink::FTDI_Driver;
 

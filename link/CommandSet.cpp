@@ -1,4 +1,4 @@
-#include "link/CommandSet.h"
+#include "CommandSet.h"
 
 #include <charconv>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "link/D2xxBridge.h"
+#include "D2xxBridge.h"
 
 #include <QLibrary>
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "link/BridgeLibrary.h"
-#include "link/HandleTable.h"
+#include "BridgeLibrary.h"
+#include "HandleTable.h"
 
 namespace usblink {
 

@@ -1,4 +1,4 @@
-#include "link/FTDI_Driver.h"
+#include "FTDI_Driver.h"
 
 #include <array>
 #include <utility>

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "link/BridgeLibrary.h"
+#include "BridgeLibrary.h"
 
 namespace usblink {
 

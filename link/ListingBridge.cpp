@@ -1,4 +1,4 @@
-#include "link/ListingBridge.h"
+#include "ListingBridge.h"
 
 #include <algorithm>
 #include <cstring>

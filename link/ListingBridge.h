@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/BridgeLibrary.h"
+#include "BridgeLibrary.h"
 
 namespace usblink {
 

@@ -1,4 +1,4 @@
-#include "link/SerialBridge.h"
+#include "SerialBridge.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -14,7 +14,7 @@
 #include <poll.h>
 #endif
 
-#include "link/UsbPortStrings.h"
+#include "UsbPortStrings.h"
 
 namespace usblink {
 namespace {

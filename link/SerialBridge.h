@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "link/HandleTable.h"
-#include "link/ListingBridge.h"
+#include "HandleTable.h"
+#include "ListingBridge.h"
 
 class QSerialPort;
 

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <QKeyEvent>
 
-#include "panel/EnterKey.h"
-#include "panel/Twips.h"
+#include "EnterKey.h"
+#include "Twips.h"
 
 namespace panel {
 

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "panel/TimerModule.h"
-#include "session/InstrumentSession.h"
+#include "TimerModule.h"
+#include "InstrumentSession.h"
 
 namespace panel {
 

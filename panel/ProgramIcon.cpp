@@ -1,4 +1,4 @@
-#include "panel/ProgramIcon.h"
+#include "ProgramIcon.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,4 +1,4 @@
-#include "panel/SettingScrollBar.h"
+#include "SettingScrollBar.h"
 
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>

@@ -1,4 +1,4 @@
-#include "panel/TimerModule.h"
+#include "TimerModule.h"
 
 #include <QTime>
 

@@ -1,4 +1,4 @@
-#include "panel/frmMain.h"
+#include "frmMain.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -10,15 +10,15 @@
 #include <algorithm>
 
 #include "Version.h"
-#include "link/CommandSet.h"
-#include "panel/Buttons.h"
-#include "panel/EnterKey.h"
-#include "panel/MessageBoxes.h"
-#include "panel/RoomForText.h"
-#include "panel/SettingScrollBar.h"
-#include "panel/Twips.h"
-#include "panel/frmSaveState.h"
-#include "panel/frmSelect.h"
+#include "CommandSet.h"
+#include "Buttons.h"
+#include "EnterKey.h"
+#include "MessageBoxes.h"
+#include "RoomForText.h"
+#include "SettingScrollBar.h"
+#include "Twips.h"
+#include "frmSaveState.h"
+#include "frmSelect.h"
 
 namespace commands = usblink::commands;
 using panel::SettingScrollBar;

@@ -4,9 +4,9 @@
 #include <array>
 #include <cstdint>
 
-#include "link/FTDI_Driver.h"
-#include "link/Settings.h"
-#include "panel/PanelEnvironment.h"
+#include "FTDI_Driver.h"
+#include "Settings.h"
+#include "PanelEnvironment.h"
 
 class QGroupBox;
 class QLabel;

@@ -1,14 +1,14 @@
-#include "panel/frmSaveState.h"
+#include "frmSaveState.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
-#include "link/CommandSet.h"
-#include "panel/Buttons.h"
-#include "panel/SettingScrollBar.h"
-#include "panel/Twips.h"
-#include "session/InstrumentSession.h"
+#include "CommandSet.h"
+#include "Buttons.h"
+#include "SettingScrollBar.h"
+#include "Twips.h"
+#include "InstrumentSession.h"
 
 namespace commands = usblink::commands;
 using panel::twipsRect;

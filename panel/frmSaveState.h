@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/PanelDialog.h"
+#include "PanelDialog.h"
 
 class QGroupBox;
 class QLabel;

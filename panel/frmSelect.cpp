@@ -1,14 +1,14 @@
-#include "panel/frmSelect.h"
+#include "frmSelect.h"
 
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <algorithm>
 
-#include "panel/Buttons.h"
-#include "panel/MessageBoxes.h"
-#include "panel/RoomForText.h"
-#include "panel/Twips.h"
+#include "Buttons.h"
+#include "MessageBoxes.h"
+#include "RoomForText.h"
+#include "Twips.h"
 
 using panel::twipsRect;
 

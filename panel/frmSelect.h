@@ -3,8 +3,8 @@
 #include <array>
 #include <cstdint>
 
-#include "link/FTDI_Driver.h"
-#include "panel/PanelDialog.h"
+#include "FTDI_Driver.h"
+#include "PanelDialog.h"
 
 class QLabel;
 class QListWidget;

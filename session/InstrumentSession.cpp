@@ -1,4 +1,4 @@
-#include "session/InstrumentSession.h"
+#include "InstrumentSession.h"
 
 #include <utility>
 

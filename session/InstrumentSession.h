@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/FTDI_Driver.h"
+#include "FTDI_Driver.h"
 
 namespace session {
 

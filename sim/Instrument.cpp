@@ -1,4 +1,4 @@
-#include "sim/Instrument.h"
+#include "Instrument.h"
 
 #include <algorithm>
 #include <cctype>

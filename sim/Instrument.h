@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/Settings.h"
+#include "Settings.h"
 
 namespace sim {
 

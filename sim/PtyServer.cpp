@@ -1,4 +1,4 @@
-#include "sim/PtyServer.h"
+#include "PtyServer.h"
 
 #include <algorithm>
 #include <array>

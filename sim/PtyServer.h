@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/Instrument.h"
+#include "Instrument.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "sim/SimulatedBridge.h"
+#include "SimulatedBridge.h"
 
 #include <algorithm>
 #include <cstdint>

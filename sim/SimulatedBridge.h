@@ -2,9 +2,9 @@
 
 #include <deque>
 
-#include "link/HandleTable.h"
-#include "link/ListingBridge.h"
-#include "sim/Instrument.h"
+#include "HandleTable.h"
+#include "ListingBridge.h"
+#include "Instrument.h"
 
 namespace sim {
 

@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include "Version.h"
-#include "sim/Instrument.h"
-#include "sim/PtyServer.h"
+#include "Instrument.h"
+#include "PtyServer.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/BridgeSelection.h"
-#include "app/Options.h"
-#include "link/SerialBridge.h"
-#include "sim/SimulatedBridge.h"
+#include "BridgeSelection.h"
+#include "Options.h"
+#include "SerialBridge.h"
+#include "SimulatedBridge.h"
 
 using app::Options;
 using testing::ElementsAre;

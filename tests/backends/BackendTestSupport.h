@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link/BridgeLibrary.h"
+#include "BridgeLibrary.h"
 
 namespace backends_test {
 

@@ -1,4 +1,4 @@
-#include "link/SerialBridge.h"
+#include "SerialBridge.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

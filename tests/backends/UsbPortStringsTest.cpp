@@ -1,4 +1,4 @@
-#include "link/UsbPortStrings.h"
+#include "UsbPortStrings.h"
 
 #include <QTemporaryDir>
 

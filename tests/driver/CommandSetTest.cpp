@@ -1,8 +1,8 @@
 #include <cctype>
 #include <gtest/gtest.h>
 
-#include "link/CommandSet.h"
-#include "link/Settings.h"
+#include "CommandSet.h"
+#include "Settings.h"
 
 namespace commands = usblink::commands;
 using usblink::SettingId;

@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "link/FTDI_Driver.h"
-#include "tests/support/ScriptedBridge.h"
+#include "FTDI_Driver.h"
+#include "ScriptedBridge.h"
 
 using test_support::ScriptedBridge;
 using testing::ElementsAre;

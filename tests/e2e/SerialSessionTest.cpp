@@ -7,10 +7,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "link/SerialBridge.h"
-#include "panel/frmSaveState.h"
-#include "tests/e2e/SimProcess.h"
-#include "tests/panel/PanelHarness.h"
+#include "SerialBridge.h"
+#include "frmSaveState.h"
+#include "SimProcess.h"
+#include "PanelHarness.h"
 
 using namespace test_support;
 

@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 #include <random>
 
-#include "panel/frmSaveState.h"
-#include "sim/SimulatedBridge.h"
-#include "tests/panel/PanelHarness.h"
+#include "frmSaveState.h"
+#include "SimulatedBridge.h"
+#include "PanelHarness.h"
 
 using namespace test_support;
 using panel::SettingScrollBar;

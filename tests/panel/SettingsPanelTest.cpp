@@ -6,9 +6,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "sim/SimulatedBridge.h"
-#include "tests/panel/PanelHarness.h"
-#include "tests/support/ScriptedBridge.h"
+#include "SimulatedBridge.h"
+#include "PanelHarness.h"
+#include "ScriptedBridge.h"
 
 using namespace test_support;
 using panel::SettingScrollBar;

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "Version.h"
-#include "sim/SimulatedBridge.h"
-#include "tests/panel/PanelHarness.h"
-#include "tests/support/ScriptedBridge.h"
+#include "SimulatedBridge.h"
+#include "PanelHarness.h"
+#include "ScriptedBridge.h"
 
 using namespace test_support;
 using testing::ElementsAre;

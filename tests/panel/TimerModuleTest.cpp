@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "panel/TimerModule.h"
+#include "TimerModule.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "panel/frmSaveState.h"
-#include "sim/SimulatedBridge.h"
-#include "tests/panel/PanelHarness.h"
+#include "frmSaveState.h"
+#include "SimulatedBridge.h"
+#include "PanelHarness.h"
 
 using namespace test_support;
 using testing::ElementsAre;

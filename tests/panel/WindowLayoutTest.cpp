@@ -7,11 +7,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "panel/ProgramIcon.h"
-#include "panel/SettingScrollBar.h"
-#include "panel/frmSaveState.h"
-#include "sim/SimulatedBridge.h"
-#include "tests/panel/PanelHarness.h"
+#include "ProgramIcon.h"
+#include "SettingScrollBar.h"
+#include "frmSaveState.h"
+#include "SimulatedBridge.h"
+#include "PanelHarness.h"
 
 using namespace test_support;
 using testing::IsEmpty;

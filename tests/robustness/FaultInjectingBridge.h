@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <functional>
 
-#include "link/ForwardingBridge.h"
+#include "ForwardingBridge.h"
 
 namespace test_support {
 

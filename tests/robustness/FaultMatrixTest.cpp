@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "sim/SimulatedBridge.h"
-#include "tests/robustness/FaultInjectingBridge.h"
-#include "tests/robustness/PanelSession.h"
-#include "tests/support/WidgetTestRun.h"
+#include "SimulatedBridge.h"
+#include "FaultInjectingBridge.h"
+#include "PanelSession.h"
+#include "WidgetTestRun.h"
 
 using namespace test_support;
 using usblink::FTDI_Driver;

@@ -7,9 +7,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "link/SerialBridge.h"
-#include "tests/robustness/PanelSession.h"
-#include "tests/robustness/VanishingInstrument.h"
+#include "SerialBridge.h"
+#include "PanelSession.h"
+#include "VanishingInstrument.h"
 
 using namespace test_support;
 using usblink::FTDI_Driver;

@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 #include <utility>
 
-#include "tests/panel/PanelHarness.h"
-#include "tests/support/ScriptedBridge.h"
+#include "PanelHarness.h"
+#include "ScriptedBridge.h"
 
 using namespace test_support;
 

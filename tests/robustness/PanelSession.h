@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "panel/frmSaveState.h"
-#include "panel/frmSelect.h"
-#include "tests/panel/PanelHarness.h"
-#include "tests/support/ModalWindows.h"
+#include "frmSaveState.h"
+#include "frmSelect.h"
+#include "PanelHarness.h"
+#include "ModalWindows.h"
 
 namespace test_support {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/SimulatedBridge.h"
-#include "tests/panel/PanelHarness.h"
+#include "SimulatedBridge.h"
+#include "PanelHarness.h"
 
 using namespace test_support;
 using panel::SettingScrollBar;

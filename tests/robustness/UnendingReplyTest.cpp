@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/robustness/PanelSession.h"
-#include "tests/support/ScriptedBridge.h"
+#include "PanelSession.h"
+#include "ScriptedBridge.h"
 
 using namespace test_support;
 using usblink::FTDI_Driver;

@@ -12,7 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "sim/Instrument.h"
+#include "Instrument.h"
 
 namespace test_support {
 

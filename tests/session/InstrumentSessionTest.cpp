@@ -7,9 +7,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "session/InstrumentSession.h"
-#include "tests/support/CheckedBridge.h"
-#include "tests/support/ScriptedBridge.h"
+#include "InstrumentSession.h"
+#include "CheckedBridge.h"
+#include "ScriptedBridge.h"
 
 using session::InstrumentSession;
 using test_support::CheckedBridge;

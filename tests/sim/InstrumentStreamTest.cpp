@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Version.h"
-#include "sim/Instrument.h"
+#include "Instrument.h"
 
 namespace {
 

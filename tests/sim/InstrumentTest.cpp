@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "Version.h"
-#include "link/Settings.h"
-#include "sim/Instrument.h"
+#include "Settings.h"
+#include "Instrument.h"
 
 namespace {
 

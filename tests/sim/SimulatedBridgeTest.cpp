@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Version.h"
-#include "sim/SimulatedBridge.h"
+#include "SimulatedBridge.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "link/ForwardingBridge.h"
+#include "ForwardingBridge.h"
 
 namespace test_support {
 

@@ -1,5 +1,5 @@
 // Test entry for widget tests.
-#include "tests/support/WidgetTestRun.h"
+#include "WidgetTestRun.h"
 
 int main(int argc, char** argv)
 {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "link/BridgeLibrary.h"
+#include "BridgeLibrary.h"
 
 namespace test_support {
 

@@ -7,13 +7,13 @@
 #include <memory>
 #include <optional>
 
-#include "link/Settings.h"
-#include "panel/SettingScrollBar.h"
-#include "panel/frmMain.h"
-#include "panel/frmSelect.h"
-#include "session/InstrumentSession.h"
-#include "tests/support/CheckedBridge.h"
-#include "tests/support/ModalWindows.h"
+#include "Settings.h"
+#include "SettingScrollBar.h"
+#include "frmMain.h"
+#include "frmSelect.h"
+#include "InstrumentSession.h"
+#include "CheckedBridge.h"
+#include "ModalWindows.h"
 
 namespace test_support {
 
