@@ -5,19 +5,19 @@
 
 #include <QApplication>
 #include <QProcess>
-#include <atomic>
+#include <mutex>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <string>
 #include <termios.h>
-#include <thread>
+#include <utility>
 #include <unistd.h>
 
 #include "BenchReport.h"
 #include "PanelStartUp.h"
 #include "SerialBridge.h"
 #include "Instrument.h"
+#include "PseudoTerminal.h"
 
 using namespace bench;
 
@@ -48,83 +48,47 @@ void makeRaw(int fd)
 // after the reply was written the line's first byte arrived.
 class TimedInstrument {
 public:
-    TimedInstrument()
-    {
-        char name[256] = {};
-        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0 || pipe(stop_) != 0)
-            fail("openpty or pipe failed");
-        path_ = name;
-        makeRaw(slave_);
-        server_ = std::thread([this] { serve(); });
-    }
-
-    ~TimedInstrument()
-    {
-        [[maybe_unused]] const auto ignored = ::write(stop_[1], "x", 1);
-        server_.join();
-        for (int fd : { master_, slave_, stop_[0], stop_[1] })
-            ::close(fd);
-    }
-
-    TimedInstrument(const TimedInstrument&) = delete;
-    TimedInstrument& operator=(const TimedInstrument&) = delete;
-
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return terminal_.path(); }
 
     // The turnarounds noted since the last call, in microseconds.
     std::vector<double> takeTurnarounds()
     {
-        while (busy_.exchange(true)) { }
-        std::vector<double> taken = std::move(turnarounds_);
-        turnarounds_.clear();
-        busy_ = false;
-        return taken;
+        const std::lock_guard lock(mutex_);
+        return std::exchange(turnarounds_, {});
     }
 
 private:
-    void serve()
+    bool take(std::string_view chunk)
     {
-        std::string line;
-        Clock::time_point firstByteAt = Clock::now();
-        Clock::time_point repliedAt = firstByteAt;
-        bool replied = false;
-        for (;;) {
-            pollfd watched[] = { { master_, POLLIN, 0 }, { stop_[0], POLLIN, 0 } };
-            if (::poll(watched, 2, -1) < 0 || watched[1].revents != 0)
-                return;
-            char chunk[512];
-            const ssize_t got = ::read(master_, chunk, sizeof chunk);
-            if (got <= 0)
-                return;
-            if (line.empty())
-                firstByteAt = Clock::now();
-            line.append(chunk, static_cast<std::size_t>(got));
-            for (std::size_t end; (end = line.find('\n')) != std::string::npos; line.erase(0, end + 1)) {
-                if (replied)
-                    note(std::chrono::duration<double, std::micro>(firstByteAt - repliedAt).count());
-                const std::string reply = instrument_.receive(line.substr(0, end + 1));
-                replied = !reply.empty() && ::write(master_, reply.data(), reply.size()) > 0;
-                repliedAt = Clock::now();
-                firstByteAt = Clock::now();
-            }
+        if (line_.empty())
+            firstByteAt_ = Clock::now();
+        line_ += chunk;
+        for (std::size_t end; (end = line_.find('\n')) != std::string::npos; line_.erase(0, end + 1)) {
+            if (replied_)
+                note(std::chrono::duration<double, std::micro>(firstByteAt_ - repliedAt_).count());
+            const std::string reply = instrument_.receive(line_.substr(0, end + 1));
+            replied_ = !reply.empty() && ::write(terminal_.master(), reply.data(), reply.size()) > 0;
+            repliedAt_ = Clock::now();
+            firstByteAt_ = Clock::now();
         }
+        return true;
     }
 
     void note(double microseconds)
     {
-        while (busy_.exchange(true)) { }
+        const std::lock_guard lock(mutex_);
         turnarounds_.push_back(microseconds);
-        busy_ = false;
     }
 
     sim::Instrument instrument_;
-    int master_ = -1;
-    int slave_ = -1;
-    int stop_[2] = { -1, -1 };
-    std::string path_;
-    std::atomic<bool> busy_ = false;
+    std::string line_;
+    Clock::time_point firstByteAt_ = Clock::now();
+    Clock::time_point repliedAt_ = firstByteAt_;
+    bool replied_ = false;
+    std::mutex mutex_;
     std::vector<double> turnarounds_;
-    std::thread server_;
+    test_support::PseudoTerminal terminal_;
+    test_support::MasterServer server_ { terminal_, [this](std::string_view chunk) { return take(chunk); } };
 };
 
 std::vector<std::string> readBackQueries()

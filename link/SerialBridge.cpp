@@ -11,7 +11,9 @@
 #include <utility>
 
 #if defined(Q_OS_UNIX)
+#include <cerrno>
 #include <poll.h>
+#include <unistd.h>
 #endif
 
 #include "UsbPortStrings.h"
@@ -46,7 +48,38 @@ bool hungUp(const QSerialPort& port)
     pollfd line { static_cast<int>(port.handle()), 0, 0 };
     return ::poll(&line, 1, 0) == 1 && (line.revents & POLLHUP) != 0;
 }
+
+// Writes straight to the descriptor, waiting for room while the line is slow.
+// Qt's own write goes through its buffer and a notifier that it switches on
+// and off again around every message, which costs each query several more
+// system calls. Returns how many bytes went out.
+uint32_t writeThrough(QSerialPort& port, const char* bytes, uint32_t count, const QDeadlineTimer& deadline)
+{
+    const int fd = static_cast<int>(port.handle());
+    uint32_t done = 0;
+    while (done < count) {
+        const ssize_t wrote = ::write(fd, bytes + done, count - done);
+        if (wrote > 0) {
+            done += static_cast<uint32_t>(wrote);
+            continue;
+        }
+        pollfd room { fd, POLLOUT, 0 };
+        const bool mayWait = wrote < 0 && (errno == EAGAIN || errno == EINTR);
+        if (!mayWait || ::poll(&room, 1, remainingMs(deadline)) <= 0 || (room.revents & (POLLERR | POLLHUP)))
+            break;
+    }
+    return done;
+}
 #else
+uint32_t writeThrough(QSerialPort& port, const char* bytes, uint32_t count, const QDeadlineTimer& deadline)
+{
+    if (port.write(bytes, count) != count)
+        return 0;
+    // Qt writes in chunks; each wait returns after one of them.
+    while (port.bytesToWrite() > 0 && port.waitForBytesWritten(remainingMs(deadline))) { }
+    return count - static_cast<uint32_t>(port.bytesToWrite());
+}
+
 bool hungUp(const QSerialPort&)
 {
     return false;
@@ -169,6 +202,8 @@ FT_STATUS SerialBridge::OpenPort::lineStatus()
         retire();
         return FT_DEVICE_NOT_FOUND;
     }
+    if (error == QSerialPort::NoError)
+        return FT_OK;
     port.clearError();
     return error == QSerialPort::ReadError || error == QSerialPort::WriteError ? FT_IO_ERROR : FT_OK;
 }
@@ -318,19 +353,16 @@ FT_STATUS SerialBridge::FT_Write(DeviceHandle handle, const void* buffer, uint32
     QSerialPort& port = open->port;
     if (const FT_STATUS before = open->lineStatus(); before != FT_OK)
         return before;
-    if (port.write(static_cast<const char*>(buffer), count) != count)
-        return FT_IO_ERROR;
-    // Qt writes in chunks; each wait returns after one of them.
-    const QDeadlineTimer deadline(open->writeTimeoutMs);
-    while (port.bytesToWrite() > 0 && port.waitForBytesWritten(remainingMs(deadline))) { }
-    *written = count - static_cast<uint32_t>(port.bytesToWrite());
+    *written = writeThrough(port, static_cast<const char*>(buffer), count, QDeadlineTimer(open->writeTimeoutMs));
     if (*written == count)
         return FT_OK;
     // Not taken within the time-out: a failure, unless the line is gone.
     // Either way the rest is dropped rather than sent later, run into the
     // next message.
-    if (open->lineStatus() == FT_DEVICE_NOT_FOUND)
+    if (hungUp(port) || open->lineStatus() == FT_DEVICE_NOT_FOUND) {
+        open->retire();
         return FT_DEVICE_NOT_FOUND;
+    }
     port.clear(QSerialPort::Output);
     return FT_IO_ERROR;
 }

@@ -17,92 +17,14 @@
 #include <unistd.h>
 
 #include "BackendTestSupport.h"
+#include "PseudoTerminal.h"
 
 using namespace usblink;
 using namespace backends_test;
+using test_support::PseudoTerminal;
 using ::testing::HasSubstr;
 
 namespace {
-
-// A raw pseudo-terminal: the bridge opens the slave by path, the test plays
-// the instrument on the master side.
-class PseudoTerminal {
-public:
-    PseudoTerminal()
-    {
-        char name[256] = {};
-        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
-        path_ = name;
-        termios settings {};
-        tcgetattr(slave_, &settings);
-        cfmakeraw(&settings);
-        tcsetattr(slave_, TCSANOW, &settings);
-    }
-    ~PseudoTerminal()
-    {
-        closeMaster();
-        ::close(slave_);
-    }
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-
-    const std::string& path() const { return path_; }
-
-    // The line settings the slave side has now.
-    termios settings() const
-    {
-        termios current {};
-        tcgetattr(slave_, &current);
-        return current;
-    }
-
-    void send(const std::string& bytes)
-    {
-        ASSERT_EQ(static_cast<ssize_t>(bytes.size()), ::write(master_, bytes.data(), bytes.size()));
-    }
-
-    // Up to count bytes that reach the master side within timeoutMs.
-    std::string receive(std::size_t count, int timeoutMs)
-    {
-        std::string bytes;
-        pollfd readable { master_, POLLIN, 0 };
-        while (bytes.size() < count && poll(&readable, 1, timeoutMs) > 0) {
-            char chunk[256];
-            const ssize_t got = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
-            if (got <= 0)
-                break;
-            bytes.append(chunk, static_cast<std::size_t>(got));
-        }
-        return bytes;
-    }
-
-    // Up to count bytes of chatter, as fast as the line takes them; stops
-    // early once it has taken nothing for stallMs.
-    std::size_t flood(std::size_t count, int stallMs)
-    {
-        const std::string chunk(1 << 16, 'u');
-        fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-        std::size_t sent = 0;
-        pollfd writable { master_, POLLOUT, 0 };
-        while (sent < count && poll(&writable, 1, stallMs) > 0)
-            sent += std::max<ssize_t>(0, ::write(master_, chunk.data(), std::min(chunk.size(), count - sent)));
-        return sent;
-    }
-
-    // The instrument goes away.
-    void closeMaster()
-    {
-        if (master_ >= 0)
-            ::close(master_);
-        master_ = -1;
-    }
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    std::string path_;
-};
 
 class SerialBridgeOverPty : public ::testing::Test {
 protected:

@@ -10,18 +10,16 @@
 #include <fstream>
 #include <optional>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "SimProcess.h"
 #include "Version.h"
 
-extern char** environ;
-
 namespace {
+
+using test_support::SimProcess;
 
 using Clock = std::chrono::steady_clock;
 constexpr auto IoTimeout = std::chrono::seconds(5);
@@ -54,80 +52,6 @@ void writeAll(int fd, const std::string& text)
     ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
 }
 
-// The simulator started with its standard output on a pipe.
-class SimProcess {
-public:
-    explicit SimProcess(std::vector<std::string> options)
-    {
-        int pipeFds[2];
-        if (pipe2(pipeFds, O_CLOEXEC) != 0)
-            return;
-        stdoutFd_ = pipeFds[0];
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-        options.insert(options.begin(), R6140K_SIM_PATH);
-        std::vector<char*> argv;
-        for (auto& option : options)
-            argv.push_back(option.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, R6140K_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(pipeFds[1]);
-    }
-
-    ~SimProcess()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(stdoutFd_);
-    }
-
-    bool started() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
-
-    std::optional<std::string> readLine()
-    {
-        auto line = readUntil(stdoutFd_, stdoutPending_, "\n");
-        if (line)
-            line->pop_back();
-        return line;
-    }
-
-    // Sends a signal and returns the exit status, or nullopt if the process
-    // did not end normally within IoTimeout.
-    std::optional<int> stopWith(int signal)
-    {
-        kill(pid_, signal);
-        return waitForExit();
-    }
-
-    std::optional<int> waitForExit()
-    {
-        // A process descriptor lets poll() bound the wait for the exit.
-        const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
-        pollfd pfd { pidFd, POLLIN, 0 };
-        const bool ended
-            = pidFd >= 0 && poll(&pfd, 1, static_cast<int>(std::chrono::milliseconds(IoTimeout).count())) == 1;
-        close(pidFd);
-        int status = 0;
-        if (!ended || waitpid(pid_, &status, 0) != pid_)
-            return std::nullopt;
-        pid_ = -1;
-        if (!WIFEXITED(status))
-            return std::nullopt;
-        return WEXITSTATUS(status);
-    }
-
-private:
-    pid_t pid_ = -1;
-    int stdoutFd_ = -1;
-    std::string stdoutPending_;
-};
-
 // The panel's end of the simulator's terminal.
 class Terminal {
 public:
@@ -148,12 +72,10 @@ private:
 
 TEST(SimProcess, ServesTheInstrumentOnThePrintedTerminal)
 {
-    SimProcess sim({});
-    ASSERT_TRUE(sim.started());
-    const auto path = sim.readLine();
-    ASSERT_TRUE(path.has_value());
-    Terminal terminal(*path);
-    ASSERT_TRUE(terminal.isOpen()) << *path;
+    SimProcess sim;
+    ASSERT_FALSE(sim.path().empty());
+    Terminal terminal(sim.path());
+    ASSERT_TRUE(terminal.isOpen()) << sim.path();
     terminal.send(":BAS:IOFF 5\r\n:BAS:IOFF?\r\n");
     EXPECT_EQ(terminal.readReply(), "5\r\n");
     terminal.send("*IDN?\n");
@@ -163,16 +85,15 @@ TEST(SimProcess, ServesTheInstrumentOnThePrintedTerminal)
 
 TEST(SimProcess, KeepsStateWhenTheClientClosesAndReopens)
 {
-    SimProcess sim({});
-    const auto path = sim.readLine();
-    ASSERT_TRUE(path.has_value());
+    SimProcess sim;
+    ASSERT_FALSE(sim.path().empty());
     {
-        Terminal first(*path);
+        Terminal first(sim.path());
         ASSERT_TRUE(first.isOpen());
         first.send(":MOD:IATT 40\r\n:MOD:IATT?\r\n");
         ASSERT_EQ(first.readReply(), "40\r\n");
     }
-    Terminal second(*path);
+    Terminal second(sim.path());
     ASSERT_TRUE(second.isOpen());
     second.send(":MOD:IATT?\r\n");
     EXPECT_EQ(second.readReply(), "40\r\n");
@@ -181,10 +102,8 @@ TEST(SimProcess, KeepsStateWhenTheClientClosesAndReopens)
 
 TEST(SimProcess, TracePrintsEachReceivedLine)
 {
-    SimProcess sim({ "--trace" });
-    const auto path = sim.readLine();
-    ASSERT_TRUE(path.has_value());
-    Terminal terminal(*path);
+    SimProcess sim;
+    Terminal terminal(sim.path());
     terminal.send(":BAS:IOFF 5\r\n:BAS:IOFF?\r\n");
     ASSERT_EQ(terminal.readReply(), "5\r\n");
     EXPECT_EQ(sim.readLine(), "RX :BAS:IOFF 5");
@@ -195,10 +114,8 @@ TEST(SimProcess, TracePrintsEachReceivedLine)
 TEST(SimProcess, PacedRepliesTakeAtLeastTheirWireTime)
 {
     const std::string serial(300, 'S');
-    SimProcess sim({ "--pace", "--serial", serial });
-    const auto path = sim.readLine();
-    ASSERT_TRUE(path.has_value());
-    Terminal terminal(*path);
+    SimProcess sim({ "--pace", "--serial", QString::fromStdString(serial) });
+    Terminal terminal(sim.path());
     const std::string query = "*IDN?\n";
     const std::string expected = "R6140K Simulator,R6140K," + serial + "," + std::string(app::VersionText) + "\r\n";
 
@@ -214,7 +131,7 @@ TEST(SimProcess, PacedRepliesTakeAtLeastTheirWireTime)
 }
 
 // How late the kernel may wake the process from a timed sleep, in ns.
-std::optional<long> timerSlackNs(pid_t pid)
+std::optional<long> timerSlackNs(qint64 pid)
 {
     std::ifstream file("/proc/" + std::to_string(pid) + "/timerslack_ns");
     long slack = 0;
@@ -226,21 +143,21 @@ std::optional<long> timerSlackNs(pid_t pid)
 TEST(SimProcess, PacedRepliesAskForWakeUpsOnTime)
 {
     SimProcess paced({ "--pace" });
-    ASSERT_TRUE(paced.readLine().has_value()); // the terminal is served: set-up is done
+    ASSERT_FALSE(paced.path().empty()); // the terminal is served: set-up is done
     EXPECT_EQ(timerSlackNs(paced.pid()), 1);
 }
 
 TEST(SimProcess, VersionAndBadOptionsEndAtOnce)
 {
-    SimProcess version({ "--version" });
+    SimProcess version({ "--version" }, SimProcess::Start::AsGiven);
     EXPECT_EQ(version.readLine(), "r6140k-sim " + std::string(app::VersionText));
     EXPECT_EQ(version.waitForExit(), 0);
 
-    SimProcess help({ "--help" });
+    SimProcess help({ "--help" }, SimProcess::Start::AsGiven);
     EXPECT_EQ(help.readLine().value_or("").rfind("Usage: r6140k-sim", 0), 0u);
     EXPECT_EQ(help.waitForExit(), 0);
 
-    SimProcess bad({ "--bogus" });
+    SimProcess bad({ "--bogus" }, SimProcess::Start::AsGiven);
     EXPECT_EQ(bad.waitForExit(), 2);
 }
 
