@@ -20,7 +20,7 @@ inline constexpr const char* SaveStatePrefix = "SYST:SAVE ";
 inline constexpr const char* RecallStatePrefix = "SYST:REC ";
 
 // The prefix followed by the value in decimal ("-" when negative, no "+",
-// no leading zeros): ":MOD:IATT " and 40 give ":MOD:IATT 40".
+// no leading zeros): a prefix ":X:Y " and -40 give ":X:Y -40".
 std::string withArgument(std::string_view prefix, int value);
 
 // A reply as a 16-bit signed integer: optional blanks around an optionally

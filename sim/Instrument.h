@@ -50,7 +50,7 @@ public:
     std::string receive(std::string_view bytes);
 
     // The current value of the setting a header names in any accepted form
-    // (":BAS:IOFF", "baseband:ioffset"); nullopt if it names no setting.
+    // (short or long form, any case); nullopt if it names no setting.
     std::optional<int32_t> value(std::string_view header) const;
 
     void setReferenceLocked(bool locked) { referenceLocked_ = locked; }
