@@ -58,7 +58,7 @@ struct Setting {
     const char* mnemonic; // the long form; its capitals make the short form of query and prefix
 };
 
-inline constexpr std::array<Setting, 11> Settings = { {
+inline constexpr auto Settings = std::to_array<Setting>({
     { SettingId::BasebandSwap, SettingKind::TwoState, ":BAS:SWAP?", ":BAS:SWAP ", "BASeband:SWAP" },
     { SettingId::BasebandZin, SettingKind::TwoState, ":BAS:ZINP?", ":BAS:ZINP ", "BASeband:ZINPut" },
     { SettingId::BasebandIOffset, SettingKind::Offset, ":BAS:IOFF?", ":BAS:IOFF ", "BASeband:IOFFset" },
@@ -70,7 +70,7 @@ inline constexpr std::array<Setting, 11> Settings = { {
     { SettingId::ModulatorQInputOffset, SettingKind::Offset, ":MOD:QINP?", ":MOD:QINP ", "MODulator:QINPut" },
     { SettingId::ModulatorIOffset, SettingKind::Offset, ":MOD:IOFF?", ":MOD:IOFF ", "MODulator:IOFFset" },
     { SettingId::ModulatorQOffset, SettingKind::Offset, ":MOD:QOFF?", ":MOD:QOFF ", "MODulator:QOFFset" },
-} };
+});
 
 inline constexpr std::size_t SettingCount = Settings.size();
 
