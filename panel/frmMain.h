@@ -14,6 +14,7 @@ class QPushButton;
 
 namespace panel {
 class SettingScrollBar;
+class ValueEditor;
 }
 
 // The main window: runs start-up, holds the settings panel, whose controls
@@ -104,6 +105,8 @@ public:
     QPushButton* cmdRST;
     QPushButton* cmdUserStates;
     QPushButton* cmdQuit;
+    // Typing on a slider or double-clicking its value label opens it.
+    panel::ValueEditor* txtValue;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -116,6 +119,8 @@ private:
     void buildSliders();
     void buildButtons();
     void setFocusOrder();
+    void buildValueEditor();
+    void buildShortcuts();
 
     void startUp();
     bool chooseDevice();
@@ -126,6 +131,7 @@ private:
     void cmdRST_Click();
     void cmdError_Click();
     void cmdUserStates_Click();
+    void refreshKeyPress();
     void toggleClick(usblink::SettingId id);
     void sliderChange(usblink::SettingId id);
     void apply(usblink::SettingId id, int16_t value);
