@@ -22,6 +22,7 @@
 #include "ValueEditor.h"
 #include "frmSaveState.h"
 #include "frmSelect.h"
+#include "frmTrafficLog.h"
 
 namespace commands = usblink::commands;
 using panel::SettingScrollBar;
@@ -304,6 +305,7 @@ void frmMain::buildValueEditor()
 void frmMain::buildShortcuts()
 {
     new QShortcut(QKeySequence(Qt::Key_F5), this, this, &frmMain::refreshKeyPress);
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this, this, &frmMain::showTrafficLog);
 }
 
 void frmMain::Form_Load()
@@ -446,6 +448,16 @@ void frmMain::refreshKeyPress()
 {
     if (!session().busy())
         RefreshFromInstrument();
+}
+
+frmTrafficLog* frmMain::showTrafficLog()
+{
+    if (!trafficLog_)
+        trafficLog_ = new frmTrafficLog(session(), this);
+    trafficLog_->show();
+    trafficLog_->raise();
+    trafficLog_->activateWindow();
+    return trafficLog_;
 }
 
 void frmMain::cmdQuit_Click()

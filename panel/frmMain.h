@@ -11,6 +11,7 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class frmTrafficLog;
 
 namespace panel {
 class SettingScrollBar;
@@ -49,6 +50,9 @@ public:
     void RefreshFromInstrument();
 
     session::InstrumentSession& session() const { return *env_.session; }
+
+    // Opens the traffic log, or raises it when open (Ctrl+L).
+    frmTrafficLog* showTrafficLog();
 
     // Whether a change of a control is sent now: only once the instrument has
     // been read and while no exchange runs.
@@ -137,4 +141,5 @@ private:
     void apply(usblink::SettingId id, int16_t value);
 
     bool ended_ = false;
+    frmTrafficLog* trafficLog_ = nullptr;
 };
