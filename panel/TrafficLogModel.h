@@ -12,7 +12,7 @@ namespace panel {
 // The lines exchanged with the instrument, oldest first, up to a capacity
 // beyond which the oldest make way. Lines can come faster than a screen
 // shows them (a held-down arrow key sends hundreds a second), so they are
-// gathered and handed to the views a batch at a time, a few times a second:
+// gathered and handed to the views a batch at a time, four times a second:
 // a burst then costs one view update per batch instead of one per line.
 class TrafficLogModel : public QAbstractTableModel {
     Q_OBJECT
@@ -28,7 +28,7 @@ public:
     };
 
     static constexpr int DefaultCapacity = 10000;
-    static constexpr int BatchIntervalMs = 50;
+    static constexpr int BatchIntervalMs = 250;
 
     explicit TrafficLogModel(int capacity = DefaultCapacity, QObject* parent = nullptr);
 
