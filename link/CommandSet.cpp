@@ -10,6 +10,16 @@ std::string withArgument(std::string_view prefix, int value)
     return std::string(prefix) + std::to_string(value);
 }
 
+bool isQuery(std::string_view message)
+{
+    constexpr std::string_view Blanks = " \t";
+    const auto first = message.find_first_not_of(Blanks);
+    if (first == std::string_view::npos)
+        return false;
+    message.remove_prefix(first);
+    return message.substr(0, message.find_first_of(Blanks)).ends_with('?');
+}
+
 std::optional<int16_t> toInteger(std::string_view reply)
 {
     const auto first = reply.find_first_not_of(' ');

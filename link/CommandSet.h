@@ -23,6 +23,10 @@ inline constexpr const char* RecallStatePrefix = "SYST:REC ";
 // no leading zeros): a prefix ":X:Y " and -40 give ":X:Y -40".
 std::string withArgument(std::string_view prefix, int value);
 
+// Whether the instrument answers the message: its header, the text up to the
+// first blank, ends in "?" (":MOD:IATT?", "*IDN?").
+bool isQuery(std::string_view message);
+
 // A reply as a 16-bit signed integer: optional blanks around an optionally
 // signed run of decimal digits. Anything else, the reply words
 // "READ TIMEOUT" and "READ ERROR" among them, and any value outside

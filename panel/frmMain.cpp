@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -16,13 +17,17 @@
 #include "MessageBoxes.h"
 #include "RoomForText.h"
 #include "SettingScrollBar.h"
+#include "SettingText.h"
 #include "Twips.h"
+#include "ValueEditor.h"
 #include "frmSaveState.h"
 #include "frmSelect.h"
+#include "frmTrafficLog.h"
 
 namespace commands = usblink::commands;
 using panel::SettingScrollBar;
 using panel::twipsRect;
+using panel::valueText;
 using usblink::SettingId;
 using usblink::SettingKind;
 
@@ -123,14 +128,6 @@ int pageStepOf(SettingKind kind)
     return kind == SettingKind::Attenuator ? 8 : 10;
 }
 
-// Offsets show their count; attenuators count eighths of a dB and show decibels.
-QString valueText(SettingKind kind, int value)
-{
-    if (kind == SettingKind::Attenuator)
-        return QString::number(value * 0.125, 'g', 10) + " dB";
-    return QString::number(value);
-}
-
 // The texts of a value label that may be the widest: every decibel value, and
 // the ends of an offset range, whose digits are all of one width.
 QStringList widestValueTexts(SettingKind kind)
@@ -193,6 +190,8 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
     buildSliders();
     buildButtons();
     setFocusOrder();
+    buildValueEditor();
+    buildShortcuts();
 }
 
 void frmMain::buildGeneralInformation()
@@ -294,6 +293,19 @@ void frmMain::setFocusOrder()
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     order.front()->setFocus();
+}
+
+void frmMain::buildValueEditor()
+{
+    txtValue = new panel::ValueEditor([this] { return sending(); }, this);
+    for (const SliderLayout& row : Sliders)
+        txtValue->attach(slider(row.setting), valueLabel(row.setting), usblink::settingOf(row.setting).kind);
+}
+
+void frmMain::buildShortcuts()
+{
+    new QShortcut(QKeySequence(Qt::Key_F5), this, this, &frmMain::refreshKeyPress);
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this, this, &frmMain::showTrafficLog);
 }
 
 void frmMain::Form_Load()
@@ -428,6 +440,24 @@ void frmMain::cmdUserStates_Click()
         window.exec();
     }
     RefreshFromInstrument();
+}
+
+// The read-back alone, without a reset; ignored while an exchange runs, as
+// the action buttons are.
+void frmMain::refreshKeyPress()
+{
+    if (!session().busy())
+        RefreshFromInstrument();
+}
+
+frmTrafficLog* frmMain::showTrafficLog()
+{
+    if (!trafficLog_)
+        trafficLog_ = new frmTrafficLog(session(), this);
+    trafficLog_->show();
+    trafficLog_->raise();
+    trafficLog_->activateWindow();
+    return trafficLog_;
 }
 
 void frmMain::cmdQuit_Click()

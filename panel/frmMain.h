@@ -11,9 +11,11 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class frmTrafficLog;
 
 namespace panel {
 class SettingScrollBar;
+class ValueEditor;
 }
 
 // The main window: runs start-up, holds the settings panel, whose controls
@@ -48,6 +50,9 @@ public:
     void RefreshFromInstrument();
 
     session::InstrumentSession& session() const { return *env_.session; }
+
+    // Opens the traffic log, or raises it when open (Ctrl+L).
+    frmTrafficLog* showTrafficLog();
 
     // Whether a change of a control is sent now: only once the instrument has
     // been read and while no exchange runs.
@@ -104,6 +109,8 @@ public:
     QPushButton* cmdRST;
     QPushButton* cmdUserStates;
     QPushButton* cmdQuit;
+    // Typing on a slider or double-clicking its value label opens it.
+    panel::ValueEditor* txtValue;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -116,6 +123,8 @@ private:
     void buildSliders();
     void buildButtons();
     void setFocusOrder();
+    void buildValueEditor();
+    void buildShortcuts();
 
     void startUp();
     bool chooseDevice();
@@ -126,9 +135,11 @@ private:
     void cmdRST_Click();
     void cmdError_Click();
     void cmdUserStates_Click();
+    void refreshKeyPress();
     void toggleClick(usblink::SettingId id);
     void sliderChange(usblink::SettingId id);
     void apply(usblink::SettingId id, int16_t value);
 
     bool ended_ = false;
+    frmTrafficLog* trafficLog_ = nullptr;
 };

@@ -106,14 +106,20 @@ void InstrumentSession::runQueued()
     draining_ = false;
 }
 
-void InstrumentSession::addLineObserver(LineObserver observer)
+InstrumentSession::ObserverId InstrumentSession::addLineObserver(LineObserver observer)
 {
-    observers_.push_back(std::move(observer));
+    observers_.emplace_back(nextObserverId_, std::move(observer));
+    return nextObserverId_++;
+}
+
+void InstrumentSession::removeLineObserver(ObserverId id)
+{
+    std::erase_if(observers_, [id](const auto& entry) { return entry.first == id; });
 }
 
 void InstrumentSession::report(Direction direction, const std::string& line) const
 {
-    for (const LineObserver& observer : observers_)
+    for (const auto& [id, observer] : observers_)
         observer(direction, line, origin_);
 }
 

@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FTDI_Driver.h"
@@ -23,6 +24,7 @@ public:
     using LineObserver
         = std::function<void(Direction direction, const std::string& line, const std::string& origin)>;
     using Exchange = std::function<void()>;
+    using ObserverId = std::size_t;
 
     // Who causes the lines of exchanges not queued by anyone else.
     static constexpr const char* PanelOrigin = "panel";
@@ -54,7 +56,10 @@ public:
     // caused by origin.
     void enqueue(Exchange exchange, std::string origin = PanelOrigin);
 
-    void addLineObserver(LineObserver observer);
+    // Observers are told of lines from now until they are removed; none is
+    // removed from inside a report.
+    ObserverId addLineObserver(LineObserver observer);
+    void removeLineObserver(ObserverId id);
 
 private:
     void runQueued();
@@ -71,7 +76,8 @@ private:
     };
     std::deque<Queued> queue_;
     std::string origin_ = PanelOrigin;
-    std::vector<LineObserver> observers_;
+    std::vector<std::pair<ObserverId, LineObserver>> observers_;
+    ObserverId nextObserverId_ = 0;
 };
 
 } // namespace session

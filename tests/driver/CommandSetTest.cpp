@@ -58,3 +58,11 @@ TEST(CommandSet, RefusesRepliesThatAreNotAnInteger)
              "+", "-", "12abc", "99999999999999999999" })
         EXPECT_FALSE(commands::toInteger(reply).has_value()) << reply;
 }
+
+TEST(CommandSet, TellsQueriesByTheQuestionMarkEndingTheirHeader)
+{
+    for (const char* query : { "*IDN?", ":MOD:IATT?", "  :syst:err? ", "\t:SYST:ERR:NEXT?\t", "X? 1" })
+        EXPECT_TRUE(commands::isQuery(query)) << query;
+    for (const char* other : { ":MOD:IATT 5", "*RST", "", "  ", "X 1?", "?X" })
+        EXPECT_FALSE(commands::isQuery(other)) << other;
+}

@@ -9,10 +9,12 @@
 #include "SimulatedBridge.h"
 #include "PanelHarness.h"
 #include "ScriptedBridge.h"
+#include "ValueEditor.h"
 
 using namespace test_support;
 using panel::SettingScrollBar;
 using testing::ElementsAre;
+using usblink::SettingId;
 
 namespace {
 
@@ -113,6 +115,70 @@ TEST_F(SettingsPanel, ReturnAndEnterDoOnAFocusedButtonWhatSpaceDoesAndNothingOnA
                 << name << " key " << key;
         }
     }
+}
+
+// A value typed over a slider's label, opened by typing on the focused
+// slider or by a double click on the label, and ended by the given key.
+struct ExactValue {
+    const char* name;
+    SettingId setting;
+    bool byDoubleClick;
+    const char* typed;
+    Qt::Key ending;
+    std::vector<std::string> sent;
+    const char* shown; // by the label afterwards
+    const char* problem; // the editor, still open, says so; empty once closed
+};
+
+const ExactValue ExactValues[] = {
+    { "Offset", SettingId::BasebandIOffset, false, "12345", Qt::Key_Return, { ":BAS:IOFF 12345" }, "12345", "" },
+    { "NegativeOffsetByKeypadEnter", SettingId::ModulatorQOffset, false, "-32768", Qt::Key_Enter,
+        { ":MOD:QOFF -32768" }, "-32768", "" },
+    { "DotOpensNothingOnAnOffset", SettingId::ModulatorIInputOffset, false, ".5", Qt::Key_Return, { ":MOD:IINP 5" },
+        "5", "" },
+    { "Decibels", SettingId::ModulatorIAttenuator, false, "12.375", Qt::Key_Return, { ":MOD:IATT 99" }, "12.375 dB",
+        "" },
+    { "DecibelsToTheNearestStep", SettingId::ModulatorQAttenuator, false, ".07", Qt::Key_Return, { ":MOD:QATT 1" },
+        "0.125 dB", "" },
+    { "DecibelsRoundedIntoRange", SettingId::ModulatorQAttenuator, true, "15.9 dB", Qt::Key_Return,
+        { ":MOD:QATT 127" }, "15.875 dB", "" },
+    { "OffsetOutOfRange", SettingId::BasebandIOffset, false, "99999", Qt::Key_Return, {}, "0",
+        "Out of range: -32768 to 32767" },
+    { "NotANumber", SettingId::BasebandQOffset, true, "abc", Qt::Key_Return, {}, "0", "Not a whole number" },
+    { "DecibelsOutOfRange", SettingId::ModulatorIAttenuator, false, "16", Qt::Key_Return, {}, "0 dB",
+        "Out of range: 0 dB to 15.875 dB" },
+    { "EscapeCancels", SettingId::BasebandIOffset, false, "12345", Qt::Key_Escape, {}, "0", "" },
+    { "TabCancels", SettingId::ModulatorIOffset, true, "7", Qt::Key_Tab, {}, "0", "" },
+};
+
+TEST_F(SettingsPanel, ExactValuesTypedOverTheLabelAreSentAsTheSliderSendsThem)
+{
+    frmMain& m = panel.main;
+    for (const ExactValue& row : ExactValues) {
+        SCOPED_TRACE(row.name);
+        m.slider(row.setting)->setFocus();
+        if (row.byDoubleClick)
+            QTest::mouseDClick(m.valueLabel(row.setting), Qt::LeftButton);
+        for (const char c : std::string(row.typed))
+            QTest::keyClick(QApplication::focusWidget(), c);
+        EXPECT_EQ(m.txtValue->editedSlider(), m.slider(row.setting));
+        press(row.ending);
+        EXPECT_EQ(newLines(), row.sent);
+        EXPECT_EQ(m.valueLabel(row.setting)->text(), row.shown);
+        EXPECT_EQ(m.txtValue->problem(), row.problem);
+        EXPECT_EQ(m.txtValue->isVisible(), *row.problem != 0);
+        m.cmdRST->click();
+        newLines();
+    }
+}
+
+TEST_F(SettingsPanel, F5ReadsEverySettingBackWithoutAReset)
+{
+    tell(":MOD:QATT 12");
+    panel.main.scrBB_I_Off->setFocus();
+    press(Qt::Key_F5);
+    EXPECT_EQ(newLines(), ReadBackQueries);
+    EXPECT_EQ(panel.main.lblQAtt->text(), "1.5 dB");
 }
 
 TEST_F(SettingsPanel, TheSliderThatHasTheFocusAloneIsDrawnMarked)
@@ -260,9 +326,13 @@ TEST_F(SettingsPanel, InputDuringAReadBackIsNotSentAndStartsNoSecondExchange)
         m.cmdRST->click();
         m.cmdError->click();
         m.cmdUserStates->click();
+        QTest::keyClick(m.scrIMod, Qt::Key_F5);
+        QTest::keyClick(m.scrIMod, Qt::Key_5);
+        QTest::mouseDClick(m.lblQMod, Qt::LeftButton);
     };
     m.cmdRST->click();
     panel.atEventPoint = nullptr;
+    EXPECT_FALSE(m.txtValue->isVisible());
 
     std::vector<std::string> expected = { "*RST" };
     expected.insert(expected.end(), ReadBackQueries.begin(), ReadBackQueries.end());

@@ -1,7 +1,7 @@
-// The three windows as the operator meets them after start-up on the
-// simulator: each carries the program's icon, every control that takes focus
-// has a name for assistive technology, and no caption is cut off by its
-// control. CTest runs the caption checks at QT_SCALE_FACTOR 1 and 2.
+// The windows as the operator meets them after start-up on the simulator:
+// each carries the program's icon, every control that takes focus has a
+// name for assistive technology, and no caption is cut off by its control.
+// CTest runs the caption checks at QT_SCALE_FACTOR 1 and 2.
 #include <QLabel>
 #include <QPushButton>
 #include <gmock/gmock.h>
@@ -10,6 +10,7 @@
 #include "ProgramIcon.h"
 #include "SettingScrollBar.h"
 #include "frmSaveState.h"
+#include "frmTrafficLog.h"
 #include "SimulatedBridge.h"
 #include "PanelHarness.h"
 
@@ -86,8 +87,9 @@ Findings missingIcon(const QWidget& window)
     return {};
 }
 
-// Starts the panel on the simulator, opens the user-states window once, and
-// applies the inspection to each window while it is open.
+// Starts the panel on the simulator, opens the user-states window and the
+// traffic log once, and applies the inspection to each window while it is
+// open.
 struct OpenedWindows : testing::Test {
     OpenedWindows() { panel::setProgramIcon(); }
 
@@ -110,6 +112,10 @@ struct OpenedWindows : testing::Test {
             userStates->cmdReturn->click();
         });
         panel.main.cmdUserStates->click();
+        frmTrafficLog* trafficLog = panel.main.showTrafficLog();
+        const Findings inTrafficLog = inspect(*trafficLog);
+        findings.insert(findings.end(), inTrafficLog.begin(), inTrafficLog.end());
+        trafficLog->close();
         return findings;
     }
 };

@@ -91,6 +91,17 @@ const Interleaving Interleavings[] = {
             });
         },
         { "> A?", "< re A?", "> Y 1", "> Z 1" } },
+    { "ARemovedObserverIsToldNothingMore",
+        [](Fixture& f) {
+            const auto id = f.session.addLineObserver(
+                [&f](InstrumentSession::Direction, const std::string& line, const std::string&) {
+                    f.log.push_back("also " + line);
+                });
+            f.session.query("A?");
+            f.session.removeLineObserver(id);
+            f.session.send("B 1");
+        },
+        { "> A?", "also A?", "< re A?", "also re A?", "> B 1" } },
     { "ClosedSendsNothingAndQueriesReadError",
         [](Fixture& f) {
             f.session.close();

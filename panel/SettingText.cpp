@@ -1,0 +1,60 @@
+#include "SettingText.h"
+
+#include <QRegularExpression>
+#include <cmath>
+
+namespace panel {
+
+namespace {
+
+constexpr double DecibelsPerStep = 0.125;
+
+QString rangeProblem(usblink::SettingKind kind)
+{
+    const usblink::SettingRange range = usblink::rangeOf(kind);
+    return QString("Out of range: %1 to %2").arg(valueText(kind, range.min), valueText(kind, range.max));
+}
+
+// A whole count; one too long for any integer type is out of range all the same.
+TypedSetting offsetFromText(const QString& text)
+{
+    static const QRegularExpression wholeNumber(R"(^\s*[+-]?[0-9]+\s*$)");
+    if (!wholeNumber.match(text).hasMatch())
+        return { std::nullopt, "Not a whole number" };
+    bool fits = false;
+    const qlonglong count = text.toLongLong(&fits);
+    const usblink::SettingRange range = usblink::rangeOf(usblink::SettingKind::Offset);
+    if (!fits || count < range.min || count > range.max)
+        return { std::nullopt, rangeProblem(usblink::SettingKind::Offset) };
+    return { static_cast<int>(count), {} };
+}
+
+TypedSetting attenuatorFromText(const QString& text)
+{
+    static const QRegularExpression decibels(
+        R"(^\s*([+-]?([0-9]+\.?[0-9]*|\.[0-9]+))\s*(dB)?\s*$)", QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = decibels.match(text);
+    if (!match.hasMatch())
+        return { std::nullopt, "Not a number of decibels" };
+    const double steps = std::round(match.captured(1).toDouble() / DecibelsPerStep);
+    const usblink::SettingRange range = usblink::rangeOf(usblink::SettingKind::Attenuator);
+    if (steps < range.min || steps > range.max)
+        return { std::nullopt, rangeProblem(usblink::SettingKind::Attenuator) };
+    return { static_cast<int>(steps), {} };
+}
+
+} // namespace
+
+QString valueText(usblink::SettingKind kind, int value)
+{
+    if (kind == usblink::SettingKind::Attenuator)
+        return QString::number(value * DecibelsPerStep, 'g', 10) + " dB";
+    return QString::number(value);
+}
+
+TypedSetting settingFromText(usblink::SettingKind kind, const QString& text)
+{
+    return kind == usblink::SettingKind::Attenuator ? attenuatorFromText(text) : offsetFromText(text);
+}
+
+} // namespace panel

@@ -1,0 +1,107 @@
+#include "TrafficLogModel.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <iterator>
+#include <numeric>
+
+namespace panel {
+
+TrafficLogModel::TrafficLogModel(int capacity, QObject* parent)
+    : QAbstractTableModel(parent)
+    , capacity_(static_cast<std::size_t>(capacity))
+{
+    batch_.setSingleShot(true);
+    batch_.setInterval(BatchIntervalMs);
+    connect(&batch_, &QTimer::timeout, this, &TrafficLogModel::showPending);
+}
+
+void TrafficLogModel::append(Entry entry)
+{
+    pending_.push_back(std::move(entry));
+    if (pending_.size() > capacity_)
+        pending_.pop_front();
+    if (!batch_.isActive())
+        batch_.start();
+}
+
+void TrafficLogModel::showPending()
+{
+    batch_.stop();
+    if (pending_.empty())
+        return;
+    // Never more pending than the capacity: the oldest to go are all shown.
+    const std::size_t total = shown_.size() + pending_.size();
+    if (total > capacity_) {
+        const std::size_t overflow = total - capacity_;
+        beginRemoveRows({}, 0, static_cast<int>(overflow) - 1);
+        shown_.erase(shown_.begin(), shown_.begin() + static_cast<std::ptrdiff_t>(overflow));
+        endRemoveRows();
+    }
+    const int first = static_cast<int>(shown_.size());
+    beginInsertRows({}, first, first + static_cast<int>(pending_.size()) - 1);
+    std::move(pending_.begin(), pending_.end(), std::back_inserter(shown_));
+    pending_.clear();
+    endInsertRows();
+}
+
+QString TrafficLogModel::text(const std::vector<int>& rows) const
+{
+    QString text;
+    for (const int row : rows) {
+        const Entry& entry = shown_.at(static_cast<std::size_t>(row));
+        QStringList fields;
+        for (int column = 0; column < ColumnCount; ++column)
+            fields << field(entry, column);
+        text += fields.join('\t') + '\n';
+    }
+    return text;
+}
+
+QString TrafficLogModel::text() const
+{
+    std::vector<int> rows(shown_.size());
+    std::iota(rows.begin(), rows.end(), 0);
+    return text(rows);
+}
+
+int TrafficLogModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
+}
+
+int TrafficLogModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TrafficLogModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid())
+        return {};
+    return field(shown_.at(static_cast<std::size_t>(index.row())), index.column());
+}
+
+QVariant TrafficLogModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return {};
+    static const char* const Headers[ColumnCount] = { "Time", "Direction", "Caused by", "Line" };
+    return QString(Headers[section]);
+}
+
+QString TrafficLogModel::field(const Entry& entry, int column)
+{
+    switch (column) {
+    case TimeColumn:
+        return QDateTime::fromMSecsSinceEpoch(entry.msecsSinceEpoch).toString("HH:mm:ss.zzz");
+    case DirectionColumn:
+        return entry.direction == Direction::Sent ? "sent" : "received";
+    case OriginColumn:
+        return entry.origin;
+    default:
+        return entry.line;
+    }
+}
+
+} // namespace panel

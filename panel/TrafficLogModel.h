@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QTimer>
+#include <deque>
+#include <vector>
+
+#include "InstrumentSession.h"
+
+namespace panel {
+
+// The lines exchanged with the instrument, oldest first, up to a capacity
+// beyond which the oldest make way. Lines can come faster than a screen
+// shows them (a held-down arrow key sends hundreds a second), so they are
+// gathered and handed to the views a batch at a time, four times a second:
+// a burst then costs one view update per batch instead of one per line.
+class TrafficLogModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { TimeColumn, DirectionColumn, OriginColumn, LineColumn, ColumnCount };
+    using Direction = session::InstrumentSession::Direction;
+
+    struct Entry {
+        qint64 msecsSinceEpoch; // shown in local time, which is worked out only then
+        Direction direction;
+        QString origin;
+        QString line;
+    };
+
+    static constexpr int DefaultCapacity = 10000;
+    static constexpr int BatchIntervalMs = 250;
+
+    explicit TrafficLogModel(int capacity = DefaultCapacity, QObject* parent = nullptr);
+
+    void append(Entry entry);
+    // Hands the lines gathered since the last batch to the views now.
+    void showPending();
+
+    // The rows as text, one line each: time, direction, origin and line,
+    // separated by tabs.
+    QString text(const std::vector<int>& rows) const;
+    QString text() const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    static QString field(const Entry& entry, int column);
+
+    std::size_t capacity_;
+    std::deque<Entry> shown_;
+    std::deque<Entry> pending_;
+    QTimer batch_;
+};
+
+} // namespace panel

@@ -1,0 +1,165 @@
+#include "ValueEditor.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QToolTip>
+#include <algorithm>
+#include <utility>
+
+#include "SettingScrollBar.h"
+#include "SettingText.h"
+
+namespace panel {
+
+ValueEditor::ValueEditor(Gate sending, QWidget* window)
+    : QLineEdit(window)
+    , sending_(std::move(sending))
+{
+    setObjectName("txtValue");
+    setAccessibleName("Exact value");
+    setAlignment(Qt::AlignCenter);
+    setFocusPolicy(Qt::ClickFocus);
+    hide();
+    connect(this, &QLineEdit::textEdited, this, &ValueEditor::unmark);
+}
+
+void ValueEditor::attach(SettingScrollBar* slider, QLabel* valueLabel, usblink::SettingKind kind)
+{
+    targets_.push_back({ slider, valueLabel, kind });
+    slider->installEventFilter(this);
+    valueLabel->installEventFilter(this);
+}
+
+bool ValueEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    const auto target = std::ranges::find_if(
+        targets_, [watched](const Target& t) { return t.slider == watched || t.valueLabel == watched; });
+    if (target == targets_.end() || !sending_())
+        return false;
+    if (event->type() == QEvent::KeyPress && watched == target->slider) {
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        if (!opensOn(*target, key))
+            return false;
+        open(*target, key.text());
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonDblClick && watched == target->valueLabel) {
+        open(*target, valueText(target->kind, target->slider->setting()).remove(" dB"));
+        selectAll();
+        return true;
+    }
+    return false;
+}
+
+bool ValueEditor::opensOn(const Target& target, const QKeyEvent& key) const
+{
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier) || key.text().size() != 1)
+        return false;
+    const QChar typed = key.text().front();
+    return (typed >= '0' && typed <= '9') || typed == '-'
+        || (typed == '.' && target.kind == usblink::SettingKind::Attenuator);
+}
+
+// Over the value label, as wide as it and as tall as a line of text needs,
+// growing upwards from the label's foot, away from the slider below it.
+void ValueEditor::open(const Target& target, const QString& text)
+{
+    editing_ = target;
+    unmark();
+    setText(text);
+    setAccessibleName(target.slider->accessibleName() + ", exact value");
+    const QRect label(target.valueLabel->mapTo(parentWidget(), QPoint(0, 0)), target.valueLabel->size());
+    const int height = std::max(label.height(), sizeHint().height());
+    setGeometry(label.left(), label.bottom() + 1 - height, label.width(), height);
+    show();
+    raise();
+    setFocus(Qt::OtherFocusReason);
+}
+
+void ValueEditor::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        enter();
+        break;
+    case Qt::Key_Escape:
+        finish(true);
+        break;
+    default:
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+// The slider's change handling sends the value, as for any other change; a
+// value the slider already has is not sent again, as with its keys.
+void ValueEditor::enter()
+{
+    if (!editing_)
+        return;
+    if (!sending_()) {
+        mark("The panel is busy with the instrument: press Return again");
+        return;
+    }
+    const TypedSetting typed = settingFromText(editing_->kind, text());
+    if (!typed.value) {
+        mark(typed.problem);
+        return;
+    }
+    SettingScrollBar* slider = editing_->slider;
+    finish(true);
+    slider->setSetting(*typed.value);
+}
+
+// Closes; the focus goes back to the slider unless it has gone elsewhere.
+void ValueEditor::finish(bool focusBackOnSlider)
+{
+    if (!editing_)
+        return;
+    SettingScrollBar* slider = std::exchange(editing_, std::nullopt)->slider;
+    if (focusBackOnSlider)
+        slider->setFocus(Qt::OtherFocusReason);
+    QToolTip::hideText();
+    hide();
+}
+
+// The focus leaves for good, except to the text box's own context menu.
+void ValueEditor::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    if (event->reason() != Qt::PopupFocusReason)
+        finish(false);
+}
+
+// Tab and Shift+Tab go on from the slider, as if the text box were not there.
+bool ValueEditor::focusNextPrevChild(bool next)
+{
+    finish(true);
+    return QLineEdit::focusNextPrevChild(next);
+}
+
+void ValueEditor::mark(const QString& problem)
+{
+    problem_ = problem;
+    // Dark text on light red reads alike in light and dark colour schemes.
+    QPalette refused = palette();
+    refused.setColor(QPalette::Base, QColor(255, 205, 205));
+    refused.setColor(QPalette::Text, Qt::black);
+    setPalette(refused);
+    setToolTip(problem);
+    setAccessibleDescription(problem);
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), problem, this);
+}
+
+void ValueEditor::unmark()
+{
+    problem_.clear();
+    setPalette(QPalette());
+    setToolTip({});
+    setAccessibleDescription({});
+    QToolTip::hideText();
+}
+
+} // namespace panel

@@ -1,0 +1,214 @@
+#include "frmTrafficLog.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
+
+#include "Buttons.h"
+#include "CommandSet.h"
+#include "EnterKey.h"
+#include "MessageBoxes.h"
+#include "Twips.h"
+
+using panel::TrafficLogModel;
+
+namespace {
+
+constexpr const char* SaveTitle = "Save Traffic Log";
+
+// The widest text each column but the last usually shows.
+constexpr const char* WidestFields[] = { "00:00:00.000", "received", "command line", "127.000.000.001:65535" };
+static_assert(std::size(WidestFields) == TrafficLogModel::LineColumn + 1);
+
+} // namespace
+
+frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , session_(session)
+{
+    setObjectName("frmTrafficLog");
+    setWindowTitle("Traffic Log");
+    panel::useDialogFont(this);
+
+    cmdCopy = panel::addButton(
+        this, "cmdCopy", "&Copy", "Copy the selected lines, or all of them", {}, this, &frmTrafficLog::cmdCopy_Click);
+    cmdSave = panel::addButton(
+        this, "cmdSave", "&Save...", "Save the log as text", {}, this, &frmTrafficLog::cmdSave_Click);
+    buildList();
+    auto* commandCaption = new QLabel("Co&mmand:", this);
+    commandCaption->setObjectName("lblCommand");
+    txtCommand = new QLineEdit(this);
+    txtCommand->setObjectName("txtCommand");
+    txtCommand->setAccessibleName("Command line: a message to send to the instrument");
+    commandCaption->setBuddy(txtCommand);
+    connect(txtCommand, &QLineEdit::returnPressed, this, &frmTrafficLog::txtCommand_Return);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdCopy);
+    buttons->addWidget(cmdSave);
+    buttons->addStretch();
+    auto* commandLine = new QHBoxLayout;
+    commandLine->addWidget(commandCaption);
+    commandLine->addWidget(txtCommand, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(lstTraffic, 1);
+    layout->addLayout(commandLine);
+    resize(panel::twipsRect(0, 0, 10800, 6000).size());
+}
+
+frmTrafficLog::~frmTrafficLog()
+{
+    stopListening();
+}
+
+void frmTrafficLog::buildList()
+{
+    lstTraffic = new QTreeView(this);
+    lstTraffic->setObjectName("lstTraffic");
+    lstTraffic->setAccessibleName("Lines sent to and received from the instrument");
+    lstTraffic->setModel(&model_);
+    lstTraffic->setRootIsDecorated(false);
+    lstTraffic->setItemsExpandable(false);
+    lstTraffic->setUniformRowHeights(true);
+    lstTraffic->setAllColumnsShowFocus(true);
+    lstTraffic->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstTraffic->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstTraffic->installEventFilter(this);
+    // Room for the margins a style draws around a field's text.
+    const int padding = 4 * lstTraffic->fontMetrics().averageCharWidth();
+    for (int column = 0; column < TrafficLogModel::LineColumn; ++column) {
+        const int widest = lstTraffic->fontMetrics().horizontalAdvance(WidestFields[column]) + padding;
+        lstTraffic->header()->resizeSection(column, std::max(widest, lstTraffic->header()->sectionSizeHint(column)));
+    }
+    followTheNewestLines();
+}
+
+// A list scrolled to its newest line stays there as lines come in; one
+// scrolled back to older lines stays where the operator put it.
+void frmTrafficLog::followTheNewestLines()
+{
+    connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+        const QScrollBar* bar = lstTraffic->verticalScrollBar();
+        atNewest_ = bar->value() == bar->maximum();
+    });
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (atNewest_)
+            lstTraffic->scrollToBottom();
+    });
+}
+
+void frmTrafficLog::listen()
+{
+    if (observer_)
+        return;
+    // The instrument's texts are 8-bit characters, as the main window shows
+    // them. The time is taken in UTC, which needs no look at the time zone.
+    observer_ = session_.addLineObserver([this](session::InstrumentSession::Direction direction,
+                                             const std::string& line, const std::string& origin) {
+        model_.append({ QDateTime::currentMSecsSinceEpoch(), direction, QString::fromLatin1(origin),
+            QString::fromLatin1(line) });
+    });
+}
+
+void frmTrafficLog::stopListening()
+{
+    if (observer_)
+        session_.removeLineObserver(*std::exchange(observer_, std::nullopt));
+}
+
+QString frmTrafficLog::linesAsText()
+{
+    model_.showPending();
+    return model_.text();
+}
+
+void frmTrafficLog::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    listen();
+    txtCommand->setFocus(Qt::OtherFocusReason);
+}
+
+// A window minimised is hidden by the window system, and keeps listening.
+void frmTrafficLog::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        stopListening();
+}
+
+void frmTrafficLog::keyPressEvent(QKeyEvent* event)
+{
+    if (!panel::pressFocusedButtonOnEnter(this, event))
+        QWidget::keyPressEvent(event);
+}
+
+// Ctrl+C in the list copies whole lines, as the Copy button does, rather
+// than the one field that has the focus.
+bool frmTrafficLog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lstTraffic && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        cmdCopy_Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The message goes out, and a query's reply is read, through the session's
+// queue, after the exchanges queued before it; the text stays, selected, so
+// that Return sends it again and typing replaces it.
+void frmTrafficLog::txtCommand_Return()
+{
+    if (txtCommand->text().trimmed().isEmpty())
+        return;
+    const std::string message = txtCommand->text().toLatin1().toStdString();
+    txtCommand->selectAll();
+    session_.enqueue(
+        [&session = session_, message] {
+            if (usblink::commands::isQuery(message))
+                session.query(message);
+            else
+                session.send(message);
+        },
+        CommandLineOrigin);
+}
+
+void frmTrafficLog::cmdCopy_Click()
+{
+    model_.showPending();
+    std::vector<int> rows;
+    for (const QModelIndex& index : lstTraffic->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::ranges::sort(rows);
+    QApplication::clipboard()->setText(rows.empty() ? model_.text() : model_.text(rows));
+}
+
+void frmTrafficLog::cmdSave_Click()
+{
+    const QString path
+        = QFileDialog::getSaveFileName(this, SaveTitle, "traffic-log.txt", "Text files (*.txt);;All files (*)");
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        file.write(linesAsText().toUtf8());
+        if (file.commit())
+            return;
+    }
+    panel::showMessage(this, QMessageBox::Critical, SaveTitle,
+        QString("Could not save the traffic log to %1: %2").arg(path, file.errorString()));
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+
+#include "InstrumentSession.h"
+#include "TrafficLogModel.h"
+
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+// The traffic log: every line sent to and received from the instrument
+// while it is open, with the time to the millisecond, the direction and who
+// caused it (the panel, a remote client by address and port, or the
+// window's own command line). It keeps the newest lines, copies them and
+// saves them as text. The command line sends a message through the
+// session's queue like any other origin; a query's reply then appears in
+// the list. Only while it is open does it listen to the session: closed, it
+// costs nothing.
+class frmTrafficLog : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* CommandLineOrigin = "command line";
+
+    explicit frmTrafficLog(session::InstrumentSession& session, QWidget* parent = nullptr);
+    ~frmTrafficLog() override;
+
+    // Every line kept, as Save writes it.
+    QString linesAsText();
+
+    QPushButton* cmdCopy;
+    QPushButton* cmdSave;
+    QTreeView* lstTraffic;
+    QLineEdit* txtCommand;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildList();
+    void followTheNewestLines();
+    void listen();
+    void stopListening();
+
+    void txtCommand_Return();
+    void cmdCopy_Click();
+    void cmdSave_Click();
+
+    session::InstrumentSession& session_;
+    panel::TrafficLogModel model_;
+    std::optional<session::InstrumentSession::ObserverId> observer_;
+    bool atNewest_ = true;
+};

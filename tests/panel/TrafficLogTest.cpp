@@ -1,0 +1,126 @@
+// The traffic log window, opened by Ctrl+L on the panel over the simulator,
+// and the model that keeps its lines.
+#include <QClipboard>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Version.h"
+#include "SimulatedBridge.h"
+#include "TrafficLogModel.h"
+#include "frmTrafficLog.h"
+#include "PanelHarness.h"
+
+using namespace test_support;
+using testing::ElementsAre;
+
+namespace {
+
+struct TrafficLog : testing::Test {
+    sim::SimulatedBridge simulator;
+    PanelHarness panel { simulator };
+    frmTrafficLog* log = nullptr;
+
+    void SetUp() override
+    {
+        panel.startUp();
+        QApplication::setActiveWindow(&panel.main);
+        QTest::keyClick(&panel.main, Qt::Key_L, Qt::ControlModifier);
+        log = panel.main.findChild<frmTrafficLog*>();
+        ASSERT_TRUE(log && log->isVisible());
+    }
+
+    void enter(const char* message)
+    {
+        log->txtCommand->clear();
+        QTest::keyClicks(log->txtCommand, message);
+        QTest::keyClick(log->txtCommand, Qt::Key_Return);
+    }
+
+    // Each line kept, without its time, which is checked on its own.
+    QStringList linesWithoutTime()
+    {
+        QStringList lines = log->linesAsText().split('\n', Qt::SkipEmptyParts);
+        static const QRegularExpression time(R"(^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9]{3}\t)");
+        for (QString& line : lines) {
+            EXPECT_TRUE(time.match(line).hasMatch()) << line.toStdString();
+            line.remove(time);
+        }
+        return lines;
+    }
+};
+
+TEST_F(TrafficLog, TheCommandLineHasTheFocusAndAQuerysReplyIsListed)
+{
+    EXPECT_EQ(log->focusWidget(), log->txtCommand);
+    enter("*IDN?");
+    EXPECT_THAT(linesWithoutTime(),
+        ElementsAre("sent\tcommand line\t*IDN?",
+            QString("received\tcommand line\tR6140K Simulator,R6140K,SIM00001,") + app::VersionText));
+    EXPECT_EQ(log->lstTraffic->model()->rowCount(), 2);
+}
+
+TEST_F(TrafficLog, ListensOnlyWhileOpenAndKeepsItsLinesWhenClosed)
+{
+    QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
+    log->close();
+    QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
+    EXPECT_EQ(panel.main.showTrafficLog(), log);
+    QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
+    EXPECT_THAT(linesWithoutTime(), ElementsAre("sent\tpanel\t:MOD:IATT 1", "sent\tpanel\t:MOD:IATT 3"));
+}
+
+TEST_F(TrafficLog, CopiesTheSelectedLinesOrElseAllAndSavesAll)
+{
+    enter("*IDN?");
+    enter(":SYST:ERR?");
+    const QString all = log->linesAsText();
+    log->cmdCopy->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), all);
+    const QAbstractItemModel* lines = log->lstTraffic->model();
+    log->lstTraffic->selectionModel()->select(lines->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    log->lstTraffic->selectionModel()->select(lines->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    log->cmdCopy->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), all.section('\n', 1, 1) + '\n' + all.section('\n', 3, 3) + '\n');
+
+    const QTemporaryDir folder;
+    const QString path = folder.filePath("traffic.txt");
+    const auto watch = whenModalOpens<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept(); // protected in QFileDialog
+    });
+    log->cmdSave->click();
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), all.toUtf8());
+}
+
+// Shown in two batches: lines beyond the capacity are dropped oldest first,
+// from those shown and from those still waiting to be shown.
+TEST(TrafficLogModel, KeepsTheNewestLinesUpToItsCapacity)
+{
+    panel::TrafficLogModel model(3);
+    const auto append = [&model](int n) {
+        const QDateTime time(QDate(2026, 12, 7), QTime(1, 2, 3, n));
+        model.append({ time.toMSecsSinceEpoch(), session::InstrumentSession::Direction::Received, "panel",
+            QString::number(n) });
+    };
+    for (int n = 1; n <= 4; ++n)
+        append(n);
+    model.showPending();
+    append(5);
+    append(6);
+    EXPECT_EQ(model.rowCount(), 3);
+    model.showPending();
+    EXPECT_EQ(model.text(),
+        "01:02:03.004\treceived\tpanel\t4\n01:02:03.005\treceived\tpanel\t5\n01:02:03.006\treceived\tpanel\t6\n");
+}
+
+} // namespace
