@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "DeviceAccess.h"
 #include "UsbPortStrings.h"
 
 namespace usblink {
@@ -168,6 +169,7 @@ struct SerialBridge::OpenPort {
     void retire();
 
     QSerialPort port;
+    std::string path;
     uint32_t readTimeoutMs = DefaultWaitMs;
     uint32_t writeTimeoutMs = DefaultWaitMs;
     bool reading = false; // within FT_Read, whatever arrives is the reply being read
@@ -261,6 +263,7 @@ FT_STATUS SerialBridge::FT_Open(int32_t index, DeviceHandle* handle)
         return FT_DEVICE_NOT_FOUND;
     const std::string& path = devices[index].portPath;
     auto open = std::make_unique<OpenPort>();
+    open->path = path;
     open->port.setPortName(QString::fromStdString(path));
     if (!open->port.open(QIODevice::ReadWrite)) {
         lastOpenError_ = openErrorText(open->port, path);
@@ -275,14 +278,22 @@ FT_STATUS SerialBridge::FT_Open(int32_t index, DeviceHandle* handle)
 // another program as PermissionError; the file's access bits tell them apart.
 std::string SerialBridge::openErrorText(const QSerialPort& port, const std::string& path) const
 {
-    if (port.error() != QSerialPort::PermissionError)
-        return "Could not open " + path + ": " + port.errorString().toStdString();
-    const QFileInfo file(QString::fromStdString(path));
-    if (file.isReadable() && file.isWritable())
-        return "Could not open " + path + ": it is in use by another program.";
-    return "No permission to open " + path
-        + ": add your user to the dialout group (or plugdev, where a udev rule grants it), "
-          "then log out and in again.";
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return path + " is not there: unplugged, or its program is not running.";
+    case QSerialPort::PermissionError:
+        return mayOpen(path) ? busyAdvice(path) : permissionAdvice(path);
+    default:
+        return "Could not open " + path + ": " + port.errorString().toStdString() + ".";
+    }
+}
+
+std::string SerialBridge::lossReason(DeviceHandle handle) const
+{
+    const OpenPort* open = ports_.find(handle);
+    if (!open || !open->gone)
+        return {};
+    return open->path + " has gone: unplugged, or its program ended.";
 }
 
 SerialBridge::PortLookup SerialBridge::lookUp(DeviceHandle handle) const
