@@ -13,6 +13,7 @@ class QLabel;
 class QPushButton;
 
 namespace panel {
+class LinkMonitor;
 class SettingScrollBar;
 }
 
@@ -50,8 +51,8 @@ public:
     session::InstrumentSession& session() const { return *env_.session; }
 
     // Whether a change of a control is sent now: only once the instrument has
-    // been read and while no exchange runs.
-    bool sending() const { return SendEnabled == -1 && !session().busy(); }
+    // been read, while no exchange runs and while the link is up.
+    bool sending() const { return SendEnabled == -1 && !session().busy() && !session().linkDown(); }
     bool exchangeRunning() const { return session().busy(); }
 
     // A setting's controls: its slider and value label, or its two-state
@@ -104,6 +105,10 @@ public:
     QPushButton* cmdRST;
     QPushButton* cmdUserStates;
     QPushButton* cmdQuit;
+    // Why the link is down and what to do, in the free space beside
+    // cmdMod_ZIN; empty while the link is up.
+    QLabel* lblLinkStatus;
+    panel::LinkMonitor* linkMonitor;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -119,6 +124,7 @@ private:
 
     void startUp();
     bool chooseDevice();
+    void identifyAndReadBack();
     void endRun(int status);
 
     void Form_Unload();
