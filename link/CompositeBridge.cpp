@@ -16,9 +16,21 @@ std::string listedText(BridgeLibrary& backend, uint32_t index, uint32_t which)
 
 } // namespace
 
+// A loss a backend reports is passed on under the handle given out here.
 CompositeBridge::CompositeBridge(std::vector<std::unique_ptr<BridgeLibrary>> backends)
     : backends_(std::move(backends))
 {
+    for (const auto& backend : backends_) {
+        LinkHealth* health = linkHealthOf(*backend);
+        if (!health)
+            continue;
+        health->watchLosses([this, backend = backend.get()](DeviceHandle inner) {
+            const DeviceHandle handle = routes_.findHandle(
+                [&](const Route& route) { return route.backend == backend && route.handle == inner; });
+            if (handle != 0 && lossObserver_)
+                lossObserver_(handle);
+        });
+    }
 }
 
 // A backend whose listing fails contributes no device.

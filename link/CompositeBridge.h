@@ -37,6 +37,7 @@ public:
     std::string openFailure() const override;
     std::string lossReason(DeviceHandle handle) const override;
     void limitOpenWait(uint32_t milliseconds) override;
+    void watchLosses(LossObserver observer) override { lossObserver_ = std::move(observer); }
 
 protected:
     std::vector<ComposedDevice> attachedDevices() override;
@@ -54,6 +55,7 @@ private:
     std::vector<std::unique_ptr<BridgeLibrary>> backends_;
     HandleTable<Route> routes_;
     BridgeLibrary* lastOpened_ = nullptr;
+    LossObserver lossObserver_;
 };
 
 } // namespace usblink

@@ -102,6 +102,7 @@ std::vector<PortHolder> portHolders(const std::string& path)
         const std::vector<long> locking = lockingProcesses(name);
         pids.insert(pids.end(), locking.begin(), locking.end());
     }
+    std::erase(pids, static_cast<long>(::getpid())); // the program asking holds nothing it could close
     std::ranges::sort(pids);
     const auto [first, last] = std::ranges::unique(pids);
     pids.erase(first, last);
@@ -124,22 +125,14 @@ bool mayOpen(const std::string& path)
     return ::access(path.c_str(), R_OK | W_OK) == 0;
 }
 
-std::string deviceGroup(const std::string& path)
-{
-    struct stat node {};
-    if (::stat(path.c_str(), &node) != 0)
-        return {};
-    const group* entry = ::getgrgid(node.st_gid);
-    return entry ? entry->gr_name : std::to_string(node.st_gid);
-}
-
 std::string permissionAdvice(const std::string& path)
 {
     const std::string start = "No permission to open " + path;
     struct stat node {};
     const group* entry = ::stat(path.c_str(), &node) == 0 ? ::getgrgid(node.st_gid) : nullptr;
-    if (!entry)
-        return start + ": ask the administrator of this computer for access.";
+    const bool groupMayUse = (node.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    if (!entry || !groupMayUse)
+        return start + ": ask the administrator of this computer for access (a udev rule can give it to a group).";
     const std::string name = entry->gr_name;
     if (listedInGroup(*entry) && !inSupplementaryGroups(entry->gr_gid))
         return start + ": you joined its group " + name + " after logging in. Log out and in again.";

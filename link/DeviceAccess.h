@@ -12,7 +12,7 @@ struct PortHolder {
     bool operator==(const PortHolder&) const = default;
 };
 
-// The processes that hold the device node at path open, as far as the
+// The other processes that hold the device node at path open, as far as the
 // system tells: open descriptors under /proc (every process's for root, one's
 // own otherwise) and the UUCP lock file (LCK..name) that serial programs,
 // Qt's among them, leave with their process id.
@@ -24,12 +24,10 @@ std::string describeHolders(const std::vector<PortHolder>& holders);
 // Whether the current user may read and write the node at path.
 bool mayOpen(const std::string& path);
 
-// The name of the group that owns the node at path; empty if unknown.
-std::string deviceGroup(const std::string& path);
-
 // Why a user may not open path and what to do: join the group that owns the
 // node and log in again (or only log in again, where the user was added to
-// the group after this login began).
+// the group after this login began); where no group may use the node, ask
+// the administrator.
 std::string permissionAdvice(const std::string& path);
 
 // Why path cannot be opened because another program has it.

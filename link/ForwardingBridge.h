@@ -74,6 +74,11 @@ public:
         if (LinkHealth* health = linkHealthOf(inner_))
             health->limitOpenWait(milliseconds);
     }
+    void watchLosses(LossObserver observer) override
+    {
+        if (LinkHealth* health = linkHealthOf(inner_))
+            health->watchLosses(std::move(observer));
+    }
 
 protected:
     // The call named name, on its way to the inner library.

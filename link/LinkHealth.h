@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "BridgeLibrary.h"
@@ -15,6 +16,8 @@ inline constexpr uint32_t UnlimitedOpenWait = UINT32_MAX;
 // to its caller. Found on a library with linkHealthOf().
 class LinkHealth {
 public:
+    using LossObserver = std::function<void(DeviceHandle handle)>;
+
     virtual ~LinkHealth() = default;
 
     // Why the last FT_Open failed, for the user: what happened and what to
@@ -32,6 +35,11 @@ public:
     // UnlimitedOpenWait, the start, lets an open wait as long as the backend
     // allows.
     virtual void limitOpenWait(uint32_t milliseconds) = 0;
+
+    // Tells observer of each open device that goes while no call is made on
+    // it (unplugged, its connection closed, noticed by the event loop), so
+    // that an idle link is known to be down too. One observer at a time.
+    virtual void watchLosses(LossObserver observer) = 0;
 };
 
 // The library's LinkHealth, if it has one.

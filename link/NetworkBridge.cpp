@@ -81,6 +81,9 @@ std::optional<NetworkAddress> NetworkAddress::parse(std::string_view url)
 // data received but not read yet.
 struct NetworkBridge::Connection {
     explicit Connection(NetworkAddress address);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
     void take();
     bool sendRaw(const std::string& bytes, const QDeadlineTimer& deadline);
@@ -95,6 +98,7 @@ struct NetworkBridge::Connection {
     uint32_t writeTimeoutMs = DefaultWaitMs;
     bool reading = false; // within FT_Read, whatever arrives is the reply being read
     bool gone = false;
+    std::function<void()> onGone;
 
     bool telnetLink() const { return address.protocol == NetworkAddress::Protocol::Rfc2217; }
 };
@@ -109,6 +113,13 @@ NetworkBridge::Connection::Connection(NetworkAddress address)
     QObject::connect(&socket, &QTcpSocket::disconnected, &socket, [this] { markGone(); });
     connecting.start();
     socket.connectToHost(QString::fromStdString(this->address.host), this->address.port);
+}
+
+// A connection closed on purpose is no loss to report.
+NetworkBridge::Connection::~Connection()
+{
+    socket.disconnect();
+    socket.abort();
 }
 
 // Input that fills the bound between reads is no reply (one query is
@@ -138,9 +149,12 @@ bool NetworkBridge::Connection::sendRaw(const std::string& bytes, const QDeadlin
 // rather than sending it into the next connection's place.
 void NetworkBridge::Connection::markGone()
 {
-    gone = true;
+    if (std::exchange(gone, true))
+        return;
     if (socket.state() != QAbstractSocket::UnconnectedState)
         socket.abort();
+    if (onGone)
+        onGone();
 }
 
 NetworkBridge::NetworkBridge(std::vector<NetworkAddress> addresses)
@@ -180,7 +194,12 @@ FT_STATUS NetworkBridge::FT_Open(int32_t index, DeviceHandle* handle)
         lastOpenError_.clear();
         if (connection->telnetLink())
             connection->sendRaw(connection->telnet.greeting(), QDeadlineTimer(DefaultWaitMs));
+        Connection& opened = *connection;
         *handle = connections_.add(std::move(connection));
+        opened.onGone = [this, opened = *handle] {
+            if (lossObserver_)
+                lossObserver_(opened);
+        };
         return FT_OK;
     }
     if (socket.state() == QAbstractSocket::UnconnectedState) {
@@ -334,11 +353,7 @@ FT_STATUS NetworkBridge::FT_Purge(DeviceHandle handle, uint32_t mask)
 
 FT_STATUS NetworkBridge::FT_Close(DeviceHandle handle)
 {
-    const auto connection = connections_.remove(handle);
-    if (!connection)
-        return FT_INVALID_HANDLE;
-    connection->socket.abort();
-    return FT_OK;
+    return connections_.remove(handle) ? FT_OK : FT_INVALID_HANDLE;
 }
 
 } // namespace usblink

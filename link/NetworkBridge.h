@@ -68,6 +68,7 @@ public:
     std::string openFailure() const override { return lastOpenError_; }
     std::string lossReason(DeviceHandle handle) const override;
     void limitOpenWait(uint32_t milliseconds) override { openWaitMs_ = milliseconds; }
+    void watchLosses(LossObserver observer) override { lossObserver_ = std::move(observer); }
 
 protected:
     std::vector<NetworkEntry> attachedDevices() override;
@@ -89,6 +90,7 @@ private:
     HandleTable<Connection> connections_;
     uint32_t openWaitMs_ = UnlimitedOpenWait;
     std::string lastOpenError_;
+    LossObserver lossObserver_;
 };
 
 } // namespace usblink

@@ -174,6 +174,7 @@ struct SerialBridge::OpenPort {
     uint32_t writeTimeoutMs = DefaultWaitMs;
     bool reading = false; // within FT_Read, whatever arrives is the reply being read
     bool gone = false;
+    std::function<void()> onGone;
     InputCounts input;
 };
 
@@ -226,8 +227,11 @@ void SerialBridge::OpenPort::noteInput()
 // write, or read the hang-up again, on every turn of the event loop.
 void SerialBridge::OpenPort::retire()
 {
-    if (!std::exchange(gone, true))
-        port.close();
+    if (std::exchange(gone, true))
+        return;
+    port.close();
+    if (onGone)
+        onGone();
 }
 
 SerialBridge::SerialBridge(std::vector<std::string> extraPorts)
@@ -270,7 +274,12 @@ FT_STATUS SerialBridge::FT_Open(int32_t index, DeviceHandle* handle)
         return FT_DEVICE_NOT_OPENED;
     }
     lastOpenError_.clear();
+    OpenPort& opened = *open;
     *handle = ports_.add(std::move(open));
+    opened.onGone = [this, opened = *handle] {
+        if (lossObserver_)
+            lossObserver_(opened);
+    };
     return FT_OK;
 }
 

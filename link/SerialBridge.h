@@ -56,6 +56,7 @@ public:
     std::string lossReason(DeviceHandle handle) const override;
     // Opening a serial port does not wait.
     void limitOpenWait(uint32_t) override { }
+    void watchLosses(LossObserver observer) override { lossObserver_ = std::move(observer); }
 
     InputCounts inputCounts(DeviceHandle handle) const;
 
@@ -76,6 +77,7 @@ private:
     std::vector<std::string> extraPorts_;
     HandleTable<OpenPort> ports_;
     std::string lastOpenError_;
+    LossObserver lossObserver_;
 };
 
 } // namespace usblink

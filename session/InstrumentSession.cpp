@@ -30,15 +30,25 @@ private:
 } // namespace
 
 InstrumentSession::InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents)
-    : watch_(library,
-          [this](usblink::DeviceHandle handle) {
-              if (handle == handle_ && !linkDown()) {
-                  const std::string reason = watch_.lossReason(handle);
-                  noteLinkProblem(reason.empty() ? GoneText : reason);
-              }
-          })
+    : watch_(library, [this](usblink::DeviceHandle handle) { noteLoss(handle); })
     , driver_(watch_, std::move(processEvents))
 {
+    watch_.watchLosses([this](usblink::DeviceHandle handle) { noteLoss(handle); });
+}
+
+// The library may outlive the session (several sessions in turn on one
+// library): it is to report no more losses here.
+InstrumentSession::~InstrumentSession()
+{
+    watch_.watchLosses({});
+}
+
+void InstrumentSession::noteLoss(usblink::DeviceHandle handle)
+{
+    if (handle != handle_ || linkDown())
+        return;
+    const std::string reason = watch_.lossReason(handle);
+    noteLinkProblem(reason.empty() ? GoneText : reason);
 }
 
 usblink::DeviceList InstrumentSession::listDevices()

@@ -21,7 +21,8 @@ namespace session {
 //
 // The session also knows whether the link is up. It is down when the device
 // could not be opened or has gone (a write or read answered
-// FT_DEVICE_NOT_FOUND), until it is opened again. While it is down nothing
+// FT_DEVICE_NOT_FOUND, or the backend saw it go while idle), until it is
+// opened again. While it is down nothing
 // is sent and every query answers READ ERROR at once, without reaching the
 // library, and nothing is kept to be sent later; only an exchange that
 // began while the link was up runs to its end as before, each failing call
@@ -38,6 +39,9 @@ public:
     static constexpr const char* PanelOrigin = "panel";
 
     InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents);
+    ~InstrumentSession();
+    InstrumentSession(const InstrumentSession&) = delete;
+    InstrumentSession& operator=(const InstrumentSession&) = delete;
 
     usblink::DeviceList listDevices();
     // Opens the device with the given index at the instrument's line settings.
@@ -87,6 +91,7 @@ private:
     bool carrying() const;
     void noteOpened();
     void noteLinkProblem(std::string problem);
+    void noteLoss(usblink::DeviceHandle handle);
     int32_t indexToReopen();
 
     LinkWatch watch_;

@@ -11,8 +11,6 @@ namespace session {
 // closed), and the watcher is told which handle it was.
 class LinkWatch : public usblink::ForwardingBridge {
 public:
-    using LossObserver = std::function<void(usblink::DeviceHandle handle)>;
-
     LinkWatch(usblink::BridgeLibrary& inner, LossObserver lost)
         : ForwardingBridge(inner)
         , lost_(std::move(lost))
