@@ -14,7 +14,8 @@ constexpr const char* Description
     = "Adjusts the analogue settings of an R6140K I/Q upconverter attached through an FTDI USB-serial bridge.\n"
       "\n"
       "If the instrument's serial port cannot be opened, for lack of permission or otherwise, the panel\n"
-      "still comes up, and every reply reads READ ERROR. To get access, join the group that owns the port\n"
+      "still comes up, says why on its status line, and every reply reads READ ERROR; --check tells the\n"
+      "same without any window. To get access, join the group that owns the port\n"
       "and log in again: plugdev for the instrument's bridge where the r6140k-panel package's udev rule\n"
       "is installed (\"sudo usermod -aG plugdev $USER\", then plug the bridge in again), dialout\n"
       "otherwise (\"sudo usermod -aG dialout $USER\").";

@@ -50,17 +50,15 @@ std::vector<ComposedDevice> CompositeBridge::attachedDevices()
 
 FT_STATUS CompositeBridge::FT_Open(int32_t index, DeviceHandle* handle)
 {
-    if (!handle)
-        return FT_INVALID_PARAMETER;
-    const auto& devices = listed();
-    if (index < 0 || static_cast<std::size_t>(index) >= devices.size())
-        return FT_DEVICE_NOT_FOUND;
-    const ComposedDevice& device = devices[static_cast<std::size_t>(index)];
-    lastOpened_ = device.backend;
+    FT_STATUS status = FT_OK;
+    const ComposedDevice* device = deviceToOpen(index, handle, status);
+    if (!device)
+        return status;
+    lastOpened_ = device->backend;
     DeviceHandle inner = 0;
-    const FT_STATUS status = device.backend->FT_Open(device.index, &inner);
+    status = device->backend->FT_Open(device->index, &inner);
     if (status == FT_OK)
-        *handle = routes_.add(std::make_unique<Route>(Route { device.backend, inner }));
+        *handle = routes_.add(std::make_unique<Route>(Route { device->backend, inner }));
     return status;
 }
 

@@ -8,25 +8,16 @@
 #include <algorithm>
 #include <charconv>
 
+#include "LineWaits.h"
 #include "TelnetCodec.h"
 
 namespace usblink {
 namespace {
 
 constexpr const char* Description = "R6140K";
-// Until FT_SetTimeouts says otherwise, and for a write time-out of 0.
-constexpr uint32_t DefaultWaitMs = 5000;
-
-constexpr uint16_t FlowRtsCts = 0x0100;
-constexpr uint16_t FlowXonXoff = 0x0400;
 
 // RFC 2217's values for the settings, from D2XX's.
 constexpr uint32_t ComPortNoFlowControl = 1, ComPortXonXoff = 2, ComPortRtsCts = 3;
-
-int remainingMs(const QDeadlineTimer& deadline)
-{
-    return static_cast<int>(deadline.remainingTime());
-}
 
 std::optional<uint16_t> portNumber(std::string_view text)
 {
@@ -176,12 +167,11 @@ std::vector<NetworkEntry> NetworkBridge::attachedDevices()
 // open of the same address, until ConnectTimeoutMs have passed since it began.
 FT_STATUS NetworkBridge::FT_Open(int32_t index, DeviceHandle* handle)
 {
-    if (!handle)
-        return FT_INVALID_PARAMETER;
-    const auto& entries = listed();
-    if (index < 0 || static_cast<std::size_t>(index) >= entries.size())
-        return FT_DEVICE_NOT_FOUND;
-    const NetworkAddress& address = entries[static_cast<std::size_t>(index)].address;
+    FT_STATUS status = FT_OK;
+    const NetworkEntry* entry = deviceToOpen(index, handle, status);
+    if (!entry)
+        return status;
+    const NetworkAddress& address = entry->address;
     std::unique_ptr<Connection> connection = std::move(connecting_[address.url]);
     connecting_.erase(address.url);
     if (!connection)
@@ -269,10 +259,10 @@ FT_STATUS NetworkBridge::FT_SetFlowControl(DeviceHandle handle, uint16_t flow, u
     case FT_FLOW_NONE:
         control = ComPortNoFlowControl;
         break;
-    case FlowRtsCts:
+    case FT_FLOW_RTS_CTS:
         control = ComPortRtsCts;
         break;
-    case FlowXonXoff:
+    case FT_FLOW_XON_XOFF:
         control = ComPortXonXoff;
         break;
     default:

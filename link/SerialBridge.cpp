@@ -17,27 +17,17 @@
 #endif
 
 #include "DeviceAccess.h"
+#include "LineWaits.h"
 #include "UsbPortStrings.h"
 
 namespace usblink {
 namespace {
 
 constexpr const char* ExtraPortDescription = "R6140K";
-// Until FT_SetTimeouts says otherwise, and for a write time-out of 0 (no
-// limit in D2XX), waits are bounded so the GUI thread never blocks for good.
-constexpr uint32_t DefaultWaitMs = 5000;
-
-constexpr uint16_t FlowRtsCts = 0x0100;
-constexpr uint16_t FlowXonXoff = 0x0400;
 
 FT_STATUS settingStatus(bool applied)
 {
     return applied ? FT_OK : FT_OTHER_ERROR;
-}
-
-int remainingMs(const QDeadlineTimer& deadline)
-{
-    return static_cast<int>(deadline.remainingTime());
 }
 
 #if defined(Q_OS_UNIX)
@@ -143,9 +133,9 @@ std::optional<QSerialPort::FlowControl> flowControlFor(uint16_t flow)
     switch (flow) {
     case FT_FLOW_NONE:
         return QSerialPort::NoFlowControl;
-    case FlowRtsCts:
+    case FT_FLOW_RTS_CTS:
         return QSerialPort::HardwareControl;
-    case FlowXonXoff:
+    case FT_FLOW_XON_XOFF:
         return QSerialPort::SoftwareControl;
     default:
         return std::nullopt;
@@ -260,12 +250,11 @@ std::vector<SerialPortEntry> SerialBridge::attachedDevices()
 
 FT_STATUS SerialBridge::FT_Open(int32_t index, DeviceHandle* handle)
 {
-    if (!handle)
-        return FT_INVALID_PARAMETER;
-    const auto& devices = listed();
-    if (index < 0 || static_cast<std::size_t>(index) >= devices.size())
-        return FT_DEVICE_NOT_FOUND;
-    const std::string& path = devices[index].portPath;
+    FT_STATUS status = FT_OK;
+    const SerialPortEntry* device = deviceToOpen(index, handle, status);
+    if (!device)
+        return status;
+    const std::string& path = device->portPath;
     auto open = std::make_unique<OpenPort>();
     open->path = path;
     open->port.setPortName(QString::fromStdString(path));

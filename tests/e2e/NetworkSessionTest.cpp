@@ -48,14 +48,7 @@ protected:
     void startUp()
     {
         ASSERT_TRUE(server.ready());
-        const QString entry = QString::fromStdString("R6140K " + url);
-        const auto watch = whenModalOpens<frmSelect>([entry](frmSelect* chooser) {
-            const auto rows = chooser->lstSelector->findItems(entry, Qt::MatchExactly);
-            ASSERT_EQ(rows.size(), 1);
-            chooser->lstSelector->setCurrentItem(rows.first());
-            chooser->cmdSelect->click();
-        });
-        panel.main.Form_Load();
+        panel.startUpOn("R6140K " + url);
     }
 
     speed_t lineSpeed() const

@@ -41,11 +41,7 @@ TEST(Reconnect, TheLossIsShownNothingIsSentAndTheReturnIsIdentifiedAndReadBack)
     usblink::SerialBridge serial({ path });
     PanelHarness panel(serial, std::chrono::milliseconds(20));
     frmMain& m = panel.main;
-    const auto watch = whenModalOpens<frmSelect>([](frmSelect* chooser) {
-        chooser->lstSelector->setCurrentRow(chooser->lstSelector->count() - 1);
-        chooser->cmdSelect->click();
-    });
-    m.Form_Load();
+    panel.startUpOn("R6140K " + path);
     ASSERT_EQ(m.lblLinkStatus->text(), "");
 
     first.reset(); // its pseudo-terminal goes with it

@@ -40,11 +40,7 @@ TEST_P(LinkTrouble, StartUpGoesOnTheStatusLineSaysWhyAndNoChangeIsSent)
     usblink::SerialBridge serial({ path });
     PanelHarness panel(serial);
     frmMain& m = panel.main;
-    const auto watch = whenModalOpens<frmSelect>([](frmSelect* chooser) {
-        chooser->lstSelector->setCurrentRow(chooser->lstSelector->count() - 1);
-        chooser->cmdSelect->click();
-    });
-    m.Form_Load();
+    panel.startUpOn("R6140K " + path);
 
     EXPECT_EQ(m.lblIDN->text(), "*IDN? = READ ERROR");
     EXPECT_EQ(panel.line.lines, StartUpLines);

@@ -75,6 +75,18 @@ struct PanelHarness {
         main.Form_Load();
     }
 
+    // Runs start-up, choosing the chooser's row that reads entry.
+    void startUpOn(const std::string& entry)
+    {
+        const auto watch = whenModalOpens<frmSelect>([entry](frmSelect* chooser) {
+            const auto rows = chooser->lstSelector->findItems(QString::fromStdString(entry), Qt::MatchExactly);
+            ASSERT_EQ(rows.size(), 1) << entry;
+            chooser->lstSelector->setCurrentItem(rows.first());
+            chooser->cmdSelect->click();
+        });
+        main.Form_Load();
+    }
+
     // Lines written since the given count.
     std::vector<std::string> linesSince(std::size_t count) const
     {
