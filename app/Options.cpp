@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "NetworkBridge.h"
+
 namespace app {
 
 namespace {
@@ -12,7 +14,8 @@ constexpr const char* Description
     = "Adjusts the analogue settings of an R6140K I/Q upconverter attached through an FTDI USB-serial bridge.\n"
       "\n"
       "If the instrument's serial port cannot be opened, for lack of permission or otherwise, the panel\n"
-      "still comes up, and every reply reads READ ERROR. To get access, join the group that owns the port\n"
+      "still comes up, says why on its status line, and every reply reads READ ERROR; --check tells the\n"
+      "same without any window. To get access, join the group that owns the port\n"
       "and log in again: plugdev for the instrument's bridge where the r6140k-panel package's udev rule\n"
       "is installed (\"sudo usermod -aG plugdev $USER\", then plug the bridge in again), dialout\n"
       "otherwise (\"sudo usermod -aG dialout $USER\").";
@@ -61,9 +64,15 @@ Options parseOptions(const QStringList& arguments)
         "name", "serial");
     const QCommandLineOption port("port",
         "Offer the serial line at <path> as one more device, \"R6140K <path>\" "
-        "(repeatable; a pseudo-terminal of r6140k-sim works too).",
+        "(repeatable; a pseudo-terminal of r6140k-sim works too). A line that another computer exports "
+        "with ser2net or a serial device server is given as tcp://HOST:PORT (raw TCP) or "
+        "rfc2217://HOST:PORT (telnet with RFC 2217).",
         "path");
-    parser.addOptions({ simulate, backend, port });
+    const QCommandLineOption check("check",
+        "Without opening any window, report on each serial device (product, serial number, driver, latency "
+        "timer, access, other programs holding it), then ask each instrument for its identification. Exit "
+        "status 0 when an instrument answered, 1 otherwise.");
+    parser.addOptions({ simulate, backend, port, check });
     passOverQtOptions(parser);
     if (!parser.parse(arguments))
         failWith(parser.errorText());
@@ -81,8 +90,13 @@ Options parseOptions(const QStringList& arguments)
         options.backend = Options::Backend::D2xx;
     else if (backendName != "serial")
         failWith("unknown backend " + backendName + " (serial or d2xx)");
-    for (const QString& path : parser.values(port))
-        options.ports.push_back(path.toStdString());
+    for (const QString& path : parser.values(port)) {
+        const std::string text = path.toStdString();
+        if (usblink::NetworkAddress::looksLikeOne(text) && !usblink::NetworkAddress::parse(text))
+            failWith("bad network port " + path + " (tcp://HOST:PORT or rfc2217://HOST:PORT)");
+        options.ports.push_back(text);
+    }
+    options.check = parser.isSet(check);
     return options;
 }
 

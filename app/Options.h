@@ -14,7 +14,10 @@ struct Options {
     enum class Backend { Serial, D2xx };
     Backend backend = Backend::Serial;
     bool simulate = false;
+    // Device paths and network addresses (tcp://HOST:PORT, rfc2217://HOST:PORT).
     std::vector<std::string> ports;
+    // Report on the serial devices and the instrument, without any window.
+    bool check = false;
 };
 
 // Parses the arguments; --help and --version print and end the process, and

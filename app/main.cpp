@@ -5,6 +5,7 @@
 
 #include "Version.h"
 #include "BridgeSelection.h"
+#include "LinkCheck.h"
 #include "Options.h"
 #include "MessageBoxes.h"
 #include "ProgramIcon.h"
@@ -39,6 +40,10 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName("r6140k-panel");
     QCoreApplication::setApplicationVersion(app::VersionText);
     const app::Options options = parseBeforeTheWindowSystem(argc, argv);
+    if (options.check) {
+        const QCoreApplication terminalOnly(argc, argv);
+        return app::runLinkCheck(options, stdout);
+    }
     QApplication application(argc, argv);
     panel::setProgramIcon();
 

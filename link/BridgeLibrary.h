@@ -25,6 +25,8 @@ inline constexpr uint8_t FT_BITS_8 = 8;
 inline constexpr uint8_t FT_STOP_BITS_1 = 0;
 inline constexpr uint8_t FT_PARITY_NONE = 0;
 inline constexpr uint16_t FT_FLOW_NONE = 0;
+inline constexpr uint16_t FT_FLOW_RTS_CTS = 0x0100;
+inline constexpr uint16_t FT_FLOW_XON_XOFF = 0x0400;
 
 inline constexpr uint32_t FT_PURGE_RX = 1;
 inline constexpr uint32_t FT_PURGE_TX = 2;

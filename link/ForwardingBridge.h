@@ -3,13 +3,14 @@
 #include <functional>
 
 #include "BridgeLibrary.h"
+#include "LinkHealth.h"
 
 namespace usblink {
 
-// Passes every call on to another bridge library. A decorator derives from
-// it and overrides the calls it watches or changes, or forward(), which every
-// call passes through by name.
-class ForwardingBridge : public BridgeLibrary {
+// Passes every call on to another bridge library, and what the library can
+// tell about its link. A decorator derives from it and overrides the calls it
+// watches or changes, or forward(), which every call passes through by name.
+class ForwardingBridge : public BridgeLibrary, public LinkHealth {
 public:
     explicit ForwardingBridge(BridgeLibrary& inner)
         : inner_(inner)
@@ -56,6 +57,27 @@ public:
     FT_STATUS FT_Close(DeviceHandle handle) override
     {
         return forward("FT_Close", [&] { return inner_.FT_Close(handle); });
+    }
+
+    std::string openFailure() const override
+    {
+        const LinkHealth* health = linkHealthOf(inner_);
+        return health ? health->openFailure() : std::string();
+    }
+    std::string lossReason(DeviceHandle handle) const override
+    {
+        const LinkHealth* health = linkHealthOf(inner_);
+        return health ? health->lossReason(handle) : std::string();
+    }
+    void limitOpenWait(uint32_t milliseconds) override
+    {
+        if (LinkHealth* health = linkHealthOf(inner_))
+            health->limitOpenWait(milliseconds);
+    }
+    void watchLosses(LossObserver observer) override
+    {
+        if (LinkHealth* health = linkHealthOf(inner_))
+            health->watchLosses(std::move(observer));
     }
 
 protected:

@@ -28,6 +28,15 @@ public:
         return it == devices_.end() ? nullptr : it->second.get();
     }
 
+    // The handle of the first device that matches, or 0.
+    template <typename Predicate> DeviceHandle findHandle(Predicate matches) const
+    {
+        for (const auto& [handle, device] : devices_)
+            if (matches(*device))
+                return handle;
+        return 0;
+    }
+
     std::unique_ptr<Device> remove(DeviceHandle handle)
     {
         const auto it = devices_.find(handle);

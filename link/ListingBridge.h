@@ -59,6 +59,16 @@ protected:
         return *devices_;
     }
 
+    // The listed device an FT_Open names, or nullptr with the status to
+    // return: no handle to fill, or no such index.
+    const Device* deviceToOpen(int32_t index, const DeviceHandle* handle, FT_STATUS& status)
+    {
+        const std::vector<Device>& devices = listed();
+        const bool known = index >= 0 && static_cast<std::size_t>(index) < devices.size();
+        status = !handle ? FT_INVALID_PARAMETER : known ? FT_OK : FT_DEVICE_NOT_FOUND;
+        return status == FT_OK ? &devices[static_cast<std::size_t>(index)] : nullptr;
+    }
+
 private:
     std::optional<std::vector<Device>> devices_;
 };

@@ -16,27 +16,18 @@
 #include <unistd.h>
 #endif
 
+#include "DeviceAccess.h"
+#include "LineWaits.h"
 #include "UsbPortStrings.h"
 
 namespace usblink {
 namespace {
 
 constexpr const char* ExtraPortDescription = "R6140K";
-// Until FT_SetTimeouts says otherwise, and for a write time-out of 0 (no
-// limit in D2XX), waits are bounded so the GUI thread never blocks for good.
-constexpr uint32_t DefaultWaitMs = 5000;
-
-constexpr uint16_t FlowRtsCts = 0x0100;
-constexpr uint16_t FlowXonXoff = 0x0400;
 
 FT_STATUS settingStatus(bool applied)
 {
     return applied ? FT_OK : FT_OTHER_ERROR;
-}
-
-int remainingMs(const QDeadlineTimer& deadline)
-{
-    return static_cast<int>(deadline.remainingTime());
 }
 
 #if defined(Q_OS_UNIX)
@@ -142,9 +133,9 @@ std::optional<QSerialPort::FlowControl> flowControlFor(uint16_t flow)
     switch (flow) {
     case FT_FLOW_NONE:
         return QSerialPort::NoFlowControl;
-    case FlowRtsCts:
+    case FT_FLOW_RTS_CTS:
         return QSerialPort::HardwareControl;
-    case FlowXonXoff:
+    case FT_FLOW_XON_XOFF:
         return QSerialPort::SoftwareControl;
     default:
         return std::nullopt;
@@ -168,10 +159,12 @@ struct SerialBridge::OpenPort {
     void retire();
 
     QSerialPort port;
+    std::string path;
     uint32_t readTimeoutMs = DefaultWaitMs;
     uint32_t writeTimeoutMs = DefaultWaitMs;
     bool reading = false; // within FT_Read, whatever arrives is the reply being read
     bool gone = false;
+    std::function<void()> onGone;
     InputCounts input;
 };
 
@@ -224,8 +217,11 @@ void SerialBridge::OpenPort::noteInput()
 // write, or read the hang-up again, on every turn of the event loop.
 void SerialBridge::OpenPort::retire()
 {
-    if (!std::exchange(gone, true))
-        port.close();
+    if (std::exchange(gone, true))
+        return;
+    port.close();
+    if (onGone)
+        onGone();
 }
 
 SerialBridge::SerialBridge(std::vector<std::string> extraPorts)
@@ -254,20 +250,25 @@ std::vector<SerialPortEntry> SerialBridge::attachedDevices()
 
 FT_STATUS SerialBridge::FT_Open(int32_t index, DeviceHandle* handle)
 {
-    if (!handle)
-        return FT_INVALID_PARAMETER;
-    const auto& devices = listed();
-    if (index < 0 || static_cast<std::size_t>(index) >= devices.size())
-        return FT_DEVICE_NOT_FOUND;
-    const std::string& path = devices[index].portPath;
+    FT_STATUS status = FT_OK;
+    const SerialPortEntry* device = deviceToOpen(index, handle, status);
+    if (!device)
+        return status;
+    const std::string& path = device->portPath;
     auto open = std::make_unique<OpenPort>();
+    open->path = path;
     open->port.setPortName(QString::fromStdString(path));
     if (!open->port.open(QIODevice::ReadWrite)) {
         lastOpenError_ = openErrorText(open->port, path);
         return FT_DEVICE_NOT_OPENED;
     }
     lastOpenError_.clear();
+    OpenPort& opened = *open;
     *handle = ports_.add(std::move(open));
+    opened.onGone = [this, opened = *handle] {
+        if (lossObserver_)
+            lossObserver_(opened);
+    };
     return FT_OK;
 }
 
@@ -275,14 +276,22 @@ FT_STATUS SerialBridge::FT_Open(int32_t index, DeviceHandle* handle)
 // another program as PermissionError; the file's access bits tell them apart.
 std::string SerialBridge::openErrorText(const QSerialPort& port, const std::string& path) const
 {
-    if (port.error() != QSerialPort::PermissionError)
-        return "Could not open " + path + ": " + port.errorString().toStdString();
-    const QFileInfo file(QString::fromStdString(path));
-    if (file.isReadable() && file.isWritable())
-        return "Could not open " + path + ": it is in use by another program.";
-    return "No permission to open " + path
-        + ": add your user to the dialout group (or plugdev, where a udev rule grants it), "
-          "then log out and in again.";
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return path + " is not there: unplugged, or its program is not running.";
+    case QSerialPort::PermissionError:
+        return mayOpen(path) ? busyAdvice(path) : permissionAdvice(path);
+    default:
+        return "Could not open " + path + ": " + port.errorString().toStdString() + ".";
+    }
+}
+
+std::string SerialBridge::lossReason(DeviceHandle handle) const
+{
+    const OpenPort* open = ports_.find(handle);
+    if (!open || !open->gone)
+        return {};
+    return open->path + " has gone: unplugged, or its program ended.";
 }
 
 SerialBridge::PortLookup SerialBridge::lookUp(DeviceHandle handle) const

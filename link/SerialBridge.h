@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "HandleTable.h"
+#include "LinkHealth.h"
 #include "ListingBridge.h"
 
 class QSerialPort;
@@ -23,7 +24,7 @@ struct SerialPortEntry {
 // Serial Port. Lists the USB serial ports, then one device per extra port
 // path (a pseudo-terminal of the simulated instrument, say). Use it on one
 // thread that Qt knows, the GUI thread.
-class SerialBridge : public ListingBridge<SerialPortEntry> {
+class SerialBridge : public ListingBridge<SerialPortEntry>, public LinkHealth {
 public:
     // Unread input is held up to this many bytes; replies are far shorter.
     static constexpr std::size_t InputBound = 4096;
@@ -48,9 +49,14 @@ public:
     FT_STATUS FT_Purge(DeviceHandle handle, uint32_t mask) override;
     FT_STATUS FT_Close(DeviceHandle handle) override;
 
-    // Why the last FT_Open failed, in words for the user (names the port and,
-    // for a permission problem, the group to join); empty after a success.
-    const std::string& lastOpenError() const { return lastOpenError_; }
+    // Why the last FT_Open failed, in words for the user: a missing port, the
+    // group to join for a permission problem, the program that holds a busy
+    // port; empty after a success.
+    std::string openFailure() const override { return lastOpenError_; }
+    std::string lossReason(DeviceHandle handle) const override;
+    // Opening a serial port does not wait.
+    void limitOpenWait(uint32_t) override { }
+    void watchLosses(LossObserver observer) override { lossObserver_ = std::move(observer); }
 
     InputCounts inputCounts(DeviceHandle handle) const;
 
@@ -71,6 +77,7 @@ private:
     std::vector<std::string> extraPorts_;
     HandleTable<OpenPort> ports_;
     std::string lastOpenError_;
+    LossObserver lossObserver_;
 };
 
 } // namespace usblink

@@ -48,4 +48,19 @@ std::optional<UsbPortStrings> readUsbPortStrings(const std::string& ttyName, con
     return UsbPortStrings { readAttribute(*usbDir / "product"), readAttribute(*usbDir / "serial") };
 }
 
+std::string readTtyDriver(const std::string& ttyName, const std::string& sysfsRoot)
+{
+    std::error_code error;
+    const fs::path driver = fs::read_symlink(fs::path(sysfsRoot) / "class" / "tty" / ttyName / "device" / "driver", error);
+    return error ? std::string() : driver.filename().string();
+}
+
+std::optional<int> readLatencyTimer(const std::string& ttyName, const std::string& sysfsRoot)
+{
+    const std::string text = readAttribute(fs::path(sysfsRoot) / "class" / "tty" / ttyName / "device" / "latency_timer");
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoi(text);
+}
+
 } // namespace usblink

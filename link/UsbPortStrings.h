@@ -18,4 +18,12 @@ struct UsbPortStrings {
 // string for that field.
 std::optional<UsbPortStrings> readUsbPortStrings(const std::string& ttyName, const std::string& sysfsRoot = "/sys");
 
+// The kernel driver that serves the tty's device ("ftdi_sio"); empty when
+// none is bound or the tty is unknown.
+std::string readTtyDriver(const std::string& ttyName, const std::string& sysfsRoot = "/sys");
+
+// The latency timer of an FTDI bridge's tty in milliseconds, where the
+// driver offers it.
+std::optional<int> readLatencyTimer(const std::string& ttyName, const std::string& sysfsRoot = "/sys");
+
 } // namespace usblink

@@ -1,8 +1,13 @@
 # The real backends behind the bridge seam: the operating system's serial
-# ports (default) and FTDI's D2XX library, loaded at run time.
+# ports (default), FTDI's D2XX library, loaded at run time, and serial lines
+# exported on the network.
 add_library(r6140k_backends STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SerialBridge.h ${CMAKE_CURRENT_LIST_DIR}/SerialBridge.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UsbPortStrings.h ${CMAKE_CURRENT_LIST_DIR}/UsbPortStrings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/D2xxBridge.h ${CMAKE_CURRENT_LIST_DIR}/D2xxBridge.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LineWaits.h
+  ${CMAKE_CURRENT_LIST_DIR}/DeviceAccess.h ${CMAKE_CURRENT_LIST_DIR}/DeviceAccess.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/NetworkBridge.h ${CMAKE_CURRENT_LIST_DIR}/NetworkBridge.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TelnetCodec.h ${CMAKE_CURRENT_LIST_DIR}/TelnetCodec.cpp
 )
-target_link_libraries(r6140k_backends PUBLIC r6140k_link PRIVATE Qt6::Core Qt6::SerialPort)
+target_link_libraries(r6140k_backends PUBLIC r6140k_link PRIVATE Qt6::Core Qt6::SerialPort Qt6::Network)

@@ -14,6 +14,7 @@
 #include "CommandSet.h"
 #include "Buttons.h"
 #include "EnterKey.h"
+#include "LinkMonitor.h"
 #include "MessageBoxes.h"
 #include "RoomForText.h"
 #include "SettingScrollBar.h"
@@ -192,6 +193,9 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
     setFocusOrder();
     buildValueEditor();
     buildShortcuts();
+    linkMonitor = new panel::LinkMonitor(session(), this, twipsRect(5160, 2040, 4695, 615), env_.reconnectInterval,
+        [this] { identifyAndReadBack(); });
+    lblLinkStatus = linkMonitor->label();
 }
 
 void frmMain::buildGeneralInformation()
@@ -331,6 +335,13 @@ void frmMain::startUp()
     TimerModule::Delay(0.5f, env_.clock, env_.processEvents);
     if (ended_)
         return;
+    identifyAndReadBack();
+}
+
+// Start-up's messages, from the blank line to the read-back: on the device
+// just opened at start-up, and again whenever it is opened anew.
+void frmMain::identifyAndReadBack()
+{
     session().send(commands::Blank);
     session().send(commands::ClearStatus);
     const std::string identity = session().query(commands::Identify);

@@ -14,6 +14,7 @@ class QPushButton;
 class frmTrafficLog;
 
 namespace panel {
+class LinkMonitor;
 class SettingScrollBar;
 class ValueEditor;
 }
@@ -55,8 +56,8 @@ public:
     frmTrafficLog* showTrafficLog();
 
     // Whether a change of a control is sent now: only once the instrument has
-    // been read and while no exchange runs.
-    bool sending() const { return SendEnabled == -1 && !session().busy(); }
+    // been read, while no exchange runs and while the link is up.
+    bool sending() const { return SendEnabled == -1 && !session().busy() && !session().linkDown(); }
     bool exchangeRunning() const { return session().busy(); }
 
     // A setting's controls: its slider and value label, or its two-state
@@ -111,6 +112,10 @@ public:
     QPushButton* cmdQuit;
     // Typing on a slider or double-clicking its value label opens it.
     panel::ValueEditor* txtValue;
+    // Why the link is down and what to do, in the free space beside
+    // cmdMod_ZIN; empty while the link is up.
+    QLabel* lblLinkStatus;
+    panel::LinkMonitor* linkMonitor;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -128,6 +133,7 @@ private:
 
     void startUp();
     bool chooseDevice();
+    void identifyAndReadBack();
     void endRun(int status);
 
     void Form_Unload();

@@ -1,10 +1,15 @@
 #include "InstrumentSession.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace session {
 
 namespace {
+
+// Where the backend has no words of its own.
+constexpr const char* OpenFailedText = "The device could not be opened.";
+constexpr const char* GoneText = "The device stopped answering: it was unplugged, or its line failed.";
 
 // Counts an exchange as running for the scope's life; exchanges nest.
 class ExchangeMark {
@@ -25,19 +30,107 @@ private:
 } // namespace
 
 InstrumentSession::InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents)
-    : driver_(library, std::move(processEvents))
+    : watch_(library, [this](usblink::DeviceHandle handle) { noteLoss(handle); })
+    , driver_(watch_, std::move(processEvents))
 {
+    watch_.watchLosses([this](usblink::DeviceHandle handle) { noteLoss(handle); });
+}
+
+// The library may outlive the session (several sessions in turn on one
+// library): it is to report no more losses here.
+InstrumentSession::~InstrumentSession()
+{
+    watch_.watchLosses({});
+}
+
+void InstrumentSession::noteLoss(usblink::DeviceHandle handle)
+{
+    if (handle != handle_ || linkDown())
+        return;
+    const std::string reason = watch_.lossReason(handle);
+    noteLinkProblem(reason.empty() ? GoneText : reason);
 }
 
 usblink::DeviceList InstrumentSession::listDevices()
 {
-    return driver_.EnumerateDevices();
+    listed_ = driver_.EnumerateDevices();
+    return listed_;
 }
 
 void InstrumentSession::open(int32_t index)
 {
-    if (!closed_)
-        handle_ = driver_.OpenDevice(index);
+    if (closed_)
+        return;
+    openedIndex_ = index;
+    openedEntry_ = index >= 0 && static_cast<std::size_t>(index) < listed_.size() ? listed_[std::size_t(index)] : "";
+    handle_ = driver_.OpenDevice(index);
+    noteOpened();
+}
+
+void InstrumentSession::noteOpened()
+{
+    if (handle_ != -1) {
+        noteLinkProblem({});
+        return;
+    }
+    const std::string reason = watch_.openFailure();
+    noteLinkProblem(reason.empty() ? OpenFailedText : reason);
+}
+
+bool InstrumentSession::reopen()
+{
+    if (closed_)
+        return false;
+    if (handle_ > 0)
+        driver_.CloseDevice(std::exchange(handle_, -1));
+    const int32_t index = indexToReopen();
+    if (index < 0) {
+        noteLinkProblem(openedEntry_ + " is not attached.");
+        return false;
+    }
+    watch_.limitOpenWait(ReopenWaitMs);
+    handle_ = driver_.OpenDevice(index);
+    watch_.limitOpenWait(usblink::UnlimitedOpenWait);
+    noteOpened();
+    return !linkDown();
+}
+
+// The device is found again by its entry, since its index may have moved
+// (another adapter plugged in meanwhile); one opened unlisted keeps its index.
+int32_t InstrumentSession::indexToReopen()
+{
+    if (openedEntry_.empty())
+        return openedIndex_;
+    const usblink::DeviceList devices = driver_.EnumerateDevices();
+    const auto found = std::ranges::find(devices, openedEntry_);
+    return found == devices.end() ? -1 : static_cast<int32_t>(found - devices.begin());
+}
+
+void InstrumentSession::noteLinkProblem(std::string problem)
+{
+    if (problem == linkProblem_)
+        return;
+    linkProblem_ = std::move(problem);
+    for (const LinkObserver& observer : linkObservers_)
+        observer();
+}
+
+void InstrumentSession::addLinkObserver(LinkObserver observer)
+{
+    linkObservers_.push_back(std::move(observer));
+}
+
+// An exchange that began while the link was up runs to its end; nothing
+// else reaches the library while the link is down.
+bool InstrumentSession::carrying() const
+{
+    return !closed_ && (!linkDown() || (busy() && exchangeBeganUp_));
+}
+
+void InstrumentSession::beginExchange()
+{
+    if (!busy())
+        exchangeBeganUp_ = !linkDown();
 }
 
 void InstrumentSession::close()
@@ -49,7 +142,7 @@ void InstrumentSession::close()
 
 void InstrumentSession::send(const std::string& message)
 {
-    if (closed_)
+    if (!carrying())
         return;
     // Reported before the write: a message sent by a handler that runs while
     // this one is written is written, and reported, after it.
@@ -61,7 +154,7 @@ std::string InstrumentSession::query(const std::string& message)
 {
     std::string reply = usblink::FTDI_Driver::ReadError;
     exclusive([&] {
-        if (closed_)
+        if (!carrying())
             return;
         // One query is outstanding at a time and the instrument sends nothing
         // unasked, so bytes already waiting when a query goes out are stale.
@@ -76,6 +169,7 @@ std::string InstrumentSession::query(const std::string& message)
 void InstrumentSession::exclusive(const Exchange& steps)
 {
     {
+        beginExchange();
         const ExchangeMark running(depth_);
         steps();
     }
@@ -98,6 +192,7 @@ void InstrumentSession::runQueued()
     while (!queue_.empty()) {
         const Queued next = std::move(queue_.front());
         queue_.pop_front();
+        beginExchange();
         const ExchangeMark running(depth_);
         origin_ = next.origin;
         next.exchange();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FTDI_Driver.h"
+#include "LinkWatch.h"
 
 namespace session {
 
@@ -18,6 +19,15 @@ namespace session {
 // asked for while another runs waits in a queue and starts as soon as the
 // running one ends, in the order asked. Every line sent and every reply
 // taken is reported to the observers, with who caused it.
+//
+// The session also knows whether the link is up. It is down when the device
+// could not be opened or has gone (a write or read answered
+// FT_DEVICE_NOT_FOUND, or the backend saw it go while idle), until it is
+// opened again. While it is down nothing
+// is sent and every query answers READ ERROR at once, without reaching the
+// library, and nothing is kept to be sent later; only an exchange that
+// began while the link was up runs to its end as before, each failing call
+// answering at once (start-up, whose open may be what fails, is one).
 class InstrumentSession {
 public:
     enum class Direction { Sent, Received };
@@ -25,11 +35,15 @@ public:
         = std::function<void(Direction direction, const std::string& line, const std::string& origin)>;
     using Exchange = std::function<void()>;
     using ObserverId = std::size_t;
+    using LinkObserver = std::function<void()>;
 
     // Who causes the lines of exchanges not queued by anyone else.
     static constexpr const char* PanelOrigin = "panel";
 
     InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents);
+    ~InstrumentSession();
+    InstrumentSession(const InstrumentSession&) = delete;
+    InstrumentSession& operator=(const InstrumentSession&) = delete;
 
     usblink::DeviceList listDevices();
     // Opens the device with the given index at the instrument's line settings.
@@ -61,12 +75,39 @@ public:
     ObserverId addLineObserver(LineObserver observer);
     void removeLineObserver(ObserverId id);
 
+    // Whether the link is down, and why, in words for the user (what
+    // happened and what to do); empty while it is up.
+    bool linkDown() const { return !linkProblem_.empty(); }
+    const std::string& linkProblem() const { return linkProblem_; }
+    // Told whenever the link goes down, comes back, or its problem changes.
+    void addLinkObserver(LinkObserver observer);
+
+    // Closes the device and opens the same one again: the entry it had in
+    // the device list (the same serial number, path or network address),
+    // found in a fresh list, waiting a few milliseconds at most for a slow
+    // device to answer. True when the link is up again.
+    bool reopen();
+    static constexpr uint32_t ReopenWaitMs = 5;
+
 private:
     void runQueued();
     void report(Direction direction, const std::string& line) const;
+    void beginExchange();
+    bool carrying() const;
+    void noteOpened();
+    void noteLinkProblem(std::string problem);
+    void noteLoss(usblink::DeviceHandle handle);
+    int32_t indexToReopen();
 
+    LinkWatch watch_;
     usblink::FTDI_Driver driver_;
     usblink::DeviceHandle handle_ = 0;
+    usblink::DeviceList listed_; // the last device list
+    int32_t openedIndex_ = 0;
+    std::string openedEntry_; // the opened device's entry, if it was listed
+    std::string linkProblem_;
+    bool exchangeBeganUp_ = false;
+    std::vector<LinkObserver> linkObservers_;
     bool closed_ = false;
     int depth_ = 0;
     bool draining_ = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "BridgeSelection.h"
+#include "FTDI_Driver.h"
 #include "Options.h"
 #include "SerialBridge.h"
 #include "SimulatedBridge.h"
@@ -45,6 +46,22 @@ TEST(Options, RefuseAnUnknownBackendOrOption)
 {
     EXPECT_EXIT(parse({"--backend", "usb"}), testing::ExitedWithCode(2), "unknown backend usb");
     EXPECT_EXIT(parse({"--frobnicate"}), testing::ExitedWithCode(2), "frobnicate");
+    for (const char* address : { "tcp://bench-pi", "tcp://bench-pi:0", "telnet://bench-pi:23", "tcp://a:b:1" })
+        EXPECT_EXIT(parse({ "--port", address }), testing::ExitedWithCode(2),
+            std::string("bad network port ") + address + " \\(tcp://HOST:PORT or rfc2217://HOST:PORT\\)");
+}
+
+TEST(BridgeSelection, NetworkAddressesAreListedAfterTheSerialLinesAsGiven)
+{
+    Options options;
+    options.ports = { "/dev/pts/77", "rfc2217://[::1]:2217", "tcp://bench-pi:3018" };
+    std::string error;
+    const auto bridge = app::selectBridge(options, &error);
+    usblink::FTDI_Driver driver(*bridge, [] { });
+    const usblink::DeviceList devices = driver.EnumerateDevices();
+    ASSERT_GE(devices.size(), 3u);
+    EXPECT_THAT(std::vector(devices.end() - 3, devices.end()),
+        ElementsAre("R6140K /dev/pts/77", "R6140K rfc2217://[::1]:2217", "R6140K tcp://bench-pi:3018"));
 }
 
 TEST(BridgeSelection, SimulationTakesPrecedenceOverTheBackend)

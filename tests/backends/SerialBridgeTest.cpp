@@ -259,12 +259,12 @@ TEST_F(SerialBridgeOverPty, BadAndClosedHandlesAreRejected)
 TEST_F(SerialBridgeOverPty, OpenFailuresKeepAReasonNamingThePort)
 {
     ASSERT_NO_FATAL_FAILURE(openWithLineSettings(50));
-    EXPECT_EQ("", bridge.lastOpenError());
+    EXPECT_EQ("", bridge.openFailure());
 
     DeviceHandle second = 0;
     EXPECT_EQ(FT_DEVICE_NOT_OPENED, bridge.FT_Open(static_cast<int32_t>(listCount(bridge) - 1), &second));
-    EXPECT_THAT(bridge.lastOpenError(), HasSubstr(pty.path()));
-    EXPECT_THAT(bridge.lastOpenError(), HasSubstr("in use"));
+    EXPECT_THAT(bridge.openFailure(), HasSubstr(pty.path()));
+    EXPECT_THAT(bridge.openFailure(), HasSubstr("in use"));
 }
 
 TEST(SerialBridgeOpen, PathThatDoesNotExistFails)
@@ -275,7 +275,7 @@ TEST(SerialBridgeOpen, PathThatDoesNotExistFails)
     DeviceHandle handle = 0;
     EXPECT_EQ(FT_DEVICE_NOT_OPENED, bridge.FT_Open(static_cast<int32_t>(listCount(bridge) - 1), &handle));
     EXPECT_EQ(0, handle);
-    EXPECT_THAT(bridge.lastOpenError(), HasSubstr(missing));
+    EXPECT_THAT(bridge.openFailure(), HasSubstr(missing));
 }
 
 } // namespace

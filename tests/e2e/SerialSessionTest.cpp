@@ -25,14 +25,7 @@ struct SerialSession : testing::Test {
     void startUp()
     {
         ASSERT_FALSE(simulator.path().empty());
-        const QString entry = QString::fromStdString("R6140K " + simulator.path());
-        const auto watch = whenModalOpens<frmSelect>([entry](frmSelect* chooser) {
-            const auto rows = chooser->lstSelector->findItems(entry, Qt::MatchExactly);
-            ASSERT_EQ(rows.size(), 1);
-            chooser->lstSelector->setCurrentItem(rows.first());
-            chooser->cmdSelect->click();
-        });
-        panel.main.Form_Load();
+        panel.startUpOn("R6140K " + simulator.path());
         QApplication::setActiveWindow(&panel.main);
     }
 

@@ -102,6 +102,29 @@ const Interleaving Interleavings[] = {
             f.session.send("B 1");
         },
         { "> A?", "also A?", "< re A?", "also re A?", "> B 1" } },
+    { "ALostLinkTakesNothingUntilTheDeviceIsOpenedAgain",
+        [](Fixture& f) {
+            f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
+            f.session.send("A 1");
+            f.log.push_back(f.session.linkProblem());
+            f.session.send("X 1");
+            f.session.enqueue([&f] { f.log.push_back(f.session.query("B?")); }, "client 1");
+            f.bridge.failing.clear();
+            f.log.push_back(f.session.reopen() ? "reopened" : "still down");
+            f.session.query("C?");
+        },
+        { "> A 1", "The device stopped answering: it was unplugged, or its line failed.", "READ ERROR",
+            "reopened", "> C?", "< re C?" } },
+    { "AnExchangeBegunWhileTheLinkWasUpRunsToItsEnd",
+        [](Fixture& f) {
+            f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
+            f.session.exclusive([&f] {
+                f.session.send("S 1");
+                f.session.send("T 1");
+            });
+            f.session.send("U 1");
+        },
+        { "> S 1", "> T 1" } },
     { "ClosedSendsNothingAndQueriesReadError",
         [](Fixture& f) {
             f.session.close();

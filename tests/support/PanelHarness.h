@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,21 +21,24 @@ namespace test_support {
 // The main window over a given bridge library, watched by a CheckedBridge,
 // with a clock that moves on by itself and an event pump into which a test
 // can put operator actions: they then run at the panel's event points. The
-// end of the program is noted rather than carried out.
+// end of the program is noted rather than carried out. A link that is down
+// is tried again only when the test says so, unless it gives an interval.
 struct PanelHarness {
-    explicit PanelHarness(usblink::BridgeLibrary& library)
+    explicit PanelHarness(usblink::BridgeLibrary& library, std::chrono::milliseconds reconnectInterval = {})
         : line(library)
+        , reconnectInterval(reconnectInterval)
     {
     }
 
     CheckedBridge line;
+    std::chrono::milliseconds reconnectInterval;
     double now = 40000.0;
     std::function<void()> atEventPoint;
     std::optional<int> endStatus; // set when the panel ends the program
     std::string story; // the line's story at that moment, see storySoFar()
     session::InstrumentSession session { line, [this] { processEvents(); } };
     frmMain main { { &session, [this] { processEvents(); }, [this] { return now += 0.01; },
-        [this](int status) { noteEnd(status); } } };
+        [this](int status) { noteEnd(status); }, reconnectInterval } };
 
     // The handles closed and the lines written: "closed=7; lines= |SYST:CLE|*IDN?".
     std::string storySoFar() const
@@ -66,6 +70,18 @@ struct PanelHarness {
     {
         const auto watch = whenModalOpens<frmSelect>([row](frmSelect* chooser) {
             chooser->lstSelector->setCurrentRow(row);
+            chooser->cmdSelect->click();
+        });
+        main.Form_Load();
+    }
+
+    // Runs start-up, choosing the chooser's row that reads entry.
+    void startUpOn(const std::string& entry)
+    {
+        const auto watch = whenModalOpens<frmSelect>([entry](frmSelect* chooser) {
+            const auto rows = chooser->lstSelector->findItems(QString::fromStdString(entry), Qt::MatchExactly);
+            ASSERT_EQ(rows.size(), 1) << entry;
+            chooser->lstSelector->setCurrentItem(rows.first());
             chooser->cmdSelect->click();
         });
         main.Form_Load();

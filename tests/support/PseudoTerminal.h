@@ -28,6 +28,9 @@ public:
         if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
             throw std::runtime_error("openpty failed");
         path_ = name;
+        // A program the test starts must not hold the terminal as well.
+        fcntl(master_, F_SETFD, FD_CLOEXEC);
+        fcntl(slave_, F_SETFD, FD_CLOEXEC);
         termios raw {};
         tcgetattr(slave_, &raw);
         cfmakeraw(&raw);

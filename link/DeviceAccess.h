@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace usblink {
+
+// A process that holds a device open.
+struct PortHolder {
+    long pid = 0;
+    std::string program;
+    bool operator==(const PortHolder&) const = default;
+};
+
+// The other processes that hold the device node at path open, as far as the
+// system tells: open descriptors under /proc (every process's for root, one's
+// own otherwise) and the UUCP lock file (LCK..name) that serial programs,
+// Qt's among them, leave with their process id.
+std::vector<PortHolder> portHolders(const std::string& path);
+
+// "minicom (pid 1234), screen (pid 99)".
+std::string describeHolders(const std::vector<PortHolder>& holders);
+
+// Whether the current user may read and write the node at path.
+bool mayOpen(const std::string& path);
+
+// Why a user may not open path and what to do: join the group that owns the
+// node and log in again (or only log in again, where the user was added to
+// the group after this login began); where no group may use the node, ask
+// the administrator.
+std::string permissionAdvice(const std::string& path);
+
+// Why path cannot be opened because another program has it.
+std::string busyAdvice(const std::string& path);
+
+} // namespace usblink

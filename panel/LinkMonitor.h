@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+
+#include "InstrumentSession.h"
+
+class QLabel;
+class QWidget;
+
+namespace panel {
+
+// The main window's link status line and the reconnecting behind it. While
+// the session's link is down the line says why and what to do, and about
+// once a second the device is opened again; once it is back, the window's
+// identification and read-back run and the line is empty again.
+class LinkMonitor : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char* RetryNote
+        = "Waiting for the link to return, trying every second; changes are not sent meanwhile.";
+
+    // The label is placed on window at geometry. An interval of zero
+    // leaves the reopening to attempt().
+    LinkMonitor(session::InstrumentSession& session, QWidget* window, QRect geometry,
+        std::chrono::milliseconds interval, std::function<void()> reconnected);
+
+    QLabel* label() const { return label_; }
+
+    // One attempt to open the device again; nothing while the link is up or
+    // an exchange runs. Runs as one exchange, with the identification and
+    // read-back when the device is back.
+    void attempt();
+
+private:
+    void show();
+
+    session::InstrumentSession& session_;
+    QLabel* label_;
+    QTimer timer_;
+    std::function<void()> reconnected_;
+};
+
+} // namespace panel
