@@ -7,6 +7,7 @@
 #include "FTDI_Driver.h"
 #include "Settings.h"
 #include "PanelEnvironment.h"
+#include "SettingsFollower.h"
 
 class QGroupBox;
 class QLabel;
@@ -46,12 +47,15 @@ public:
 
     // Reads every setting back from the instrument into the controls.
     void RefreshFromInstrument();
+    // Reads the given settings back, as one exchange.
+    void RefreshSettings(const std::vector<usblink::SettingId>& settings);
 
     session::InstrumentSession& session() const { return *env_.session; }
 
-    // Whether a change of a control is sent now: only once the instrument has
-    // been read and while no exchange runs.
-    bool sending() const { return SendEnabled == -1 && !session().busy(); }
+    // Whether a change of a control is sent: only once the instrument has
+    // been read, and not while the panel's own exchange runs. While others'
+    // exchange runs, the change goes out right after it.
+    bool sending() const { return SendEnabled == -1 && !session().panelExchangeRunning(); }
     bool exchangeRunning() const { return session().busy(); }
 
     // A setting's controls: its slider and value label, or its two-state
@@ -104,6 +108,9 @@ public:
     QPushButton* cmdRST;
     QPushButton* cmdUserStates;
     QPushButton* cmdQuit;
+    // Where remote clients reach the instrument through the panel; empty
+    // when nothing listens.
+    QLabel* lblRemoteStatus;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,6 +122,7 @@ private:
     void buildToggles();
     void buildSliders();
     void buildButtons();
+    void buildRemoteStatus();
     void setFocusOrder();
 
     void startUp();
@@ -128,7 +136,11 @@ private:
     void cmdUserStates_Click();
     void toggleClick(usblink::SettingId id);
     void sliderChange(usblink::SettingId id);
+    void sendChange(const std::string& message);
+    void readBack(const usblink::Setting& setting);
     void apply(usblink::SettingId id, int16_t value);
+    void showValue(usblink::SettingId id);
 
     bool ended_ = false;
+    session::SettingsFollower* follower_;
 };
