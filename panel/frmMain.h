@@ -57,6 +57,8 @@ public:
     // exchange runs, the change goes out right after it.
     bool sending() const { return SendEnabled == -1 && !session().panelExchangeRunning(); }
     bool exchangeRunning() const { return session().busy(); }
+    // What keeps the controls true to what others send the instrument.
+    const session::SettingsFollower& follower() const { return *follower_; }
 
     // A setting's controls: its slider and value label, or its two-state
     // button and the state it shows.
