@@ -1,6 +1,7 @@
 #include "Options.h"
 
 #include <QCommandLineParser>
+#include <QHostAddress>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,6 +50,23 @@ void passOverQtOptions(QCommandLineParser& parser)
     std::exit(2);
 }
 
+// [HOST:]PORT, the host an IP address (an IPv6 one in brackets), the loopback
+// address when none is named.
+Options::ListenAddress parseListenAddress(const QString& text)
+{
+    const qsizetype colon = text.lastIndexOf(':');
+    QString host = colon < 0 ? QString("127.0.0.1") : text.left(colon);
+    if (host.startsWith('[') && host.endsWith(']'))
+        host = host.mid(1, host.size() - 2);
+    bool isNumber = false;
+    const uint port = text.mid(colon + 1).toUInt(&isNumber);
+    if (!isNumber || port > 65535)
+        failWith("--listen " + text + ": the port must be a number from 0 to 65535");
+    if (QHostAddress(host).isNull())
+        failWith("--listen " + text + ": " + host + " is not an IP address");
+    return { host.toStdString(), static_cast<uint16_t>(port) };
+}
+
 } // namespace
 
 Options parseOptions(const QStringList& arguments)
@@ -72,7 +90,12 @@ Options parseOptions(const QStringList& arguments)
         "Without opening any window, report on each serial device (product, serial number, driver, latency "
         "timer, access, other programs holding it), then ask each instrument for its identification. Exit "
         "status 0 when an instrument answered, 1 otherwise.");
-    parser.addOptions({ simulate, backend, port, check });
+    const QCommandLineOption listen("listen",
+        "Serve the instrument to scripts on a TCP port, in the raw-socket SCPI convention of networked "
+        "instruments (5025 by convention): lines ending in LF, a query's reply followed by LF. Listens on the "
+        "loopback address unless <[host:]port> names another. The port has no authentication.",
+        "[host:]port");
+    parser.addOptions({ simulate, backend, port, check, listen });
     passOverQtOptions(parser);
     if (!parser.parse(arguments))
         failWith(parser.errorText());
@@ -97,6 +120,8 @@ Options parseOptions(const QStringList& arguments)
         options.ports.push_back(text);
     }
     options.check = parser.isSet(check);
+    if (parser.isSet(listen))
+        options.listen = parseListenAddress(parser.value(listen));
     return options;
 }
 

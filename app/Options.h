@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QStringList>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,13 @@ struct Options {
     std::vector<std::string> ports;
     // Report on the serial devices and the instrument, without any window.
     bool check = false;
+    // Where the SCPI socket listens: an IP address, the loopback one unless
+    // another is named, and a port. Nothing listens without it.
+    struct ListenAddress {
+        std::string host;
+        uint16_t port = 0;
+    };
+    std::optional<ListenAddress> listen;
 };
 
 // Parses the arguments; --help and --version print and end the process, and

@@ -1,6 +1,8 @@
 #include <QApplication>
+#include <QLabel>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "Version.h"
@@ -11,6 +13,7 @@
 #include "ProgramIcon.h"
 #include "frmMain.h"
 #include "InstrumentSession.h"
+#include "ScpiServer.h"
 
 namespace {
 
@@ -57,6 +60,19 @@ int main(int argc, char* argv[])
     const auto processEvents = [] { QCoreApplication::processEvents(); };
     session::InstrumentSession session(*bridge, processEvents);
     frmMain window({ &session, processEvents, TimerModule::SecondsSinceMidnight, endAtOnce });
+    std::unique_ptr<remote::ScpiServer> server;
+    if (options.listen) {
+        server = std::make_unique<remote::ScpiServer>(session);
+        QObject::connect(server.get(), &remote::ScpiServer::statusChanged, window.lblRemoteStatus, &QLabel::setText);
+        const QString address = QString::fromStdString(options.listen->host);
+        if (!server->listen(QHostAddress(address), options.listen->port)) {
+            panel::showMessage(nullptr, QMessageBox::Critical, "Error",
+                QString("Cannot listen on %1 port %2: %3").arg(address).arg(options.listen->port).arg(server->errorString()));
+            return 1;
+        }
+    }
     window.Form_Load();
+    if (server)
+        server->startAccepting();
     return QApplication::exec();
 }

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QListWidget>
-#include <QPushButton>
 #include <string>
 
 #include "BenchReport.h"
-#include "frmSelect.h"
 #include "PanelHarness.h"
 
 namespace bench {
@@ -21,15 +18,8 @@ inline void useOffscreenUnlessChosen()
 // given text; a benchmark on any other device would measure the wrong line.
 inline void startUpOn(test_support::PanelHarness& panel, const std::string& entry)
 {
-    const QString text = QString::fromStdString(entry);
-    const auto watch = test_support::whenModalOpens<frmSelect>([text](frmSelect* chooser) {
-        const auto rows = chooser->lstSelector->findItems(text, Qt::MatchExactly);
-        if (rows.isEmpty())
-            fail("the chooser does not offer " + text.toStdString());
-        chooser->lstSelector->setCurrentItem(rows.first());
-        chooser->cmdSelect->click();
-    });
-    panel.main.Form_Load();
+    if (!panel.startUpOn(entry))
+        fail("the chooser does not offer " + entry);
 }
 
 } // namespace bench

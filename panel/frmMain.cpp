@@ -190,12 +190,18 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
     buildToggles();
     buildSliders();
     buildButtons();
+    buildRemoteStatus();
     setFocusOrder();
     buildValueEditor();
     buildShortcuts();
     linkMonitor = new panel::LinkMonitor(session(), this, twipsRect(5160, 2040, 4695, 615), env_.reconnectInterval,
         [this] { identifyAndReadBack(); });
     lblLinkStatus = linkMonitor->label();
+    follower_ = new session::SettingsFollower(session(),
+        { .show = [this](SettingId id, int16_t value) { apply(id, value); },
+            .readBack = [this](const std::vector<SettingId>& settings) { RefreshSettings(settings); },
+            .readBackAll = [this] { RefreshFromInstrument(); } },
+        session::SettingsFollower::DefaultQuiet, this);
 }
 
 void frmMain::buildGeneralInformation()
@@ -286,6 +292,16 @@ void frmMain::buildButtons()
         this, "cmdQuit", "Quit", "Quit", twipsRect(8640, 8160, 1215, 495), this, &frmMain::cmdQuit_Click);
 }
 
+// Free space right of the first two-state button; a label takes no focus.
+void frmMain::buildRemoteStatus()
+{
+    lblRemoteStatus = new QLabel(this);
+    lblRemoteStatus->setObjectName("lblRemoteStatus");
+    lblRemoteStatus->setGeometry(twipsRect(2640, 1320, 7215, 615));
+    lblRemoteStatus->setAccessibleName("Remote control status");
+    lblRemoteStatus->setTextFormat(Qt::PlainText);
+}
+
 void frmMain::setFocusOrder()
 {
     std::vector<QWidget*> order;
@@ -372,36 +388,54 @@ void frmMain::RefreshFromInstrument()
 {
     session().exclusive([this] {
         SendEnabled = 0;
-        for (const usblink::Setting& setting : usblink::Settings) {
-            // A reply that is no usable number leaves its control as it is.
-            if (const auto value = commands::toInteger(session().query(setting.query)))
-                apply(setting.id, *value);
-        }
+        for (const usblink::Setting& setting : usblink::Settings)
+            readBack(setting);
         const std::string referenceLock = session().query(commands::ReferenceLockQuery);
         lblRefLock->setText(ReferenceLockCaption + withoutSurroundingBlanks(referenceLock));
         SendEnabled = -1;
     });
 }
 
-// Shows a value read from the instrument, without sending it back.
+void frmMain::RefreshSettings(const std::vector<SettingId>& settings)
+{
+    session().exclusive([this, &settings] {
+        for (const SettingId id : settings)
+            readBack(usblink::settingOf(id));
+    });
+}
+
+// A reply that is no usable number leaves its control as it is.
+void frmMain::readBack(const usblink::Setting& setting)
+{
+    if (const auto value = commands::toInteger(session().query(setting.query)))
+        apply(setting.id, *value);
+}
+
+// Shows a value the instrument holds, without sending it back.
 void frmMain::apply(SettingId id, int16_t value)
 {
     SettingControl& shown = control(id);
     if (shown.button) {
         shown.state = value;
-        toggleClick(id);
-        return;
-    }
-    SettingScrollBar* bar = shown.slider;
-    if (value < bar->bottomSetting() || value > bar->topSetting())
-        return;
-    {
-        // The change handling runs once below, also when the value is unchanged,
-        // so the label always shows what the instrument reported.
+    } else {
+        SettingScrollBar* bar = shown.slider;
+        if (value < bar->bottomSetting() || value > bar->topSetting())
+            return;
         const QSignalBlocker blocker(bar);
         bar->setSetting(value);
     }
-    sliderChange(id);
+    // Also when the value is unchanged, so the label shows what was reported.
+    showValue(id);
+}
+
+// The caption of a setting's button, or the label above its slider.
+void frmMain::showValue(SettingId id)
+{
+    const SettingControl& shown = control(id);
+    if (shown.button)
+        shown.button->setText(QString("%1\n%2").arg(toggleLayoutOf(id).mnemonic).arg(shown.state));
+    else
+        shown.valueLabel->setText(valueText(usblink::settingOf(id).kind, shown.slider->setting()));
 }
 
 void frmMain::toggleClick(SettingId id)
@@ -409,19 +443,29 @@ void frmMain::toggleClick(SettingId id)
     SettingControl& toggle = control(id);
     if (sending()) {
         toggle.state = toggle.state == 0 ? 1 : 0;
-        session().send(commands::withArgument(usblink::settingOf(id).prefix, toggle.state));
+        sendChange(commands::withArgument(usblink::settingOf(id).prefix, toggle.state));
     }
-    toggle.button->setText(QString("%1\n%2").arg(toggleLayoutOf(id).mnemonic).arg(toggle.state));
+    showValue(id);
 }
 
 void frmMain::sliderChange(SettingId id)
 {
-    const usblink::Setting& setting = usblink::settingOf(id);
-    const SettingControl& shown = control(id);
     if (sending())
-        session().send(commands::withArgument(setting.prefix, shown.slider->setting()));
+        sendChange(commands::withArgument(usblink::settingOf(id).prefix, slider(id)->setting()));
     // Read again: a change handled while the message was sent may have moved it.
-    shown.valueLabel->setText(valueText(setting.kind, shown.slider->setting()));
+    showValue(id);
+}
+
+// Goes out at once; while others' exchange runs, right after it, ahead of
+// their exchanges still waiting, so that a streaming client cannot hold the
+// operator back.
+void frmMain::sendChange(const std::string& message)
+{
+    if (!session().busy()) {
+        session().send(message);
+        return;
+    }
+    session().enqueueAhead([this, message] { session().send(message); });
 }
 
 void frmMain::cmdRST_Click()
@@ -501,8 +545,9 @@ void frmMain::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
 }
 
-// While the instrument is being read, or a reply is awaited, the sliders take
-// no operator input: a value moved then would never reach the instrument.
+// While the panel's own exchange runs (the instrument is being read, or a
+// reply is awaited), the sliders take no operator input: a value moved then
+// would never reach the instrument.
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (!sending() && isOperatorInput(event))

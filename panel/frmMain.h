@@ -7,6 +7,7 @@
 #include "FTDI_Driver.h"
 #include "Settings.h"
 #include "PanelEnvironment.h"
+#include "SettingsFollower.h"
 
 class QGroupBox;
 class QLabel;
@@ -49,16 +50,25 @@ public:
 
     // Reads every setting back from the instrument into the controls.
     void RefreshFromInstrument();
+    // Reads the given settings back, as one exchange.
+    void RefreshSettings(const std::vector<usblink::SettingId>& settings);
 
     session::InstrumentSession& session() const { return *env_.session; }
 
     // Opens the traffic log, or raises it when open (Ctrl+L).
     frmTrafficLog* showTrafficLog();
 
-    // Whether a change of a control is sent now: only once the instrument has
-    // been read, while no exchange runs and while the link is up.
-    bool sending() const { return SendEnabled == -1 && !session().busy() && !session().linkDown(); }
+    // Whether a change of a control is sent: only once the instrument has
+    // been read, while the link is up, and not while the panel's own
+    // exchange runs. While others' exchange runs, the change goes out right
+    // after it.
+    bool sending() const
+    {
+        return SendEnabled == -1 && !session().panelExchangeRunning() && !session().linkDown();
+    }
     bool exchangeRunning() const { return session().busy(); }
+    // What keeps the controls true to what others send the instrument.
+    const session::SettingsFollower& follower() const { return *follower_; }
 
     // A setting's controls: its slider and value label, or its two-state
     // button and the state it shows.
@@ -116,6 +126,9 @@ public:
     // cmdMod_ZIN; empty while the link is up.
     QLabel* lblLinkStatus;
     panel::LinkMonitor* linkMonitor;
+    // Where remote clients reach the instrument through the panel; empty
+    // when nothing listens.
+    QLabel* lblRemoteStatus;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -127,6 +140,7 @@ private:
     void buildToggles();
     void buildSliders();
     void buildButtons();
+    void buildRemoteStatus();
     void setFocusOrder();
     void buildValueEditor();
     void buildShortcuts();
@@ -144,8 +158,12 @@ private:
     void refreshKeyPress();
     void toggleClick(usblink::SettingId id);
     void sliderChange(usblink::SettingId id);
+    void sendChange(const std::string& message);
+    void readBack(const usblink::Setting& setting);
     void apply(usblink::SettingId id, int16_t value);
+    void showValue(usblink::SettingId id);
 
     bool ended_ = false;
     frmTrafficLog* trafficLog_ = nullptr;
+    session::SettingsFollower* follower_;
 };

@@ -171,6 +171,7 @@ void InstrumentSession::exclusive(const Exchange& steps)
     {
         beginExchange();
         const ExchangeMark running(depth_);
+        const ExchangeMark exclusive(exclusiveDepth_);
         steps();
     }
     runQueued();
@@ -182,16 +183,24 @@ void InstrumentSession::enqueue(Exchange exchange, std::string origin)
     runQueued();
 }
 
-// Runs queued exchanges one after another until the queue is empty; an
-// exchange queued while one of them runs joins the end of the line.
+void InstrumentSession::enqueueAhead(Exchange exchange, std::string origin)
+{
+    ahead_.push_back({ std::move(exchange), std::move(origin) });
+    runQueued();
+}
+
+// Runs queued exchanges one after another until both lines are empty, those
+// queued ahead first; an exchange queued while one of them runs joins the
+// end of its line.
 void InstrumentSession::runQueued()
 {
     if (busy() || draining_)
         return;
     draining_ = true;
-    while (!queue_.empty()) {
-        const Queued next = std::move(queue_.front());
-        queue_.pop_front();
+    while (!ahead_.empty() || !queue_.empty()) {
+        std::deque<Queued>& line = ahead_.empty() ? queue_ : ahead_;
+        const Queued next = std::move(line.front());
+        line.pop_front();
         beginExchange();
         const ExchangeMark running(depth_);
         origin_ = next.origin;

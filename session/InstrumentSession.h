@@ -63,12 +63,20 @@ public:
 
     // Whether an exchange runs now.
     bool busy() const { return depth_ > 0; }
+    // Whether the panel's own exchange runs now: steps it runs with
+    // exclusive() or query() itself, or queued with the panel's origin; not
+    // an exchange queued by others, nor a lone message queued by the panel.
+    bool panelExchangeRunning() const { return exclusiveDepth_ > 0 && origin_ == PanelOrigin; }
     // Runs steps as one exchange; exchanges queued meanwhile start after it.
     void exclusive(const Exchange& steps);
     // Runs the exchange now if none runs, or else once the running one and
     // every exchange queued before it have ended. Its lines are reported as
     // caused by origin.
     void enqueue(Exchange exchange, std::string origin = PanelOrigin);
+    // Like enqueue, but ahead of every exchange queued with enqueue: it waits
+    // for the running exchange and for those queued ahead before it only.
+    // For the operator's changes, which must not wait behind others' traffic.
+    void enqueueAhead(Exchange exchange, std::string origin = PanelOrigin);
 
     // Observers are told of lines from now until they are removed; none is
     // removed from inside a report.
@@ -110,11 +118,13 @@ private:
     std::vector<LinkObserver> linkObservers_;
     bool closed_ = false;
     int depth_ = 0;
+    int exclusiveDepth_ = 0;
     bool draining_ = false;
     struct Queued {
         Exchange exchange;
         std::string origin;
     };
+    std::deque<Queued> ahead_;
     std::deque<Queued> queue_;
     std::string origin_ = PanelOrigin;
     std::vector<std::pair<ObserverId, LineObserver>> observers_;

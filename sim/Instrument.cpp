@@ -4,9 +4,13 @@
 #include <cctype>
 #include <utility>
 
+#include "MessageSyntax.h"
 #include "Version.h"
 
 namespace sim {
+
+using usblink::matchesHeader;
+using usblink::trimBlanks;
 
 struct Instrument::Command {
     std::string_view header; // long form
@@ -18,56 +22,6 @@ struct Instrument::Command {
 };
 
 namespace {
-
-constexpr std::string_view Blanks = " \t";
-
-std::string_view trimBlanks(std::string_view text)
-{
-    const auto first = text.find_first_not_of(Blanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(Blanks) - first + 1);
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(
-        a, b, [](unsigned char x, unsigned char y) { return std::toupper(x) == std::toupper(y); });
-}
-
-// SCPI short form: the upper-case letters of the long form (and any
-// non-letters such as the '*' of common commands).
-std::string shortForm(std::string_view longForm)
-{
-    std::string result;
-    for (const char c : longForm)
-        if (!std::islower(static_cast<unsigned char>(c)))
-            result += c;
-    return result;
-}
-
-bool matchesMnemonic(std::string_view given, std::string_view longForm)
-{
-    return equalsIgnoringCase(given, longForm) || equalsIgnoringCase(given, shortForm(longForm));
-}
-
-// Whether a header as sent (leading colon optional, any case, each node in
-// short or long form) names the command whose long-form header is given.
-bool matchesHeader(std::string_view given, std::string_view longForm)
-{
-    if (given.starts_with(':'))
-        given.remove_prefix(1);
-    while (true) {
-        const auto givenEnd = given.find(':');
-        const auto longEnd = longForm.find(':');
-        if (!matchesMnemonic(given.substr(0, givenEnd), longForm.substr(0, longEnd)))
-            return false;
-        if (givenEnd == std::string_view::npos || longEnd == std::string_view::npos)
-            return givenEnd == longEnd;
-        given.remove_prefix(givenEnd + 1);
-        longForm.remove_prefix(longEnd + 1);
-    }
-}
 
 std::vector<std::string_view> splitArguments(std::string_view text)
 {
@@ -182,18 +136,13 @@ std::optional<std::string> Instrument::handleLine(std::string_view line)
 {
     if (observer_)
         observer_(line);
-    line = trimBlanks(line);
-    if (line.empty())
+    if (trimBlanks(line).empty())
         return std::nullopt;
-    const auto headerEnd = std::min(line.find_first_of(Blanks), line.size());
-    std::string_view header = line.substr(0, headerEnd);
-    const bool isQuery = header.ends_with('?');
-    if (isQuery)
-        header.remove_suffix(1);
-    const Command* command = findCommand(header);
+    const usblink::MessageParts message = usblink::splitMessage(line);
+    const Command* command = findCommand(message.header);
     if (!command)
         return fail(ErrorCode::UndefinedHeader);
-    return execute(*command, isQuery, trimBlanks(line.substr(headerEnd)));
+    return execute(*command, message.isQuery, message.arguments);
 }
 
 std::optional<std::string> Instrument::execute(const Command& command, bool isQuery, std::string_view arguments)

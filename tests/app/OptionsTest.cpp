@@ -64,6 +64,28 @@ TEST(BridgeSelection, NetworkAddressesAreListedAfterTheSerialLinesAsGiven)
         ElementsAre("R6140K /dev/pts/77", "R6140K rfc2217://[::1]:2217", "R6140K tcp://bench-pi:3018"));
 }
 
+TEST(Options, ListenOnLoopbackUnlessAnotherAddressIsNamed)
+{
+    EXPECT_FALSE(parse({}).listen) << "nothing listens without --listen";
+    const struct {
+        const char* argument;
+        std::string host;
+        uint16_t port;
+    } accepted[] = {
+        {"5025", "127.0.0.1", 5025},
+        {"0.0.0.0:6000", "0.0.0.0", 6000},
+        {"[::1]:5025", "::1", 5025},
+    };
+    for (const auto& row : accepted) {
+        const Options options = parse({"--listen", row.argument});
+        ASSERT_TRUE(options.listen) << row.argument;
+        EXPECT_EQ(options.listen->host, row.host) << row.argument;
+        EXPECT_EQ(options.listen->port, row.port) << row.argument;
+    }
+    EXPECT_EXIT(parse({"--listen", "65536"}), testing::ExitedWithCode(2), "port must be a number");
+    EXPECT_EXIT(parse({"--listen", "localhost:5025"}), testing::ExitedWithCode(2), "localhost is not an IP address");
+}
+
 TEST(BridgeSelection, SimulationTakesPrecedenceOverTheBackend)
 {
     Options options;

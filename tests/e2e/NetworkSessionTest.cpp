@@ -48,7 +48,7 @@ protected:
     void startUp()
     {
         ASSERT_TRUE(server.ready());
-        panel.startUpOn("R6140K " + url);
+        EXPECT_TRUE(panel.startUpOn("R6140K " + url));
     }
 
     speed_t lineSpeed() const

@@ -41,7 +41,7 @@ TEST(Reconnect, TheLossIsShownNothingIsSentAndTheReturnIsIdentifiedAndReadBack)
     usblink::SerialBridge serial({ path });
     PanelHarness panel(serial, std::chrono::milliseconds(20));
     frmMain& m = panel.main;
-    panel.startUpOn("R6140K " + path);
+    EXPECT_TRUE(panel.startUpOn("R6140K " + path));
     ASSERT_EQ(m.lblLinkStatus->text(), "");
 
     first.reset(); // its pseudo-terminal goes with it

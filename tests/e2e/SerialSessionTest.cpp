@@ -25,7 +25,7 @@ struct SerialSession : testing::Test {
     void startUp()
     {
         ASSERT_FALSE(simulator.path().empty());
-        panel.startUpOn("R6140K " + simulator.path());
+        EXPECT_TRUE(panel.startUpOn("R6140K " + simulator.path()));
         QApplication::setActiveWindow(&panel.main);
     }
 

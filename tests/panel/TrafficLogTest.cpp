@@ -16,6 +16,7 @@
 #include "SimulatedBridge.h"
 #include "TrafficLogModel.h"
 #include "frmTrafficLog.h"
+#include "EventLoop.h"
 #include "PanelHarness.h"
 
 using namespace test_support;
@@ -65,6 +66,17 @@ TEST_F(TrafficLog, TheCommandLineHasTheFocusAndAQuerysReplyIsListed)
         ElementsAre("sent\tcommand line\t*IDN?",
             QString("received\tcommand line\tR6140K Simulator,R6140K,SIM00001,") + app::VersionText));
     EXPECT_EQ(log->lstTraffic->model()->rowCount(), 2);
+}
+
+// The command line is one of the others the panel follows: a setting it
+// sends is read back once it is quiet, and the slider shows the reply.
+TEST_F(TrafficLog, ASettingSentFromTheCommandLineIsReadBackOntoItsSlider)
+{
+    enter(":MOD:QATT 5");
+    ASSERT_TRUE(pumpUntil([this] { return !panel.main.follower().pending(); }));
+    EXPECT_EQ(shownValue(panel.main, usblink::SettingId::ModulatorQAttenuator), 5);
+    EXPECT_THAT(linesWithoutTime(),
+        ElementsAre("sent\tcommand line\t:MOD:QATT 5", "sent\tpanel\t:MOD:QATT?", "received\tpanel\t5"));
 }
 
 TEST_F(TrafficLog, ListensOnlyWhileOpenAndKeepsItsLinesWhenClosed)

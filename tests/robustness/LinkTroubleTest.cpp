@@ -40,7 +40,7 @@ TEST_P(LinkTrouble, StartUpGoesOnTheStatusLineSaysWhyAndNoChangeIsSent)
     usblink::SerialBridge serial({ path });
     PanelHarness panel(serial);
     frmMain& m = panel.main;
-    panel.startUpOn("R6140K " + path);
+    EXPECT_TRUE(panel.startUpOn("R6140K " + path));
 
     EXPECT_EQ(m.lblIDN->text(), "*IDN? = READ ERROR");
     EXPECT_EQ(panel.line.lines, StartUpLines);

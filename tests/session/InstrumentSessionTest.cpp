@@ -125,6 +125,29 @@ const Interleaving Interleavings[] = {
             f.session.send("U 1");
         },
         { "> S 1", "> T 1" } },
+    { "QueuedAheadWaitsOnlyForTheRunningExchange",
+        [](Fixture& f) {
+            f.atNextEventPoint([&f] {
+                f.session.enqueue([&f] { f.session.query("B?"); }, "client 1");
+                f.session.enqueueAhead([&f] { f.session.send("P 1"); });
+                f.session.enqueue([&f] { f.session.send("C 1"); }, "client 2");
+                f.session.enqueueAhead([&f] { f.session.send("P 2"); });
+            });
+            f.session.enqueue([&f] { f.session.query("A?"); }, "client 2");
+        },
+        { "> A? (client 2)", "< re A? (client 2)", "> P 1", "> P 2", "> B? (client 1)", "< re B? (client 1)",
+            "> C 1 (client 2)" } },
+    { "OnlyThePanelsOwnRunsCountAsThePanelsExchange",
+        [](Fixture& f) {
+            const auto note = [&f] { f.log.push_back(f.session.panelExchangeRunning() ? "panel's" : "not panel's"); };
+            f.atNextEventPoint(note);
+            f.session.query("A?");
+            f.session.enqueue([&f, note] { f.atNextEventPoint(note); f.session.query("B?"); }, "client 1");
+            f.session.enqueueAhead([&f, note] { f.atNextEventPoint(note); f.session.send("P 1"); });
+            note();
+        },
+        { "> A?", "panel's", "< re A?", "> B? (client 1)", "not panel's", "< re B? (client 1)", "> P 1",
+            "not panel's", "not panel's" } },
     { "ClosedSendsNothingAndQueriesReadError",
         [](Fixture& f) {
             f.session.close();

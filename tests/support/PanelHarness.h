@@ -75,16 +75,23 @@ struct PanelHarness {
         main.Form_Load();
     }
 
-    // Runs start-up, choosing the chooser's row that reads entry.
-    void startUpOn(const std::string& entry)
+    // Runs start-up, choosing the chooser's row with the given entry; false
+    // (and the run ended) when no row has it.
+    bool startUpOn(const std::string& entry)
     {
-        const auto watch = whenModalOpens<frmSelect>([entry](frmSelect* chooser) {
-            const auto rows = chooser->lstSelector->findItems(QString::fromStdString(entry), Qt::MatchExactly);
-            ASSERT_EQ(rows.size(), 1) << entry;
+        bool offered = false;
+        const auto watch = whenModalOpens<frmSelect>([&offered, text = QString::fromStdString(entry)](frmSelect* chooser) {
+            const auto rows = chooser->lstSelector->findItems(text, Qt::MatchExactly);
+            offered = !rows.isEmpty();
+            if (!offered) {
+                chooser->reject();
+                return;
+            }
             chooser->lstSelector->setCurrentItem(rows.first());
             chooser->cmdSelect->click();
         });
         main.Form_Load();
+        return offered;
     }
 
     // Lines written since the given count.

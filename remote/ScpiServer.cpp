@@ -1,0 +1,74 @@
+#include "ScpiServer.h"
+
+#include <QTcpSocket>
+
+#include "ScpiClient.h"
+
+namespace remote {
+
+namespace {
+
+QByteArray refusal()
+{
+    return QString("Refused: %1 clients are connected, the most served at once.\n")
+        .arg(ScpiServer::MaxClients)
+        .toLatin1();
+}
+
+} // namespace
+
+ScpiServer::ScpiServer(session::InstrumentSession& session, QObject* parent)
+    : QObject(parent)
+    , session_(session)
+{
+    connect(&server_, &QTcpServer::newConnection, this, &ScpiServer::takeConnections);
+}
+
+bool ScpiServer::listen(const QHostAddress& host, quint16 port)
+{
+    if (!server_.listen(host, port))
+        return false;
+    server_.pauseAccepting();
+    emit statusChanged(status());
+    return true;
+}
+
+void ScpiServer::startAccepting()
+{
+    server_.resumeAccepting();
+}
+
+QString ScpiServer::status() const
+{
+    if (!server_.isListening())
+        return {};
+    const QHostAddress host = server_.serverAddress();
+    const QString address = host.protocol() == QAbstractSocket::IPv6Protocol ? "[" + host.toString() + "]"
+                                                                              : host.toString();
+    const QString clients = clients_ == 0 ? QString("no client") : clients_ == 1 ? QString("1 client")
+                                                                                 : QString("%1 clients").arg(clients_);
+    return QString("SCPI socket on %1:%2, %3 connected").arg(address).arg(port()).arg(clients);
+}
+
+void ScpiServer::takeConnections()
+{
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        if (clients_ >= MaxClients) {
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            socket->write(refusal());
+            socket->disconnectFromHost();
+            continue;
+        }
+        auto* client = new ScpiClient(socket, session_, this);
+        ++clients_;
+        connect(client, &ScpiClient::finished, this, [this, client] {
+            --clients_;
+            client->deleteLater();
+            emit statusChanged(status());
+        });
+        emit statusChanged(status());
+        client->start();
+    }
+}
+
+} // namespace remote

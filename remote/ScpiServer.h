@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+
+#include "InstrumentSession.h"
+
+namespace remote {
+
+// Serves the instrument the session talks to on a TCP port, in the raw-socket
+// convention of networked instruments: a client sends lines ending in LF,
+// each one message; a line with a '?' is a query, whose reply goes back
+// followed by LF. At most MaxClients are served at once; one more is told so
+// and disconnected. The port has no authentication, as an instrument's own
+// raw socket has none.
+class ScpiServer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int MaxClients = 8;
+    static constexpr quint16 ConventionalPort = 5025;
+
+    explicit ScpiServer(session::InstrumentSession& session, QObject* parent = nullptr);
+
+    // Binds the address, but takes no client before startAccepting(), so that
+    // none reaches an instrument not yet opened. False when the address
+    // cannot be had; errorString() says why.
+    bool listen(const QHostAddress& host, quint16 port);
+    void startAccepting();
+    QString errorString() const { return server_.errorString(); }
+
+    quint16 port() const { return server_.serverPort(); }
+    int clientCount() const { return clients_; }
+    // Where it listens and how many clients it serves, in one line.
+    QString status() const;
+
+signals:
+    void statusChanged(const QString& status);
+
+private:
+    void takeConnections();
+
+    session::InstrumentSession& session_;
+    QTcpServer server_;
+    int clients_ = 0;
+};
+
+} // namespace remote

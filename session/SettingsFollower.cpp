@@ -1,0 +1,116 @@
+#include "SettingsFollower.h"
+
+#include <QPointer>
+#include <algorithm>
+#include <optional>
+
+#include "CommandSet.h"
+#include "MessageSyntax.h"
+
+namespace session {
+
+namespace {
+
+// Messages that change no setting, by their long-form headers.
+struct Harmless {
+    std::string_view header;
+    bool isQuery;
+};
+constexpr Harmless HarmlessMessages[] = {
+    { "*IDN", true },
+    { "SYSTem:ERRor", true },
+    { "SYSTem:REFLock", true },
+    { "*CLS", false },
+    { "SYSTem:CLEar", false },
+    { "SYSTem:SAVE", false },
+};
+
+// What a message may have changed on the instrument.
+struct Effect {
+    enum class Kind { Nothing, OneSetting, Everything } kind;
+    const usblink::Setting* setting = nullptr;
+    std::optional<int16_t> value = std::nullopt; // what it sets, when that is a value the setting can take
+};
+
+Effect settingEffect(const usblink::Setting& setting, const usblink::MessageParts& message)
+{
+    if (message.isQuery)
+        return { Effect::Kind::Nothing };
+    const usblink::SettingRange range = usblink::rangeOf(setting.kind);
+    std::optional<int16_t> value = usblink::commands::toInteger(message.arguments);
+    if (value && (*value < range.min || *value > range.max))
+        value.reset();
+    return { Effect::Kind::OneSetting, &setting, value };
+}
+
+Effect effectOf(std::string_view line)
+{
+    // Several messages in one line are more than the follower reads.
+    if (line.find(';') != std::string_view::npos)
+        return { Effect::Kind::Everything };
+    const usblink::MessageParts message = usblink::splitMessage(line);
+    if (message.header.empty() && !message.isQuery)
+        return { Effect::Kind::Nothing };
+    for (const usblink::Setting& setting : usblink::Settings)
+        if (usblink::matchesHeader(message.header, setting.mnemonic))
+            return settingEffect(setting, message);
+    const bool harmless = std::ranges::any_of(HarmlessMessages, [&message](const Harmless& known) {
+        return known.isQuery == message.isQuery && usblink::matchesHeader(message.header, known.header);
+    });
+    return { harmless ? Effect::Kind::Nothing : Effect::Kind::Everything };
+}
+
+} // namespace
+
+SettingsFollower::SettingsFollower(
+    InstrumentSession& session, Panel panel, std::chrono::milliseconds quiet, QObject* parent)
+    : QObject(parent)
+    , session_(session)
+    , panel_(std::move(panel))
+{
+    quiet_.setSingleShot(true);
+    quiet_.setInterval(quiet);
+    connect(&quiet_, &QTimer::timeout, this, &SettingsFollower::readBackWhenQuiet);
+    // The session may outlive the follower.
+    session_.addLineObserver([follower = QPointer(this)](InstrumentSession::Direction direction,
+                                 const std::string& line, const std::string& origin) {
+        if (follower && direction == InstrumentSession::Direction::Sent && origin != InstrumentSession::PanelOrigin)
+            follower->follow(line);
+    });
+}
+
+void SettingsFollower::follow(const std::string& line)
+{
+    const Effect effect = effectOf(line);
+    if (effect.kind == Effect::Kind::Nothing)
+        return;
+    if (effect.kind == Effect::Kind::Everything)
+        everything_ = true;
+    if (effect.setting) {
+        changed_.set(usblink::indexOf(effect.setting->id));
+        if (effect.value)
+            panel_.show(effect.setting->id, *effect.value);
+    }
+    quiet_.start();
+}
+
+// Others still at work, or the panel's own exchange running, is no quiet.
+void SettingsFollower::readBackWhenQuiet()
+{
+    if (session_.busy()) {
+        quiet_.start();
+        return;
+    }
+    const auto changed = std::exchange(changed_, {});
+    if (std::exchange(everything_, false)) {
+        panel_.readBackAll();
+        return;
+    }
+    std::vector<usblink::SettingId> settings;
+    for (const usblink::Setting& setting : usblink::Settings)
+        if (changed.test(usblink::indexOf(setting.id)))
+            settings.push_back(setting.id);
+    panel_.readBack(settings);
+}
+
+} // namespace session

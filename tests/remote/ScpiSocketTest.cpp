@@ -1,0 +1,268 @@
+// The panel serving its instrument on the SCPI socket: real clients from
+// Debian (pyvisa-py, lxi-tools) and plain sockets against the panel on
+// r6140k-sim over its pseudo-terminal, or on the in-process simulator where
+// only the socket's own bounds are at stake.
+
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ScpiClient.h"
+#include "ScpiServer.h"
+#include "SerialBridge.h"
+#include "SimulatedBridge.h"
+#include "Version.h"
+#include "EventLoop.h"
+#include "PanelHarness.h"
+#include "SimProcess.h"
+
+using namespace std::chrono_literals;
+using namespace test_support;
+using testing::IsEmpty;
+using usblink::SettingId;
+
+namespace {
+
+const std::string Identity = std::string("R6140K Simulator,R6140K,SIM00001,") + app::VersionText;
+
+// The panel started up on the given device and serving it on a free
+// loopback port.
+struct ServedPanel {
+    ServedPanel(usblink::BridgeLibrary& bridge, const std::string& entry)
+        : panel(bridge)
+    {
+        EXPECT_TRUE(panel.startUpOn(entry));
+        EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0)) << server.errorString().toStdString();
+        server.startAccepting();
+    }
+    PanelHarness panel;
+    remote::ScpiServer server { panel.session };
+};
+
+struct OnSimulatorProcess : testing::Test {
+    SimProcess simulator;
+    usblink::SerialBridge serial { { simulator.path() } };
+    ServedPanel served { serial, "R6140K " + simulator.path() };
+    QString port() const { return QString::number(served.server.port()); }
+};
+
+// Runs client programs side by side to their ends while the panel serves
+// them; what each printed. Each command is the program and its arguments.
+std::vector<std::string> runClients(const std::vector<QStringList>& commands)
+{
+    std::vector<std::unique_ptr<QProcess>> clients;
+    for (const QStringList& command : commands) {
+        clients.push_back(std::make_unique<QProcess>());
+        clients.back()->start(command.front(), command.mid(1));
+    }
+    EXPECT_TRUE(pumpUntil([&clients] {
+        return std::ranges::all_of(clients, [](const auto& client) { return client->state() == QProcess::NotRunning; });
+    }, 120s));
+    std::vector<std::string> outputs;
+    for (const auto& client : clients) {
+        EXPECT_EQ(client->exitCode(), 0) << client->readAllStandardError().toStdString();
+        outputs.push_back(client->readAllStandardOutput().trimmed().toStdString());
+    }
+    return outputs;
+}
+
+std::string runClient(const QString& program, const QStringList& arguments)
+{
+    return runClients({ QStringList { program } + arguments }).front();
+}
+
+// Writes each message and prints each query's reply.
+const char* PyvisaClient = R"(
+import sys, pyvisa
+instrument = pyvisa.ResourceManager('@py').open_resource('TCPIP0::127.0.0.1::%s::SOCKET' % sys.argv[1],
+    read_termination='\n', write_termination='\n', timeout=10000)
+for message in sys.argv[2:]:
+    if '?' in message:
+        print(instrument.query(message))
+    else:
+        instrument.write(message)
+)";
+
+std::vector<std::string> pyvisaReplies(const QString& port, const std::vector<std::string>& messages)
+{
+    QStringList arguments = { "-c", PyvisaClient, port };
+    for (const std::string& message : messages)
+        arguments << QString::fromStdString(message);
+    const QString output = QString::fromStdString(runClient("/usr/bin/python3", arguments));
+    std::vector<std::string> replies;
+    for (const QString& line : output.split('\n'))
+        replies.push_back(line.toStdString());
+    return replies;
+}
+
+// One connection per message, as lxi makes them.
+std::vector<std::string> lxiReplies(const QString& port, const std::vector<std::string>& messages)
+{
+    std::vector<std::string> replies;
+    for (const std::string& message : messages) {
+        const std::string output
+            = runClient("lxi", { "scpi", "-a", "127.0.0.1", "-p", port, "-r", "-t", "10", QString::fromStdString(message) });
+        if (message.find('?') != std::string::npos)
+            replies.push_back(output);
+    }
+    return replies;
+}
+
+struct RealClient {
+    const char* name;
+    std::vector<std::string> (*replies)(const QString& port, const std::vector<std::string>& messages);
+    std::string failingQuery;
+    const char* failure;
+};
+
+void PrintTo(const RealClient& client, std::ostream* out)
+{
+    *out << client.name;
+}
+
+const RealClient RealClients[] = {
+    { "Pyvisa", pyvisaReplies, ":OUTPut?", "READ TIMEOUT" }, // the instrument does not answer it
+    { "Lxi", lxiReplies, std::string(260, 'X') + "?", "READ ERROR" }, // too long for the command buffer
+};
+
+class RealClientOnSimulator : public OnSimulatorProcess, public testing::WithParamInterface<RealClient> { };
+
+TEST_P(RealClientOnSimulator, IdentifiesSetsQueriesAndHearsOfAFailedQuery)
+{
+    const auto replies = GetParam().replies(port(), { "*IDN?", ":MOD:IATT 41", ":mod:iatt?", GetParam().failingQuery });
+    EXPECT_EQ(replies, (std::vector<std::string> { Identity, "41", GetParam().failure }));
+    EXPECT_EQ(served.panel.main.scrIAtt->setting(), 41) << "the panel shows what the client set";
+    for (const std::string& line : served.panel.line.lines)
+        EXPECT_LE(line.size() + 2, usblink::FTDI_Driver::CommandBufferSize) << "a line cut short was sent";
+    EXPECT_THAT(served.panel.line.violations, IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Debian, RealClientOnSimulator, testing::ValuesIn(RealClients),
+    [](const testing::TestParamInfo<RealClient>& info) { return std::string(info.param.name); });
+
+// Streams 1,000 messages, setting one setting and querying it or the identity,
+// without waiting for replies; then checks each reply against what it must
+// be. Arguments: port, identity, setting.
+const char* StreamingClient = R"(
+import sys, pyvisa
+instrument = pyvisa.ResourceManager('@py').open_resource('TCPIP0::127.0.0.1::%s::SOCKET' % sys.argv[1],
+    read_termination='\n', write_termination='\n', timeout=10000)
+identity, setting, value, expected = sys.argv[2], sys.argv[3], 0, []
+for i in range(1000):
+    if i % 2 == 0:
+        value = (i * 37) % 20001 - 10000
+        instrument.write('%s %d' % (setting, value))
+    elif i % 10 == 1:
+        instrument.write('*IDN?')
+        expected.append(identity)
+    else:
+        instrument.write(setting + '?')
+        expected.append(str(value))
+for i, reply in enumerate(expected):
+    if instrument.read() != reply:
+        sys.exit('reply %d is not %r' % (i, reply))
+print('all 1000 in order')
+)";
+
+TEST_F(OnSimulatorProcess, OperatorAndStreamingClientsShareTheInstrument)
+{
+    frmMain& m = served.panel.main;
+    const std::vector<std::string>& lines = served.panel.line.lines;
+    int presses = 0;
+    std::vector<std::size_t> linesAtPress { lines.size() };
+    QTimer operatorHand;
+    // A press every twenty lines or so, up to the slider's top, while the
+    // clients' exchanges run; the panel's own exchange (the follower's
+    // read-back) keeps the operator out.
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        if (served.panel.session.busy() && m.sending() && lines.size() >= linesAtPress.back() + 20
+            && presses < m.scrIAtt->topSetting()) {
+            linesAtPress.push_back(lines.size());
+            QTest::keyClick(m.scrIAtt, Qt::Key_Up);
+            ++presses;
+        }
+    });
+    operatorHand.start(0);
+    QStringList streaming = { "/usr/bin/python3", "-c", StreamingClient, port(), QString::fromStdString(Identity) };
+    EXPECT_EQ(runClients({ streaming + QStringList { ":BAS:IOFF" }, streaming + QStringList { ":MOD:QINP" } }),
+        (std::vector<std::string> { "all 1000 in order", "all 1000 in order" }));
+    operatorHand.stop();
+    ASSERT_TRUE(pumpUntil([&] { return !m.follower().pending() && !served.panel.session.busy(); }))
+        << "the panel never read back what the client changed";
+    EXPECT_THAT(lines.back(), testing::AnyOf(":BAS:IOFF?", ":MOD:QINP?")) << "the read-back of what the clients changed";
+
+    EXPECT_THAT(served.panel.line.violations, IsEmpty());
+    EXPECT_GT(presses, 50);
+    EXPECT_EQ(m.scrIAtt->setting(), presses) << "no operator change was lost";
+    // Each change went out before any client line written after it, that is
+    // after at most the exchange then running.
+    for (int press = 0; press < presses; ++press) {
+        const auto pressedAt = lines.begin() + static_cast<std::ptrdiff_t>(linesAtPress[press + 1]);
+        const auto sent = std::find(pressedAt, lines.end(), ":MOD:IATT " + std::to_string(press + 1));
+        ASSERT_NE(sent, lines.end());
+        EXPECT_TRUE(std::all_of(pressedAt, sent, [](const std::string& line) { return line.starts_with(":MOD:IATT "); }))
+            << "change " << press + 1 << " waited behind a client's exchange";
+    }
+    for (const usblink::Setting& setting : usblink::Settings)
+        EXPECT_EQ(std::to_string(shownValue(m, setting.id)), served.panel.session.query(setting.query)) << setting.query;
+}
+
+// Bounds of the socket itself, on the in-process simulator.
+struct OnSimulatedBridge : testing::Test {
+    sim::SimulatedBridge simulator;
+    ServedPanel served { simulator, std::string(sim::SimulatedBridge::Description) + " " + sim::SimulatedBridge::SerialNumber };
+
+    std::unique_ptr<QTcpSocket> connectClient()
+    {
+        auto client = std::make_unique<QTcpSocket>();
+        client->connectToHost(QHostAddress::LocalHost, served.server.port());
+        EXPECT_TRUE(pumpUntil([&client] { return client->state() == QAbstractSocket::ConnectedState; }));
+        return client;
+    }
+
+    static bool hungUp(const QTcpSocket& client) { return client.state() == QAbstractSocket::UnconnectedState; }
+};
+
+TEST_F(OnSimulatedBridge, RefusesANinthClientAndDropsOneThatNeverEndsItsLine)
+{
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < remote::ScpiServer::MaxClients; ++i)
+        clients.push_back(connectClient());
+    ASSERT_TRUE(pumpUntil([&] { return served.server.clientCount() == remote::ScpiServer::MaxClients; }));
+    EXPECT_EQ(served.server.status(), QString("SCPI socket on 127.0.0.1:%1, 8 clients connected").arg(served.server.port()));
+
+    const auto ninth = connectClient();
+    ASSERT_TRUE(pumpUntil([&] { return hungUp(*ninth); }));
+    EXPECT_EQ(ninth->readAll(), "Refused: 8 clients are connected, the most served at once.\n");
+
+    clients.front()->write(QByteArray(remote::ScpiClient::MaxLineBytes, 'x'));
+    ASSERT_TRUE(pumpUntil([&] { return hungUp(*clients.front()); }));
+    ASSERT_TRUE(pumpUntil([&] { return served.server.clientCount() == remote::ScpiServer::MaxClients - 1; }));
+    EXPECT_EQ(served.panel.line.lines, StartUpLines) << "nothing of the endless line was sent";
+}
+
+TEST_F(OnSimulatedBridge, AClientGoneMidQueryLeavesNoReplyBehind)
+{
+    std::vector<std::string> received;
+    served.panel.session.addLineObserver([&](auto direction, const std::string& line, const std::string& origin) {
+        if (direction == session::InstrumentSession::Direction::Received)
+            received.push_back(origin.substr(0, origin.find(':')) + " " + line);
+    });
+    const auto leaving = connectClient();
+    leaving->write("*IDN?\n");
+    leaving->disconnectFromHost();
+    ASSERT_TRUE(pumpUntil([&] { return served.server.clientCount() == 0; }));
+
+    const auto staying = connectClient();
+    staying->write(":MOD:QATT 17\r\n:MOD:QATT?\r\n");
+    ASSERT_TRUE(pumpUntil([&] { return staying->canReadLine(); }));
+    EXPECT_EQ(staying->readAll(), "17\n");
+    EXPECT_EQ(received, (std::vector<std::string> { "127.0.0.1 " + Identity, "127.0.0.1 17" }))
+        << "the gone client's reply was read, and dropped";
+    EXPECT_THAT(served.panel.line.violations, IsEmpty());
+}
+
+} // namespace
