@@ -30,25 +30,28 @@ void ValueEditor::attach(SettingScrollBar* slider, QLabel* valueLabel, usblink::
     valueLabel->installEventFilter(this);
 }
 
+// Only a key on a slider or a double click on a value label can open the
+// box; every other event passes untouched and asks nothing of the window,
+// which may be part-way through its destruction when its children hide.
 bool ValueEditor::eventFilter(QObject* watched, QEvent* event)
 {
+    const bool key = event->type() == QEvent::KeyPress;
+    if (!key && event->type() != QEvent::MouseButtonDblClick)
+        return false;
     const auto target = std::ranges::find_if(
-        targets_, [watched](const Target& t) { return t.slider == watched || t.valueLabel == watched; });
+        targets_, [watched, key](const Target& t) { return watched == (key ? static_cast<QObject*>(t.slider) : t.valueLabel); });
     if (target == targets_.end() || !sending_())
         return false;
-    if (event->type() == QEvent::KeyPress && watched == target->slider) {
-        const auto& key = static_cast<const QKeyEvent&>(*event);
-        if (!opensOn(*target, key))
+    if (key) {
+        const auto& typed = static_cast<const QKeyEvent&>(*event);
+        if (!opensOn(*target, typed))
             return false;
-        open(*target, key.text());
+        open(*target, typed.text());
         return true;
     }
-    if (event->type() == QEvent::MouseButtonDblClick && watched == target->valueLabel) {
-        open(*target, valueText(target->kind, target->slider->setting()).remove(" dB"));
-        selectAll();
-        return true;
-    }
-    return false;
+    open(*target, valueText(target->kind, target->slider->setting()).remove(" dB"));
+    selectAll();
+    return true;
 }
 
 bool ValueEditor::opensOn(const Target& target, const QKeyEvent& key) const

@@ -45,6 +45,9 @@ TEST(Reconnect, TheLossIsShownNothingIsSentAndTheReturnIsIdentifiedAndReadBack)
     ASSERT_EQ(m.lblLinkStatus->text(), "");
 
     first.reset(); // its pseudo-terminal goes with it
+    // At once, before the panel tries again: the freed pseudo-terminal's
+    // number may soon belong to another test's instrument.
+    pointLink(path, folder.filePath("gone").toStdString());
     ASSERT_TRUE(eventually([&] { return panel.session.linkDown(); }));
     EXPECT_THAT(m.lblLinkStatus->text().toStdString(), HasSubstr(path + " has gone"));
     EXPECT_THAT(m.lblLinkStatus->text().toStdString(), HasSubstr(panel::LinkMonitor::RetryNote));
