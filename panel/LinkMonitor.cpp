@@ -69,3 +69,5 @@ void LinkMonitor::attempt()
 }
 
 } // namespace panel
+
+#include "moc_LinkMonitor.cpp"

@@ -34,3 +34,5 @@ void SettingScrollBar::paintEvent(QPaintEvent* event)
 }
 
 } // namespace panel
+
+#include "moc_SettingScrollBar.cpp"

@@ -105,3 +105,5 @@ QString TrafficLogModel::field(const Entry& entry, int column)
 }
 
 } // namespace panel
+
+#include "moc_TrafficLogModel.cpp"

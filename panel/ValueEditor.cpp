@@ -166,3 +166,5 @@ void ValueEditor::unmark()
 }
 
 } // namespace panel
+
+#include "moc_ValueEditor.cpp"

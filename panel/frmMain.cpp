@@ -554,3 +554,5 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         return true;
     return QWidget::eventFilter(watched, event);
 }
+
+#include "moc_frmMain.cpp"

@@ -80,3 +80,5 @@ void frmSaveState::cmdReturn_Click()
 {
     accept();
 }
+
+#include "moc_frmSaveState.cpp"

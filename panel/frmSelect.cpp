@@ -77,3 +77,5 @@ void frmSelect::cmdSelect_Click()
     chosen_ = ListToDevice[static_cast<std::size_t>(row)];
     accept();
 }
+
+#include "moc_frmSelect.cpp"

@@ -212,3 +212,5 @@ void frmTrafficLog::cmdSave_Click()
     panel::showMessage(this, QMessageBox::Critical, SaveTitle,
         QString("Could not save the traffic log to %1: %2").arg(path, file.errorString()));
 }
+
+#include "moc_frmTrafficLog.cpp"

@@ -142,3 +142,5 @@ void ScpiClient::hungUp()
 }
 
 } // namespace remote
+
+#include "moc_ScpiClient.cpp"

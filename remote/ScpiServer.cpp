@@ -72,3 +72,5 @@ void ScpiServer::takeConnections()
 }
 
 } // namespace remote
+
+#include "moc_ScpiServer.cpp"

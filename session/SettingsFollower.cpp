@@ -114,3 +114,5 @@ void SettingsFollower::readBackWhenQuiet()
 }
 
 } // namespace session
+
+#include "moc_SettingsFollower.cpp"
