@@ -12,6 +12,7 @@
 
 #include "Version.h"
 #include "CommandSet.h"
+#include "MessageSyntax.h"
 #include "Buttons.h"
 #include "EnterKey.h"
 #include "LinkMonitor.h"
@@ -150,10 +151,8 @@ QStringList failedReplyTexts(const char* caption)
 
 QString withoutSurroundingBlanks(const std::string& text)
 {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return QString::fromLatin1(text.substr(first, text.find_last_not_of(' ') - first + 1));
+    const std::string_view trimmed = instrument::trimBlanks(text);
+    return QString::fromLatin1(trimmed.data(), static_cast<qsizetype>(trimmed.size()));
 }
 
 bool isOperatorInput(const QEvent* event)
