@@ -59,7 +59,9 @@ public:
     void send(const std::string& message);
     // Writes a query and takes its reply (or READ TIMEOUT or READ ERROR), as
     // one exchange.
-    std::string query(const std::string& message);
+    std::string query(const std::string& message) { return ask(message).text; }
+    // The same, telling a reply from a time-out or a failure by its outcome.
+    usblink::Reply ask(const std::string& message);
 
     // Whether an exchange runs now.
     bool busy() const { return depth_ > 0; }
