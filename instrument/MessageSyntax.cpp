@@ -103,6 +103,23 @@ bool expectsReply(std::string_view message)
     return std::ranges::any_of(splitUnits(message), [](std::string_view unit) { return splitMessage(unit).isQuery; });
 }
 
+std::string messageProblem(std::string_view message)
+{
+    const auto unsendable = std::ranges::find_if(message, [](char c) {
+        const auto code = static_cast<unsigned char>(c);
+        return code >= 0x7F || (code < 0x20 && c != '\t');
+    });
+    if (unsendable != message.end()) {
+        const char c = *unsendable;
+        if (c == '\r' || c == '\n')
+            return "it holds a line break";
+        return static_cast<unsigned char>(c) >= 0x80 ? "it holds a character beyond ASCII" : "it holds a control character";
+    }
+    if (message.size() > MaxMessageLength)
+        return "it is longer than the " + std::to_string(MaxMessageLength) + " characters the instrument takes";
+    return {};
+}
+
 bool matchesHeader(std::string_view given, std::string_view longForm)
 {
     if (given.starts_with(':'))

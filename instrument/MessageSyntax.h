@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +37,16 @@ MessageParts splitMessage(std::string_view unit);
 // units is a query (":MOD:IATT?", "*IDN?", ":MOD:IATT 8;:MOD:IATT?"); a '?'
 // anywhere else ("X 1?", a '?' in a quoted string) asks nothing.
 bool expectsReply(std::string_view message);
+
+// The longest message the instrument's command buffer takes: 256 bytes with
+// the CR LF that ends it.
+inline constexpr std::size_t MaxMessageLength = 254;
+
+// Why a message may not be sent as it stands, or empty when it may: it holds
+// a line break or another control character (TAB is a blank), a byte beyond
+// ASCII, or is longer than the command buffer. Cut, or with its bytes
+// changed, it would be another message.
+std::string messageProblem(std::string_view message);
 
 // Whether a header as sent names the command whose long-form header is
 // given: each node in short form (the capitals of the long form, and any
