@@ -52,7 +52,8 @@ void LinkMonitor::show()
         label_->setToolTip({});
         return;
     }
-    fitText(label_, QString::fromStdString(session_.linkProblem() + " " + RetryNote),
+    const char* note = session_.notAnswering() ? SilenceNote : RetryNote;
+    fitText(label_, QString::fromStdString(session_.linkProblem() + " " + note),
         label_->parentWidget()->font().pointSizeF());
     if (timer_.interval() > 0 && !timer_.isActive())
         timer_.start();
@@ -63,7 +64,7 @@ void LinkMonitor::attempt()
     if (!session_.linkDown() || session_.busy())
         return;
     session_.exclusive([this] {
-        if (session_.reopen())
+        if (session_.notAnswering() ? session_.probe() : session_.reopen())
             reconnected_();
     });
 }

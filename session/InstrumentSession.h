@@ -9,6 +9,7 @@
 
 #include "FTDI_Driver.h"
 #include "MessageSyntax.h"
+#include "LineSync.h"
 #include "LinkWatch.h"
 
 namespace session {
@@ -32,6 +33,12 @@ static_assert(instrument::MaxMessageLength + 2 == usblink::FTDI_Driver::CommandB
 // library, and nothing is kept to be sent later; only an exchange that
 // began while the link was up runs to its end as before, each failing call
 // answering at once (start-up, whose open may be what fails, is one).
+//
+// Replies stay matched to their queries (LineSync): after a reply that did
+// not come, the next query waits for a marker's answer first. When queries
+// time out twice in a row the instrument is not answering: the link counts
+// as down, nothing more is sent and every query answers READ TIMEOUT at once,
+// until probe() finds it answering again.
 class InstrumentSession {
 public:
     // Refused: a message that was not sent, as it could not be sent as it
@@ -46,7 +53,8 @@ public:
     // Who causes the lines of exchanges not queued by anyone else.
     static constexpr const char* PanelOrigin = "panel";
 
-    InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents);
+    InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents,
+        usblink::FTDI_Driver::Clock clock = usblink::FTDI_Driver::steadyClock);
     ~InstrumentSession();
     InstrumentSession(const InstrumentSession&) = delete;
     InstrumentSession& operator=(const InstrumentSession&) = delete;
@@ -97,6 +105,8 @@ public:
     // Whether the link is down, and why, in words for the user (what
     // happened and what to do); empty while it is up.
     bool linkDown() const { return !linkProblem_.empty(); }
+    // Whether the link is down because the instrument does not answer.
+    bool notAnswering() const { return notAnswering_; }
     const std::string& linkProblem() const { return linkProblem_; }
     // Told whenever the link goes down, comes back, or its problem changes.
     void addLinkObserver(LinkObserver observer);
@@ -107,9 +117,17 @@ public:
     // device to answer. True when the link is up again.
     bool reopen();
     static constexpr uint32_t ReopenWaitMs = 5;
+    // Asks an instrument that was not answering whether it answers again,
+    // with the marker that brings the line back in step. True when it does;
+    // the link is then up again.
+    bool probe();
 
 private:
     void runQueued();
+    void write(const std::string& message);
+    usblink::Reply exchange(const std::string& message);
+    usblink::Reply resynchronise();
+    void noteSilence();
     void report(Direction direction, const std::string& line) const;
     void beginExchange();
     bool carrying() const;
@@ -119,7 +137,10 @@ private:
     int32_t indexToReopen();
 
     LinkWatch watch_;
+    usblink::FTDI_Driver::Clock clock_;
     usblink::FTDI_Driver driver_;
+    LineSync sync_;
+    bool notAnswering_ = false;
     usblink::DeviceHandle handle_ = 0;
     usblink::DeviceList listed_; // the last device list
     int32_t openedIndex_ = 0;
