@@ -155,8 +155,17 @@ void InstrumentSession::close()
 
 void InstrumentSession::send(const std::string& message)
 {
-    if (carrying())
+    if (!refused(message) && carrying())
         write(message);
+}
+
+// Cut, or with its bytes changed, the message would be another one.
+bool InstrumentSession::refused(const std::string& message) const
+{
+    if (instrument::messageProblem(message).empty())
+        return false;
+    report(Direction::Refused, message);
+    return true;
 }
 
 // Reported before the write: a message sent by a handler that runs while
@@ -171,6 +180,8 @@ usblink::Reply InstrumentSession::ask(const std::string& message)
 {
     usblink::Reply reply { usblink::FTDI_Driver::ReadError, usblink::Reply::Outcome::Failed };
     exclusive([&] {
+        if (refused(message))
+            return;
         if (notAnswering_)
             reply = NotSent;
         else if (carrying())

@@ -69,11 +69,10 @@ public:
     // The open device's handle; 0 before opening, -1 when opening failed.
     const usblink::DeviceHandle& handle() const { return handle_; }
 
-    // Writes one message; nothing is read after it.
+    // Writes one message; nothing is read after it. A message that cannot be
+    // sent as it stands (instrument::messageProblem) is refused instead:
+    // reported as such, and a query answers READ ERROR at once.
     void send(const std::string& message);
-    // Reports a message that is not sent, as it could not be sent as it
-    // stands; nothing reaches the library.
-    void refuse(const std::string& message) const { report(Direction::Refused, message); }
     // Writes a query and takes its reply (or READ TIMEOUT or READ ERROR), as
     // one exchange.
     std::string query(const std::string& message) { return ask(message).text; }
@@ -125,6 +124,7 @@ public:
 private:
     void runQueued();
     void write(const std::string& message);
+    bool refused(const std::string& message) const;
     usblink::Reply exchange(const std::string& message);
     usblink::Reply resynchronise();
     void noteSilence();
