@@ -10,14 +10,9 @@
 #include <cstring>
 #include <utility>
 
-#if defined(Q_OS_UNIX)
-#include <cerrno>
-#include <poll.h>
-#include <unistd.h>
-#endif
-
 #include "DeviceAccess.h"
 #include "LineWaits.h"
+#include "SerialPortIo.h"
 #include "UsbPortStrings.h"
 
 namespace usblink {
@@ -29,53 +24,6 @@ FT_STATUS settingStatus(bool applied)
 {
     return applied ? FT_OK : FT_OTHER_ERROR;
 }
-
-#if defined(Q_OS_UNIX)
-// A descriptor whose other end hung up (a pty whose master closed, a USB
-// bridge that was unplugged) reads end of file for good: it never carries
-// data again until the port is opened anew.
-bool hungUp(const QSerialPort& port)
-{
-    pollfd line { static_cast<int>(port.handle()), 0, 0 };
-    return ::poll(&line, 1, 0) == 1 && (line.revents & POLLHUP) != 0;
-}
-
-// Writes straight to the descriptor, waiting for room while the line is slow.
-// Qt's own write goes through its buffer and a notifier that it switches on
-// and off again around every message, which costs each query several more
-// system calls. Returns how many bytes went out.
-uint32_t writeThrough(QSerialPort& port, const char* bytes, uint32_t count, const QDeadlineTimer& deadline)
-{
-    const int fd = static_cast<int>(port.handle());
-    uint32_t done = 0;
-    while (done < count) {
-        const ssize_t wrote = ::write(fd, bytes + done, count - done);
-        if (wrote > 0) {
-            done += static_cast<uint32_t>(wrote);
-            continue;
-        }
-        pollfd room { fd, POLLOUT, 0 };
-        const bool mayWait = wrote < 0 && (errno == EAGAIN || errno == EINTR);
-        if (!mayWait || ::poll(&room, 1, remainingMs(deadline)) <= 0 || (room.revents & (POLLERR | POLLHUP)))
-            break;
-    }
-    return done;
-}
-#else
-uint32_t writeThrough(QSerialPort& port, const char* bytes, uint32_t count, const QDeadlineTimer& deadline)
-{
-    if (port.write(bytes, count) != count)
-        return 0;
-    // Qt writes in chunks; each wait returns after one of them.
-    while (port.bytesToWrite() > 0 && port.waitForBytesWritten(remainingMs(deadline))) { }
-    return count - static_cast<uint32_t>(port.bytesToWrite());
-}
-
-bool hungUp(const QSerialPort&)
-{
-    return false;
-}
-#endif
 
 // A device gone for good shows as ResourceError (unplugged) or as a failing
 // read or write on a hung-up descriptor.

@@ -3,6 +3,7 @@
 # exported on the network.
 add_library(r6140k_backends STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SerialBridge.h ${CMAKE_CURRENT_LIST_DIR}/SerialBridge.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SerialPortIo.h ${CMAKE_CURRENT_LIST_DIR}/platform/${R6140K_PLATFORM}/SerialPortIo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UsbPortStrings.h ${CMAKE_CURRENT_LIST_DIR}/UsbPortStrings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/D2xxBridge.h ${CMAKE_CURRENT_LIST_DIR}/D2xxBridge.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineWaits.h
