@@ -8,6 +8,7 @@ add_library(r6140k_backends STATIC
   ${CMAKE_CURRENT_LIST_DIR}/D2xxBridge.h ${CMAKE_CURRENT_LIST_DIR}/D2xxBridge.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineWaits.h
   ${CMAKE_CURRENT_LIST_DIR}/DeviceAccess.h ${CMAKE_CURRENT_LIST_DIR}/DeviceAccess.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/NetworkAddress.h ${CMAKE_CURRENT_LIST_DIR}/NetworkAddress.cpp
   ${CMAKE_CURRENT_LIST_DIR}/NetworkBridge.h ${CMAKE_CURRENT_LIST_DIR}/NetworkBridge.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelnetCodec.h ${CMAKE_CURRENT_LIST_DIR}/TelnetCodec.cpp
 )
