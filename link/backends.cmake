@@ -2,7 +2,10 @@
 # ports (default), FTDI's D2XX library, loaded at run time, and serial lines
 # exported on the network.
 add_library(r6140k_backends STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/Line.h ${CMAKE_CURRENT_LIST_DIR}/Line.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LineBackend.h ${CMAKE_CURRENT_LIST_DIR}/LineBackend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SerialBridge.h ${CMAKE_CURRENT_LIST_DIR}/SerialBridge.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SerialLine.h ${CMAKE_CURRENT_LIST_DIR}/SerialLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SerialPortIo.h ${CMAKE_CURRENT_LIST_DIR}/platform/${R6140K_PLATFORM}/SerialPortIo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UsbPortStrings.h ${CMAKE_CURRENT_LIST_DIR}/UsbPortStrings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/D2xxBridge.h ${CMAKE_CURRENT_LIST_DIR}/D2xxBridge.cpp
