@@ -40,8 +40,7 @@ void Line::noteInput()
 }
 
 // Bytes already taken are returned at once: waitForReadyRead only waits for
-// new data and would sit out the whole time-out over them. A line gone is
-// still read, so that a reply that came before it went is not lost.
+// new data and would sit out the whole time-out over them.
 FT_STATUS Line::read(char* bytes, uint32_t count, uint32_t& received)
 {
     const QScopedValueRollback readingNow(reading_, true);

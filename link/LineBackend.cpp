@@ -36,7 +36,8 @@ FT_STATUS LineBackend::FT_SetDataCharacteristics(DeviceHandle handle, uint8_t bi
     return onLine(handle, [&](Line& line) { return line.setDataCharacteristics(bits, stopBits, parity); });
 }
 
-// Neither transport can use other XON/XOFF characters than the standard ones.
+// The XON and XOFF characters are not passed on: Qt and RFC 2217 know only
+// the standard ones.
 FT_STATUS LineBackend::FT_SetFlowControl(DeviceHandle handle, uint16_t flow, uint8_t, uint8_t)
 {
     return onLine(handle, [&](Line& line) { return line.setFlowControl(flow); });

@@ -13,6 +13,7 @@ add_library(r6140k_backends STATIC
   ${CMAKE_CURRENT_LIST_DIR}/DeviceAccess.h ${CMAKE_CURRENT_LIST_DIR}/DeviceAccess.cpp
   ${CMAKE_CURRENT_LIST_DIR}/NetworkAddress.h ${CMAKE_CURRENT_LIST_DIR}/NetworkAddress.cpp
   ${CMAKE_CURRENT_LIST_DIR}/NetworkBridge.h ${CMAKE_CURRENT_LIST_DIR}/NetworkBridge.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/NetworkLine.h ${CMAKE_CURRENT_LIST_DIR}/NetworkLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelnetCodec.h ${CMAKE_CURRENT_LIST_DIR}/TelnetCodec.cpp
 )
 target_link_libraries(r6140k_backends PUBLIC r6140k_link PRIVATE Qt6::Core Qt6::SerialPort Qt6::Network)
