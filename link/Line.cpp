@@ -34,9 +34,9 @@ void Line::noteInput()
 {
     takeArrivals();
     const std::size_t held = pending();
-    input_.mostHeld = std::max(input_.mostHeld, held);
+    inputCounts_.mostHeld = std::max(inputCounts_.mostHeld, held);
     if (!reading_ && held >= InputBound)
-        input_.dropped += dropInput();
+        inputCounts_.dropped += dropInput();
 }
 
 // Bytes already taken are returned at once: waitForReadyRead only waits for

@@ -49,7 +49,7 @@ public:
     bool gone() const { return gone_; }
     // Where a line gone for good went; empty while it is there.
     std::string lossReason() const;
-    const InputCounts& inputCounts() const { return input_; }
+    const InputCounts& inputCounts() const { return inputCounts_; }
     // Called once, when the line goes for good.
     void whenGone(std::function<void()> report) { onGone_ = std::move(report); }
 
@@ -95,7 +95,7 @@ private:
     uint32_t writeTimeoutMs_ = 0;
     bool reading_ = false; // within read(), whatever arrives is the reply being read
     bool gone_ = false;
-    InputCounts input_;
+    InputCounts inputCounts_;
     std::function<void()> onGone_;
 };
 
