@@ -1,6 +1,8 @@
 # The real backends behind the bridge seam: the operating system's serial
 # ports (default), FTDI's D2XX library, loaded at run time, and serial lines
-# exported on the network.
+# exported on the network. Serial and network lines share LineBackend; what
+# a serial port can do beyond Qt on this system (SerialPortIo) comes from the
+# platform folder R6140K_PLATFORM names.
 add_library(r6140k_backends STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Line.h ${CMAKE_CURRENT_LIST_DIR}/Line.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineBackend.h ${CMAKE_CURRENT_LIST_DIR}/LineBackend.cpp
