@@ -8,11 +8,11 @@
 
 #include "BridgeSelection.h"
 #include "CommandSet.h"
+#include "DeviceFilter.h"
 #include "DeviceAccess.h"
 #include "InstrumentSession.h"
 #include "NetworkBridge.h"
 #include "UsbPortStrings.h"
-#include "frmSelect.h"
 
 namespace app {
 namespace {
@@ -31,8 +31,8 @@ std::string latencyText(const std::string& ttyName)
         return {};
     std::string text = std::to_string(*latency) + " ms";
     if (*latency >= SlowLatencyMs)
-        text += "; every reply waits that long. Set it to 1 ms: install the package's udev rule, or run "
-                "\"echo 1 | sudo tee /sys/bus/usb-serial/devices/" + ttyName + "/latency_timer\"";
+        text += "; every reply waits that long. Set it to 1 ms: install the package's udev rule, or run \""
+            + usblink::latencyTimerCommand(ttyName) + "\"";
     return text;
 }
 
@@ -43,8 +43,10 @@ std::string accessText(const std::string& path)
 
 std::string holdersText(const std::string& path)
 {
-    const std::string holders = usblink::describeHolders(usblink::portHolders(path));
-    return holders.empty() ? "no other program" : holders;
+    const usblink::PortHolders holders = usblink::portHolders(path);
+    if (!holders.programs.empty())
+        return usblink::describeHolders(holders.programs);
+    return holders.unknown.empty() ? "no other program" : "could not tell (" + holders.unknown + ")";
 }
 
 void reportSerialDevice(std::FILE* out, const std::string& path, const std::string& product, const std::string& serial)
@@ -88,12 +90,12 @@ bool identify(std::FILE* out, usblink::BridgeLibrary& bridge, int32_t index, con
         std::fprintf(out, "%s: %s\n", entry.c_str(), session.linkProblem().c_str());
         return false;
     }
-    session.send(usblink::commands::Blank);
-    session.send(usblink::commands::ClearStatus);
-    const std::string identity = session.query(usblink::commands::Identify);
+    for (const char* message : instrument::commands::StartUpMessages)
+        session.send(message);
+    const usblink::Reply identity = session.ask(instrument::commands::Identify);
     session.close();
-    std::fprintf(out, "%s: *IDN? = %s\n", entry.c_str(), identity.c_str());
-    return identity != usblink::FTDI_Driver::ReadError && identity != usblink::FTDI_Driver::ReadTimeout;
+    std::fprintf(out, "%s: *IDN? = %s\n", entry.c_str(), identity.text.c_str());
+    return identity.answered();
 }
 
 } // namespace
@@ -112,7 +114,7 @@ int runLinkCheck(const Options& options, std::FILE* out)
     bool answered = false;
     int offered = 0;
     for (std::size_t index = 0; index < devices.size(); ++index) {
-        if (!frmSelect::offered(devices[index]))
+        if (!instrument::isInstrumentEntry(devices[index]))
             continue;
         ++offered;
         answered |= identify(out, *bridge, static_cast<int32_t>(index), devices[index]);

@@ -94,7 +94,7 @@ private:
 std::vector<std::string> readBackQueries()
 {
     std::vector<std::string> queries;
-    for (const usblink::Setting& setting : usblink::Settings)
+    for (const instrument::Setting& setting : instrument::Settings)
         queries.push_back(setting.query);
     queries.push_back(":SYST:REFL?");
     return queries;

@@ -23,21 +23,21 @@ constexpr double PacedGoal = 1.10;
 constexpr double QueryGoalUs = 200;
 
 struct SliderValue {
-    usblink::SettingId setting;
+    instrument::SettingId setting;
     int value;
 };
 
 // Values at the ends of the ranges and between, so that the replies take
 // their longest forms as well as short ones.
 const SliderValue InstrumentState[] = {
-    { usblink::SettingId::BasebandIOffset, -32768 },
-    { usblink::SettingId::BasebandQOffset, 32767 },
-    { usblink::SettingId::ModulatorIInputOffset, -1234 },
-    { usblink::SettingId::ModulatorQInputOffset, 567 },
-    { usblink::SettingId::ModulatorIAttenuator, 127 },
-    { usblink::SettingId::ModulatorQAttenuator, 40 },
-    { usblink::SettingId::ModulatorIOffset, -9 },
-    { usblink::SettingId::ModulatorQOffset, 20000 },
+    { instrument::SettingId::BasebandIOffset, -32768 },
+    { instrument::SettingId::BasebandQOffset, 32767 },
+    { instrument::SettingId::ModulatorIInputOffset, -1234 },
+    { instrument::SettingId::ModulatorQInputOffset, 567 },
+    { instrument::SettingId::ModulatorIAttenuator, 127 },
+    { instrument::SettingId::ModulatorQAttenuator, 40 },
+    { instrument::SettingId::ModulatorIOffset, -9 },
+    { instrument::SettingId::ModulatorQOffset, 20000 },
 };
 
 // Sends the state to the instrument, then clears the sliders without sending,

@@ -20,7 +20,7 @@
 
 using namespace bench;
 using panel::SettingScrollBar;
-namespace commands = usblink::commands;
+namespace commands = instrument::commands;
 
 namespace {
 
@@ -33,10 +33,10 @@ constexpr int Rounds = 3;
 enum class TrafficLog { Closed, Open };
 
 // The attenuators have only 128 steps; the offsets have room for the burst.
-const std::vector<usblink::Setting> OffsetSettings = [] {
-    std::vector<usblink::Setting> offsets;
-    std::ranges::copy_if(usblink::Settings, std::back_inserter(offsets),
-        [](const usblink::Setting& setting) { return setting.kind == usblink::SettingKind::Offset; });
+const std::vector<instrument::Setting> OffsetSettings = [] {
+    std::vector<instrument::Setting> offsets;
+    std::ranges::copy_if(instrument::Settings, std::back_inserter(offsets),
+        [](const instrument::Setting& setting) { return setting.kind == instrument::SettingKind::Offset; });
     return offsets;
 }();
 
@@ -59,7 +59,7 @@ Burst stepSliders(frmMain& main)
     burst.expected.reserve(Steps);
     const auto start = Clock::now();
     for (int step = 0; step < Steps; ++step) {
-        const usblink::Setting& target = OffsetSettings[step % OffsetSettings.size()];
+        const instrument::Setting& target = OffsetSettings[step % OffsetSettings.size()];
         SettingScrollBar* slider = main.slider(target.id);
         QTest::keyClick(slider, Qt::Key_Up);
         burst.expected.push_back(commands::withArgument(target.prefix, slider->setting()));

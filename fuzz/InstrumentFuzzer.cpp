@@ -32,9 +32,9 @@ void checkReplies(std::string_view replies)
 
 void checkState(const sim::Instrument& instrument)
 {
-    for (const usblink::Setting& setting : usblink::Settings) {
+    for (const instrument::Setting& setting : instrument::Settings) {
         const auto value = instrument.value(setting.mnemonic);
-        const usblink::SettingRange range = usblink::rangeOf(setting.kind);
+        const instrument::SettingRange range = instrument::rangeOf(setting.kind);
         require(value && *value >= range.min && *value <= range.max);
     }
     require(instrument.errorCount() <= sim::Instrument::ErrorQueueCapacity);

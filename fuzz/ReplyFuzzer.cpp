@@ -51,7 +51,7 @@ bool isDecimal(std::string_view text)
 // toInteger against the C library's own reading of the same digits.
 void checkInteger(std::string_view text)
 {
-    const auto value = usblink::commands::toInteger(text);
+    const auto value = instrument::commands::toInteger(text);
     const auto first = text.find_first_not_of(' ');
     const std::string core(first == std::string_view::npos
             ? std::string_view {}

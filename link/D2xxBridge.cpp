@@ -4,18 +4,12 @@
 
 #include <utility>
 
-// D2XX uses __stdcall on Windows; it makes a difference on 32-bit x86 only.
-#if defined(_WIN32) && !defined(_WIN64)
-#define R6140K_D2XX_CALL __stdcall
-#else
-#define R6140K_D2XX_CALL
-#endif
-
 namespace usblink {
 namespace {
 
 // The calls as D2XX declares them: its DWORD, ULONG and FT_STATUS are 32
-// bits everywhere, FT_HANDLE is a pointer.
+// bits everywhere, FT_HANDLE is a pointer. R6140K_D2XX_CALL, the calling
+// convention, is the build's to set for the system.
 using FtHandle = void*;
 using ListDevicesFn = uint32_t(R6140K_D2XX_CALL*)(void*, void*, uint32_t);
 using OpenFn = uint32_t(R6140K_D2XX_CALL*)(int, FtHandle*);
@@ -89,15 +83,10 @@ struct D2xxBridge::OpenDevice {
     CloseFn close;
 };
 
+// The build names the file for the system it is for.
 std::string D2xxBridge::defaultLibraryName()
 {
-#if defined(_WIN32)
-    return "FTD2XX.DLL";
-#elif defined(__APPLE__)
-    return "libftd2xx.dylib";
-#else
-    return "libftd2xx.so";
-#endif
+    return R6140K_D2XX_LIBRARY;
 }
 
 std::unique_ptr<D2xxBridge> D2xxBridge::load(const std::string& path, std::string* error)

@@ -1,5 +1,8 @@
 #pragma once
 
+// What the system tells about a device node: who holds it, who may open it.
+// The system-specific parts live in platform/<system>/DeviceAccess.cpp.
+
 #include <string>
 #include <vector>
 
@@ -12,11 +15,18 @@ struct PortHolder {
     bool operator==(const PortHolder&) const = default;
 };
 
-// The other processes that hold the device node at path open, as far as the
-// system tells: open descriptors under /proc (every process's for root, one's
-// own otherwise) and the UUCP lock file (LCK..name) that serial programs,
-// Qt's among them, leave with their process id.
-std::vector<PortHolder> portHolders(const std::string& path);
+// The other processes that hold a device node open, as far as the system
+// tells, and why the list may be incomplete (empty when it is not).
+struct PortHolders {
+    std::vector<PortHolder> programs;
+    std::string unknown;
+};
+
+// The holders of the node at path: on Linux, open descriptors under /proc
+// (every process's for root, one's own otherwise) and the UUCP lock file
+// (LCK..name) that serial programs, Qt's among them, leave with their
+// process id. Where the system offers no way to tell, none, with the reason.
+PortHolders portHolders(const std::string& path);
 
 // "minicom (pid 1234), screen (pid 99)".
 std::string describeHolders(const std::vector<PortHolder>& holders);

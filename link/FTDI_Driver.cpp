@@ -108,8 +108,10 @@ int16_t FTDI_Driver::PurgeInput(DeviceHandle handle)
     return library_.FT_Purge(handle, FT_PURGE_RX) == FT_OK ? 0 : -1;
 }
 
-std::string FTDI_Driver::ReadResponse(DeviceHandle handle)
+Reply FTDI_Driver::ReadReply(DeviceHandle handle)
 {
+    const Reply timedOut { ReadTimeout, Reply::Outcome::TimedOut };
+    const Reply failed { ReadError, Reply::Outcome::Failed };
     std::array<char, ReplyByteBufferSize> buffer;
     buffer.fill(Blank);
     std::string reply;
@@ -118,15 +120,15 @@ std::string FTDI_Driver::ReadResponse(DeviceHandle handle)
         uint32_t received = 0;
         const FT_STATUS status = library_.FT_Read(handle, buffer.data(), 1, &received);
         if (status != FT_OK && status != FT_IO_ERROR)
-            return ReadError;
+            return failed;
         if (received == 0)
-            return ReadTimeout;
+            return timedOut;
         reply.append(buffer.data(), std::min<std::size_t>(received, 1));
         if (reply.back() == '\n')
-            return TrimToPrintable(reply);
+            return { TrimToPrintable(reply) };
         // A line that never ends must not grow without bound.
         if (reply.size() >= MaxReplyLength)
-            return ReadError;
+            return failed;
     }
 }
 

@@ -14,6 +14,15 @@ namespace usblink {
 // order. An empty list stands for "no list": no device, or a failed listing.
 using DeviceList = std::vector<std::string>;
 
+// A reply as it was read: the line, or, when none came, why.
+struct Reply {
+    enum class Outcome { Answered, TimedOut, Failed };
+    std::string text; // the line, or the word READ TIMEOUT or READ ERROR in its place
+    Outcome outcome = Outcome::Answered;
+
+    bool answered() const { return outcome == Outcome::Answered; }
+};
+
 // The seven routines that talk to the instrument through the bridge library.
 // They keep no state between calls: the caller owns the handle. The event
 // pump is the hook through which the windows stay responsive while a routine
@@ -39,7 +48,9 @@ public:
     // Drops whatever input waits unread. Called right before a query is
     // written, so that its reply is not taken from a late, cut or unasked line.
     int16_t PurgeInput(DeviceHandle handle);
-    std::string ReadResponse(DeviceHandle handle);
+    std::string ReadResponse(DeviceHandle handle) { return ReadReply(handle).text; }
+    // The reply with how it ended: a line, a time-out or a failure.
+    Reply ReadReply(DeviceHandle handle);
     int16_t CloseDevice(DeviceHandle handle);
 
     // Cuts a text after its last printable character (0x21 to 0x7E).

@@ -1,5 +1,8 @@
 #pragma once
 
+// What the system tells of a USB serial port. The system-specific parts
+// live in platform/<system>/UsbPortStrings.cpp.
+
 #include <optional>
 #include <string>
 
@@ -13,17 +16,21 @@ struct UsbPortStrings {
 };
 
 // Reads product and serial number of the USB device that owns the tty named
-// ttyName (e.g. "ttyUSB0") from sysfs under sysfsRoot. Returns nothing when
-// the tty is unknown or not on a USB device; a missing file gives an empty
-// string for that field.
-std::optional<UsbPortStrings> readUsbPortStrings(const std::string& ttyName, const std::string& sysfsRoot = "/sys");
+// ttyName (e.g. "ttyUSB0"). Returns nothing when the tty is unknown or not on
+// a USB device, or the system does not tell; a missing string is empty.
+std::optional<UsbPortStrings> readUsbPortStrings(const std::string& ttyName);
+// The same from a Linux sysfs tree under sysfsRoot (tests build their own).
+std::optional<UsbPortStrings> readUsbPortStrings(const std::string& ttyName, const std::string& sysfsRoot);
 
 // The kernel driver that serves the tty's device ("ftdi_sio"); empty when
-// none is bound or the tty is unknown.
-std::string readTtyDriver(const std::string& ttyName, const std::string& sysfsRoot = "/sys");
+// none is bound, the tty is unknown or the system does not tell.
+std::string readTtyDriver(const std::string& ttyName);
 
 // The latency timer of an FTDI bridge's tty in milliseconds, where the
 // driver offers it.
-std::optional<int> readLatencyTimer(const std::string& ttyName, const std::string& sysfsRoot = "/sys");
+std::optional<int> readLatencyTimer(const std::string& ttyName);
+
+// The command that sets the tty's latency timer to 1 ms.
+std::string latencyTimerCommand(const std::string& ttyName);
 
 } // namespace usblink

@@ -9,9 +9,9 @@ namespace {
 
 constexpr double DecibelsPerStep = 0.125;
 
-QString rangeProblem(usblink::SettingKind kind)
+QString rangeProblem(instrument::SettingKind kind)
 {
-    const usblink::SettingRange range = usblink::rangeOf(kind);
+    const instrument::SettingRange range = instrument::rangeOf(kind);
     return QString("Out of range: %1 to %2").arg(valueText(kind, range.min), valueText(kind, range.max));
 }
 
@@ -23,9 +23,9 @@ TypedSetting offsetFromText(const QString& text)
         return { std::nullopt, "Not a whole number" };
     bool fits = false;
     const qlonglong count = text.toLongLong(&fits);
-    const usblink::SettingRange range = usblink::rangeOf(usblink::SettingKind::Offset);
+    const instrument::SettingRange range = instrument::rangeOf(instrument::SettingKind::Offset);
     if (!fits || count < range.min || count > range.max)
-        return { std::nullopt, rangeProblem(usblink::SettingKind::Offset) };
+        return { std::nullopt, rangeProblem(instrument::SettingKind::Offset) };
     return { static_cast<int>(count), {} };
 }
 
@@ -37,24 +37,24 @@ TypedSetting attenuatorFromText(const QString& text)
     if (!match.hasMatch())
         return { std::nullopt, "Not a number of decibels" };
     const double steps = std::round(match.captured(1).toDouble() / DecibelsPerStep);
-    const usblink::SettingRange range = usblink::rangeOf(usblink::SettingKind::Attenuator);
+    const instrument::SettingRange range = instrument::rangeOf(instrument::SettingKind::Attenuator);
     if (steps < range.min || steps > range.max)
-        return { std::nullopt, rangeProblem(usblink::SettingKind::Attenuator) };
+        return { std::nullopt, rangeProblem(instrument::SettingKind::Attenuator) };
     return { static_cast<int>(steps), {} };
 }
 
 } // namespace
 
-QString valueText(usblink::SettingKind kind, int value)
+QString valueText(instrument::SettingKind kind, int value)
 {
-    if (kind == usblink::SettingKind::Attenuator)
+    if (kind == instrument::SettingKind::Attenuator)
         return QString::number(value * DecibelsPerStep, 'g', 10) + " dB";
     return QString::number(value);
 }
 
-TypedSetting settingFromText(usblink::SettingKind kind, const QString& text)
+TypedSetting settingFromText(instrument::SettingKind kind, const QString& text)
 {
-    return kind == usblink::SettingKind::Attenuator ? attenuatorFromText(text) : offsetFromText(text);
+    return kind == instrument::SettingKind::Attenuator ? attenuatorFromText(text) : offsetFromText(text);
 }
 
 } // namespace panel

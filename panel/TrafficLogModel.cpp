@@ -96,7 +96,15 @@ QString TrafficLogModel::field(const Entry& entry, int column)
     case TimeColumn:
         return QDateTime::fromMSecsSinceEpoch(entry.msecsSinceEpoch).toString("HH:mm:ss.zzz");
     case DirectionColumn:
-        return entry.direction == Direction::Sent ? "sent" : "received";
+        switch (entry.direction) {
+        case Direction::Sent:
+            return "sent";
+        case Direction::Received:
+            return "received";
+        case Direction::Refused:
+            return "refused";
+        }
+        return {};
     case OriginColumn:
         return entry.origin;
     default:

@@ -23,7 +23,7 @@ ValueEditor::ValueEditor(Gate sending, QWidget* window)
     connect(this, &QLineEdit::textEdited, this, &ValueEditor::unmark);
 }
 
-void ValueEditor::attach(SettingScrollBar* slider, QLabel* valueLabel, usblink::SettingKind kind)
+void ValueEditor::attach(SettingScrollBar* slider, QLabel* valueLabel, instrument::SettingKind kind)
 {
     targets_.push_back({ slider, valueLabel, kind });
     slider->installEventFilter(this);
@@ -60,7 +60,7 @@ bool ValueEditor::opensOn(const Target& target, const QKeyEvent& key) const
         return false;
     const QChar typed = key.text().front();
     return (typed >= '0' && typed <= '9') || typed == '-'
-        || (typed == '.' && target.kind == usblink::SettingKind::Attenuator);
+        || (typed == '.' && target.kind == instrument::SettingKind::Attenuator);
 }
 
 // Over the value label, as wide as it and as tall as a line of text needs,

@@ -29,7 +29,7 @@ public:
 
     ValueEditor(Gate sending, QWidget* window);
 
-    void attach(SettingScrollBar* slider, QLabel* valueLabel, usblink::SettingKind kind);
+    void attach(SettingScrollBar* slider, QLabel* valueLabel, instrument::SettingKind kind);
 
     // The slider whose value is being typed; null while closed.
     SettingScrollBar* editedSlider() const { return editing_ ? editing_->slider : nullptr; }
@@ -46,7 +46,7 @@ private:
     struct Target {
         SettingScrollBar* slider;
         QLabel* valueLabel;
-        usblink::SettingKind kind;
+        instrument::SettingKind kind;
     };
 
     bool opensOn(const Target& target, const QKeyEvent& key) const;

@@ -12,6 +12,7 @@
 
 #include "Version.h"
 #include "CommandSet.h"
+#include "MessageSyntax.h"
 #include "Buttons.h"
 #include "EnterKey.h"
 #include "LinkMonitor.h"
@@ -25,12 +26,12 @@
 #include "frmSelect.h"
 #include "frmTrafficLog.h"
 
-namespace commands = usblink::commands;
+namespace commands = instrument::commands;
 using panel::SettingScrollBar;
 using panel::twipsRect;
 using panel::valueText;
-using usblink::SettingId;
-using usblink::SettingKind;
+using instrument::SettingId;
+using instrument::SettingKind;
 
 namespace {
 
@@ -133,7 +134,7 @@ int pageStepOf(SettingKind kind)
 // the ends of an offset range, whose digits are all of one width.
 QStringList widestValueTexts(SettingKind kind)
 {
-    const usblink::SettingRange range = usblink::rangeOf(kind);
+    const instrument::SettingRange range = instrument::rangeOf(kind);
     if (kind != SettingKind::Attenuator)
         return { valueText(kind, range.min), valueText(kind, range.max) };
     QStringList texts;
@@ -150,10 +151,8 @@ QStringList failedReplyTexts(const char* caption)
 
 QString withoutSurroundingBlanks(const std::string& text)
 {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return QString::fromLatin1(text.substr(first, text.find_last_not_of(' ') - first + 1));
+    const std::string_view trimmed = instrument::trimBlanks(text);
+    return QString::fromLatin1(trimmed.data(), static_cast<qsizetype>(trimmed.size()));
 }
 
 bool isOperatorInput(const QEvent* event)
@@ -254,8 +253,8 @@ void frmMain::buildSliders()
     }
     for (const SliderLayout& row : Sliders) {
         QGroupBox* frame = frames[static_cast<std::size_t>(row.frame)];
-        const SettingKind kind = usblink::settingOf(row.setting).kind;
-        const usblink::SettingRange range = usblink::rangeOf(kind);
+        const SettingKind kind = instrument::settingOf(row.setting).kind;
+        const instrument::SettingRange range = instrument::rangeOf(kind);
         auto* slider = new SettingScrollBar(range.min, range.max, pageStepOf(kind), frame);
         slider->setObjectName(row.name);
         slider->setGeometry(twipsRect(row.left, SliderTop, SliderWidth, SliderHeight));
@@ -319,7 +318,7 @@ void frmMain::buildValueEditor()
 {
     txtValue = new panel::ValueEditor([this] { return sending(); }, this);
     for (const SliderLayout& row : Sliders)
-        txtValue->attach(slider(row.setting), valueLabel(row.setting), usblink::settingOf(row.setting).kind);
+        txtValue->attach(slider(row.setting), valueLabel(row.setting), instrument::settingOf(row.setting).kind);
 }
 
 void frmMain::buildShortcuts()
@@ -358,8 +357,8 @@ void frmMain::startUp()
 // just opened at start-up, and again whenever it is opened anew.
 void frmMain::identifyAndReadBack()
 {
-    session().send(commands::Blank);
-    session().send(commands::ClearStatus);
+    for (const char* message : commands::StartUpMessages)
+        session().send(message);
     const std::string identity = session().query(commands::Identify);
     if (ended_)
         return;
@@ -388,7 +387,7 @@ void frmMain::RefreshFromInstrument()
 {
     session().exclusive([this] {
         SendEnabled = 0;
-        for (const usblink::Setting& setting : usblink::Settings)
+        for (const instrument::Setting& setting : instrument::Settings)
             readBack(setting);
         const std::string referenceLock = session().query(commands::ReferenceLockQuery);
         lblRefLock->setText(ReferenceLockCaption + withoutSurroundingBlanks(referenceLock));
@@ -400,12 +399,12 @@ void frmMain::RefreshSettings(const std::vector<SettingId>& settings)
 {
     session().exclusive([this, &settings] {
         for (const SettingId id : settings)
-            readBack(usblink::settingOf(id));
+            readBack(instrument::settingOf(id));
     });
 }
 
 // A reply that is no usable number leaves its control as it is.
-void frmMain::readBack(const usblink::Setting& setting)
+void frmMain::readBack(const instrument::Setting& setting)
 {
     if (const auto value = commands::toInteger(session().query(setting.query)))
         apply(setting.id, *value);
@@ -435,7 +434,7 @@ void frmMain::showValue(SettingId id)
     if (shown.button)
         shown.button->setText(QString("%1\n%2").arg(toggleLayoutOf(id).mnemonic).arg(shown.state));
     else
-        shown.valueLabel->setText(valueText(usblink::settingOf(id).kind, shown.slider->setting()));
+        shown.valueLabel->setText(valueText(instrument::settingOf(id).kind, shown.slider->setting()));
 }
 
 void frmMain::toggleClick(SettingId id)
@@ -443,7 +442,7 @@ void frmMain::toggleClick(SettingId id)
     SettingControl& toggle = control(id);
     if (sending()) {
         toggle.state = toggle.state == 0 ? 1 : 0;
-        sendChange(commands::withArgument(usblink::settingOf(id).prefix, toggle.state));
+        sendChange(commands::withArgument(instrument::settingOf(id).prefix, toggle.state));
     }
     showValue(id);
 }
@@ -451,7 +450,7 @@ void frmMain::toggleClick(SettingId id)
 void frmMain::sliderChange(SettingId id)
 {
     if (sending())
-        sendChange(commands::withArgument(usblink::settingOf(id).prefix, slider(id)->setting()));
+        sendChange(commands::withArgument(instrument::settingOf(id).prefix, slider(id)->setting()));
     // Read again: a change handled while the message was sent may have moved it.
     showValue(id);
 }

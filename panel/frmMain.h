@@ -36,9 +36,9 @@ class frmMain : public QWidget {
         panel::SettingScrollBar* slider = nullptr;
         QLabel* valueLabel = nullptr;
     };
-    std::array<SettingControl, usblink::SettingCount> controls_;
+    std::array<SettingControl, instrument::SettingCount> controls_;
 
-    SettingControl& control(usblink::SettingId id) { return controls_[usblink::indexOf(id)]; }
+    SettingControl& control(instrument::SettingId id) { return controls_[instrument::indexOf(id)]; }
 
 public:
     explicit frmMain(panel::PanelEnvironment environment, QWidget* parent = nullptr);
@@ -51,7 +51,7 @@ public:
     // Reads every setting back from the instrument into the controls.
     void RefreshFromInstrument();
     // Reads the given settings back, as one exchange.
-    void RefreshSettings(const std::vector<usblink::SettingId>& settings);
+    void RefreshSettings(const std::vector<instrument::SettingId>& settings);
 
     session::InstrumentSession& session() const { return *env_.session; }
 
@@ -72,10 +72,10 @@ public:
 
     // A setting's controls: its slider and value label, or its two-state
     // button and the state it shows.
-    panel::SettingScrollBar* slider(usblink::SettingId id) const { return controls_[usblink::indexOf(id)].slider; }
-    QLabel* valueLabel(usblink::SettingId id) const { return controls_[usblink::indexOf(id)].valueLabel; }
-    QPushButton* button(usblink::SettingId id) const { return controls_[usblink::indexOf(id)].button; }
-    int16_t state(usblink::SettingId id) const { return controls_[usblink::indexOf(id)].state; }
+    panel::SettingScrollBar* slider(instrument::SettingId id) const { return controls_[instrument::indexOf(id)].slider; }
+    QLabel* valueLabel(instrument::SettingId id) const { return controls_[instrument::indexOf(id)].valueLabel; }
+    QPushButton* button(instrument::SettingId id) const { return controls_[instrument::indexOf(id)].button; }
+    int16_t state(instrument::SettingId id) const { return controls_[instrument::indexOf(id)].state; }
 
     usblink::DeviceList Devices;
     int16_t Selection = 0;
@@ -85,28 +85,28 @@ public:
 
     // The settings' controls by their own names, each one a name for its
     // entry in the table above.
-    int16_t& BasebandSwapState = control(usblink::SettingId::BasebandSwap).state;
-    int16_t& BasebandZinState = control(usblink::SettingId::BasebandZin).state;
-    int16_t& ModulatorZinState = control(usblink::SettingId::ModulatorZin).state;
-    QPushButton*& cmdBB_Swap = control(usblink::SettingId::BasebandSwap).button;
-    QPushButton*& cmdBB_ZIN = control(usblink::SettingId::BasebandZin).button;
-    QPushButton*& cmdMod_ZIN = control(usblink::SettingId::ModulatorZin).button;
-    panel::SettingScrollBar*& scrBB_I_Off = control(usblink::SettingId::BasebandIOffset).slider;
-    panel::SettingScrollBar*& scrBB_Q_Off = control(usblink::SettingId::BasebandQOffset).slider;
-    panel::SettingScrollBar*& scrMod_I_Off = control(usblink::SettingId::ModulatorIInputOffset).slider;
-    panel::SettingScrollBar*& scrMod_Q_Off = control(usblink::SettingId::ModulatorQInputOffset).slider;
-    panel::SettingScrollBar*& scrIAtt = control(usblink::SettingId::ModulatorIAttenuator).slider;
-    panel::SettingScrollBar*& scrQAtt = control(usblink::SettingId::ModulatorQAttenuator).slider;
-    panel::SettingScrollBar*& scrIMod = control(usblink::SettingId::ModulatorIOffset).slider;
-    panel::SettingScrollBar*& scrQMod = control(usblink::SettingId::ModulatorQOffset).slider;
-    QLabel*& lblBB_I_OFF = control(usblink::SettingId::BasebandIOffset).valueLabel;
-    QLabel*& lblBB_Q_OFF = control(usblink::SettingId::BasebandQOffset).valueLabel;
-    QLabel*& lblMod_I_Off = control(usblink::SettingId::ModulatorIInputOffset).valueLabel;
-    QLabel*& lblMod_Q_Off = control(usblink::SettingId::ModulatorQInputOffset).valueLabel;
-    QLabel*& lblIAtt = control(usblink::SettingId::ModulatorIAttenuator).valueLabel;
-    QLabel*& lblQAtt = control(usblink::SettingId::ModulatorQAttenuator).valueLabel;
-    QLabel*& lblIMod = control(usblink::SettingId::ModulatorIOffset).valueLabel;
-    QLabel*& lblQMod = control(usblink::SettingId::ModulatorQOffset).valueLabel;
+    int16_t& BasebandSwapState = control(instrument::SettingId::BasebandSwap).state;
+    int16_t& BasebandZinState = control(instrument::SettingId::BasebandZin).state;
+    int16_t& ModulatorZinState = control(instrument::SettingId::ModulatorZin).state;
+    QPushButton*& cmdBB_Swap = control(instrument::SettingId::BasebandSwap).button;
+    QPushButton*& cmdBB_ZIN = control(instrument::SettingId::BasebandZin).button;
+    QPushButton*& cmdMod_ZIN = control(instrument::SettingId::ModulatorZin).button;
+    panel::SettingScrollBar*& scrBB_I_Off = control(instrument::SettingId::BasebandIOffset).slider;
+    panel::SettingScrollBar*& scrBB_Q_Off = control(instrument::SettingId::BasebandQOffset).slider;
+    panel::SettingScrollBar*& scrMod_I_Off = control(instrument::SettingId::ModulatorIInputOffset).slider;
+    panel::SettingScrollBar*& scrMod_Q_Off = control(instrument::SettingId::ModulatorQInputOffset).slider;
+    panel::SettingScrollBar*& scrIAtt = control(instrument::SettingId::ModulatorIAttenuator).slider;
+    panel::SettingScrollBar*& scrQAtt = control(instrument::SettingId::ModulatorQAttenuator).slider;
+    panel::SettingScrollBar*& scrIMod = control(instrument::SettingId::ModulatorIOffset).slider;
+    panel::SettingScrollBar*& scrQMod = control(instrument::SettingId::ModulatorQOffset).slider;
+    QLabel*& lblBB_I_OFF = control(instrument::SettingId::BasebandIOffset).valueLabel;
+    QLabel*& lblBB_Q_OFF = control(instrument::SettingId::BasebandQOffset).valueLabel;
+    QLabel*& lblMod_I_Off = control(instrument::SettingId::ModulatorIInputOffset).valueLabel;
+    QLabel*& lblMod_Q_Off = control(instrument::SettingId::ModulatorQInputOffset).valueLabel;
+    QLabel*& lblIAtt = control(instrument::SettingId::ModulatorIAttenuator).valueLabel;
+    QLabel*& lblQAtt = control(instrument::SettingId::ModulatorQAttenuator).valueLabel;
+    QLabel*& lblIMod = control(instrument::SettingId::ModulatorIOffset).valueLabel;
+    QLabel*& lblQMod = control(instrument::SettingId::ModulatorQOffset).valueLabel;
 
     QGroupBox* fraGenInfo;
     QLabel* lblUSB_ID;
@@ -156,12 +156,12 @@ private:
     void cmdError_Click();
     void cmdUserStates_Click();
     void refreshKeyPress();
-    void toggleClick(usblink::SettingId id);
-    void sliderChange(usblink::SettingId id);
+    void toggleClick(instrument::SettingId id);
+    void sliderChange(instrument::SettingId id);
     void sendChange(const std::string& message);
-    void readBack(const usblink::Setting& setting);
-    void apply(usblink::SettingId id, int16_t value);
-    void showValue(usblink::SettingId id);
+    void readBack(const instrument::Setting& setting);
+    void apply(instrument::SettingId id, int16_t value);
+    void showValue(instrument::SettingId id);
 
     bool ended_ = false;
     frmTrafficLog* trafficLog_ = nullptr;

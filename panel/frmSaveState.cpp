@@ -10,7 +10,7 @@
 #include "Twips.h"
 #include "InstrumentSession.h"
 
-namespace commands = usblink::commands;
+namespace commands = instrument::commands;
 using panel::twipsRect;
 
 namespace {

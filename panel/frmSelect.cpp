@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "Buttons.h"
+#include "DeviceFilter.h"
 #include "MessageBoxes.h"
 #include "RoomForText.h"
 #include "Twips.h"
@@ -39,16 +40,11 @@ frmSelect::frmSelect(const usblink::DeviceList& devices, QWidget* parent)
     setTabOrder(lstSelector, cmdSelect);
 }
 
-bool frmSelect::offered(const std::string& entry)
-{
-    return entry.find("6140-IQ") != std::string::npos || entry.find("R6140K") != std::string::npos;
-}
-
 bool frmSelect::Form_Load()
 {
     int row = 0;
     for (std::size_t k = 0; k < devices_.size() && row < Rows; ++k) {
-        if (!offered(devices_[k]))
+        if (!instrument::isInstrumentEntry(devices_[k]))
             continue;
         lstSelector->addItem(QString::fromLatin1(devices_[k]));
         ListToDevice[static_cast<std::size_t>(row++)] = static_cast<int16_t>(k);

@@ -31,8 +31,6 @@ public:
     QListWidget* lstSelector;
     QPushButton* cmdSelect;
 
-    static bool offered(const std::string& entry);
-
     int16_t chosenDevice() const { return chosen_; }
 
 private:

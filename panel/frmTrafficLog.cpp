@@ -17,7 +17,7 @@
 #include <utility>
 
 #include "Buttons.h"
-#include "CommandSet.h"
+#include "MessageSyntax.h"
 #include "EnterKey.h"
 #include "MessageBoxes.h"
 #include "Twips.h"
@@ -179,7 +179,7 @@ void frmTrafficLog::txtCommand_Return()
     txtCommand->selectAll();
     session_.enqueue(
         [&session = session_, message] {
-            if (usblink::commands::isQuery(message))
+            if (instrument::expectsReply(message))
                 session.query(message);
             else
                 session.send(message);

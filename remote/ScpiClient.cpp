@@ -4,12 +4,10 @@
 #include <QTcpSocket>
 
 #include "FTDI_Driver.h"
+#include "HostText.h"
+#include "MessageSyntax.h"
+#include "QuickAck.h"
 
-#ifdef Q_OS_LINUX
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#endif
 
 namespace remote {
 
@@ -17,13 +15,7 @@ namespace {
 
 std::string addressOf(const QTcpSocket& socket)
 {
-    QHostAddress address = socket.peerAddress();
-    bool isIPv4 = false;
-    if (const quint32 ipv4 = address.toIPv4Address(&isIPv4); isIPv4)
-        address = QHostAddress(ipv4);
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol ? "[" + address.toString() + "]"
-                                                                               : address.toString();
-    return (host + ':' + QString::number(socket.peerPort())).toStdString();
+    return (hostText(socket.peerAddress()) + ':' + QString::number(socket.peerPort())).toStdString();
 }
 
 // The line without its LF and a CR before it.
@@ -40,20 +32,6 @@ QByteArray withoutLineEnd(QByteArray line)
 bool fitsCommandBuffer(const QByteArray& message)
 {
     return static_cast<std::size_t>(message.size()) + 2 <= usblink::FTDI_Driver::CommandBufferSize;
-}
-
-// A client that writes a line without waiting for a reply (a setting) holds
-// its next line back until the last one is acknowledged, as TCP does unless
-// told otherwise; Linux delays that acknowledgement by up to 40 ms. Asked
-// again after every line, as the kernel drops the request by itself.
-void acknowledgeAtOnce(const QTcpSocket& socket)
-{
-#ifdef Q_OS_LINUX
-    const int on = 1;
-    ::setsockopt(static_cast<int>(socket.socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-#else
-    Q_UNUSED(socket);
-#endif
 }
 
 } // namespace
@@ -89,7 +67,7 @@ void ScpiClient::takeNextLine()
     if (socket_->canReadLine()) {
         lineQueued_ = true;
         const QByteArray line = withoutLineEnd(socket_->readLine(MaxLineBytes + 1));
-        acknowledgeAtOnce(*socket_);
+        acknowledgeAtOnce(socket_->socketDescriptor());
         session_.enqueue(
             [client = QPointer(this), line] {
                 if (client)
@@ -111,7 +89,7 @@ void ScpiClient::takeNextLine()
 
 void ScpiClient::carryOut(const QByteArray& line)
 {
-    const bool isQuery = line.contains('?');
+    const bool isQuery = instrument::expectsReply(line.toStdString());
     if (!fitsCommandBuffer(line)) {
         if (isQuery)
             answer(usblink::FTDI_Driver::ReadError);

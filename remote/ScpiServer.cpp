@@ -2,6 +2,7 @@
 
 #include <QTcpSocket>
 
+#include "HostText.h"
 #include "ScpiClient.h"
 
 namespace remote {
@@ -42,9 +43,7 @@ QString ScpiServer::status() const
 {
     if (!server_.isListening())
         return {};
-    const QHostAddress host = server_.serverAddress();
-    const QString address = host.protocol() == QAbstractSocket::IPv6Protocol ? "[" + host.toString() + "]"
-                                                                              : host.toString();
+    const QString address = hostText(server_.serverAddress());
     const QString clients = clients_ == 0 ? QString("no client") : clients_ == 1 ? QString("1 client")
                                                                                  : QString("%1 clients").arg(clients_);
     return QString("SCPI socket on %1:%2, %3 connected").arg(address).arg(port()).arg(clients);

@@ -11,7 +11,7 @@ namespace remote {
 
 // Serves the instrument the session talks to on a TCP port, in the raw-socket
 // convention of networked instruments: a client sends lines ending in LF,
-// each one message; a line with a '?' is a query, whose reply goes back
+// each one message; a line that expects a reply (a query) has its reply go back
 // followed by LF. At most MaxClients are served at once; one more is told so
 // and disconnected. The port has no authentication, as an instrument's own
 // raw socket has none.

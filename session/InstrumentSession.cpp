@@ -150,9 +150,9 @@ void InstrumentSession::send(const std::string& message)
     driver_.SendCommand(handle_, message);
 }
 
-std::string InstrumentSession::query(const std::string& message)
+usblink::Reply InstrumentSession::ask(const std::string& message)
 {
-    std::string reply = usblink::FTDI_Driver::ReadError;
+    usblink::Reply reply { usblink::FTDI_Driver::ReadError, usblink::Reply::Outcome::Failed };
     exclusive([&] {
         if (!carrying())
             return;
@@ -160,8 +160,8 @@ std::string InstrumentSession::query(const std::string& message)
         // unasked, so bytes already waiting when a query goes out are stale.
         driver_.PurgeInput(handle_);
         send(message);
-        reply = driver_.ReadResponse(handle_);
-        report(Direction::Received, reply);
+        reply = driver_.ReadReply(handle_);
+        report(Direction::Received, reply.text);
     });
     return reply;
 }

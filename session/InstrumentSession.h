@@ -8,9 +8,13 @@
 #include <vector>
 
 #include "FTDI_Driver.h"
+#include "MessageSyntax.h"
 #include "LinkWatch.h"
 
 namespace session {
+
+static_assert(instrument::MaxMessageLength + 2 == usblink::FTDI_Driver::CommandBufferSize,
+    "a message the instrument takes fits the driver's command buffer with its CR LF");
 
 // The one way to the instrument. It owns the driver and the handle of the
 // open device, and keeps to the instrument's rule of one exchange at a time:
@@ -30,7 +34,9 @@ namespace session {
 // answering at once (start-up, whose open may be what fails, is one).
 class InstrumentSession {
 public:
-    enum class Direction { Sent, Received };
+    // Refused: a message that was not sent, as it could not be sent as it
+    // stands (see instrument::messageProblem).
+    enum class Direction { Sent, Received, Refused };
     using LineObserver
         = std::function<void(Direction direction, const std::string& line, const std::string& origin)>;
     using Exchange = std::function<void()>;
@@ -57,9 +63,14 @@ public:
 
     // Writes one message; nothing is read after it.
     void send(const std::string& message);
+    // Reports a message that is not sent, as it could not be sent as it
+    // stands; nothing reaches the library.
+    void refuse(const std::string& message) const { report(Direction::Refused, message); }
     // Writes a query and takes its reply (or READ TIMEOUT or READ ERROR), as
     // one exchange.
-    std::string query(const std::string& message);
+    std::string query(const std::string& message) { return ask(message).text; }
+    // The same, telling a reply from a time-out or a failure by its outcome.
+    usblink::Reply ask(const std::string& message);
 
     // Whether an exchange runs now.
     bool busy() const { return depth_ > 0; }

@@ -28,16 +28,16 @@ constexpr Harmless HarmlessMessages[] = {
 // What a message may have changed on the instrument.
 struct Effect {
     enum class Kind { Nothing, OneSetting, Everything } kind;
-    const usblink::Setting* setting = nullptr;
+    const instrument::Setting* setting = nullptr;
     std::optional<int16_t> value = std::nullopt; // what it sets, when that is a value the setting can take
 };
 
-Effect settingEffect(const usblink::Setting& setting, const usblink::MessageParts& message)
+Effect settingEffect(const instrument::Setting& setting, const instrument::MessageParts& message)
 {
     if (message.isQuery)
         return { Effect::Kind::Nothing };
-    const usblink::SettingRange range = usblink::rangeOf(setting.kind);
-    std::optional<int16_t> value = usblink::commands::toInteger(message.arguments);
+    const instrument::SettingRange range = instrument::rangeOf(setting.kind);
+    std::optional<int16_t> value = instrument::commands::toInteger(message.arguments);
     if (value && (*value < range.min || *value > range.max))
         value.reset();
     return { Effect::Kind::OneSetting, &setting, value };
@@ -48,14 +48,14 @@ Effect effectOf(std::string_view line)
     // Several messages in one line are more than the follower reads.
     if (line.find(';') != std::string_view::npos)
         return { Effect::Kind::Everything };
-    const usblink::MessageParts message = usblink::splitMessage(line);
+    const instrument::MessageParts message = instrument::splitMessage(line);
     if (message.header.empty() && !message.isQuery)
         return { Effect::Kind::Nothing };
-    for (const usblink::Setting& setting : usblink::Settings)
-        if (usblink::matchesHeader(message.header, setting.mnemonic))
+    for (const instrument::Setting& setting : instrument::Settings)
+        if (instrument::matchesHeader(message.header, setting.mnemonic))
             return settingEffect(setting, message);
     const bool harmless = std::ranges::any_of(HarmlessMessages, [&message](const Harmless& known) {
-        return known.isQuery == message.isQuery && usblink::matchesHeader(message.header, known.header);
+        return known.isQuery == message.isQuery && instrument::matchesHeader(message.header, known.header);
     });
     return { harmless ? Effect::Kind::Nothing : Effect::Kind::Everything };
 }
@@ -87,7 +87,7 @@ void SettingsFollower::follow(const std::string& line)
     if (effect.kind == Effect::Kind::Everything)
         everything_ = true;
     if (effect.setting) {
-        changed_.set(usblink::indexOf(effect.setting->id));
+        changed_.set(instrument::indexOf(effect.setting->id));
         if (effect.value)
             panel_.show(effect.setting->id, *effect.value);
     }
@@ -106,9 +106,9 @@ void SettingsFollower::readBackWhenQuiet()
         panel_.readBackAll();
         return;
     }
-    std::vector<usblink::SettingId> settings;
-    for (const usblink::Setting& setting : usblink::Settings)
-        if (changed.test(usblink::indexOf(setting.id)))
+    std::vector<instrument::SettingId> settings;
+    for (const instrument::Setting& setting : instrument::Settings)
+        if (changed.test(instrument::indexOf(setting.id)))
             settings.push_back(setting.id);
     panel_.readBack(settings);
 }

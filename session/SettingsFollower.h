@@ -26,8 +26,8 @@ class SettingsFollower : public QObject {
 public:
     // What the follower needs of the panel. None of these sends a setting.
     struct Panel {
-        std::function<void(usblink::SettingId, int16_t)> show; // shows a value
-        std::function<void(const std::vector<usblink::SettingId>&)> readBack; // reads these settings back
+        std::function<void(instrument::SettingId, int16_t)> show; // shows a value
+        std::function<void(const std::vector<instrument::SettingId>&)> readBack; // reads these settings back
         std::function<void()> readBackAll; // reads every setting and the reference lock back
     };
     static constexpr std::chrono::milliseconds DefaultQuiet { 200 };
@@ -45,7 +45,7 @@ private:
     InstrumentSession& session_;
     Panel panel_;
     QTimer quiet_;
-    std::bitset<usblink::SettingCount> changed_;
+    std::bitset<instrument::SettingCount> changed_;
     bool everything_ = false;
 };
 

@@ -9,8 +9,8 @@
 
 namespace sim {
 
-using usblink::matchesHeader;
-using usblink::trimBlanks;
+using instrument::matchesHeader;
+using instrument::trimBlanks;
 
 struct Instrument::Command {
     std::string_view header; // long form
@@ -90,9 +90,9 @@ const std::vector<Instrument::Command>& Instrument::commands()
 {
     static const std::vector<Command> table = [] {
         std::vector<Command> result;
-        for (const usblink::Setting& setting : usblink::Settings) {
-            const std::size_t i = usblink::indexOf(setting.id);
-            const usblink::SettingRange range = usblink::rangeOf(setting.kind);
+        for (const instrument::Setting& setting : instrument::Settings) {
+            const std::size_t i = instrument::indexOf(setting.id);
+            const instrument::SettingRange range = instrument::rangeOf(setting.kind);
             result.push_back({ .header = setting.mnemonic,
                 .query = [i](const Instrument& self) { return std::to_string(self.values_[i]); },
                 .assign = [i](Instrument& self, int32_t value) { self.values_[i] = value; },
@@ -132,13 +132,24 @@ const Instrument::Command* Instrument::findCommand(std::string_view header)
     return it == table.end() ? nullptr : &*it;
 }
 
+// The replies to the queries among a line's units are joined by ';', as
+// SCPI answers a compound query.
 std::optional<std::string> Instrument::handleLine(std::string_view line)
 {
     if (observer_)
         observer_(line);
-    if (trimBlanks(line).empty())
+    std::optional<std::string> replies;
+    for (const std::string_view unit : instrument::splitUnits(line))
+        if (const auto reply = handleUnit(unit))
+            replies = replies ? *replies + ';' + *reply : *reply;
+    return replies;
+}
+
+std::optional<std::string> Instrument::handleUnit(std::string_view unit)
+{
+    if (trimBlanks(unit).empty())
         return std::nullopt;
-    const usblink::MessageParts message = usblink::splitMessage(line);
+    const instrument::MessageParts message = instrument::splitMessage(unit);
     const Command* command = findCommand(message.header);
     if (!command)
         return fail(ErrorCode::UndefinedHeader);
@@ -203,9 +214,9 @@ std::string Instrument::popError()
 
 std::optional<int32_t> Instrument::value(std::string_view header) const
 {
-    for (const usblink::Setting& setting : usblink::Settings)
+    for (const instrument::Setting& setting : instrument::Settings)
         if (matchesHeader(header, setting.mnemonic))
-            return values_[usblink::indexOf(setting.id)];
+            return values_[instrument::indexOf(setting.id)];
     return std::nullopt;
 }
 

@@ -41,8 +41,9 @@ public:
 
     explicit Instrument(std::string serialNumber = std::string(DefaultSerialNumber));
 
-    // Interprets one line given without its terminator. Returns the reply
-    // without terminator, or nullopt for lines that are not answered.
+    // Interprets one line given without its terminator, unit by unit.
+    // Returns the reply without terminator, or nullopt for lines that are
+    // not answered.
     std::optional<std::string> handleLine(std::string_view line);
 
     // Takes bytes as they come off the line, split or joined anyhow, and
@@ -62,11 +63,12 @@ public:
 private:
     struct Command;
     // Every setting starts at 0, and *RST puts it back there.
-    using Values = std::array<int32_t, usblink::SettingCount>;
+    using Values = std::array<int32_t, instrument::SettingCount>;
 
     static const std::vector<Command>& commands();
     static const Command* findCommand(std::string_view header);
 
+    std::optional<std::string> handleUnit(std::string_view unit);
     std::optional<std::string> execute(const Command& command, bool isQuery, std::string_view arguments);
     std::optional<std::string> fail(ErrorCode code);
     void pushError(ErrorCode code);

@@ -2,11 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "CommandSet.h"
+#include "MessageSyntax.h"
 #include "Settings.h"
 
-namespace commands = usblink::commands;
-using usblink::SettingId;
-using usblink::settingOf;
+namespace commands = instrument::commands;
+using instrument::SettingId;
+using instrument::settingOf;
 
 TEST(CommandSet, FormsDecimalArgumentsWithoutPaddingOrPlus)
 {
@@ -28,9 +29,9 @@ TEST(CommandSet, SettingsAreReadBackInTheInstrumentsOrderWithMatchingMessages)
         { ":BAS:QOFF", -32768, 32767 }, { ":MOD:ZINP", 0, 1 }, { ":MOD:IATT", 0, 127 }, { ":MOD:QATT", 0, 127 },
         { ":MOD:IINP", -32768, 32767 }, { ":MOD:QINP", -32768, 32767 }, { ":MOD:IOFF", -32768, 32767 },
         { ":MOD:QOFF", -32768, 32767 } };
-    ASSERT_EQ(std::size(expected), usblink::Settings.size());
-    for (std::size_t i = 0; i < usblink::Settings.size(); ++i) {
-        const usblink::Setting& setting = usblink::Settings[i];
+    ASSERT_EQ(std::size(expected), instrument::Settings.size());
+    for (std::size_t i = 0; i < instrument::Settings.size(); ++i) {
+        const instrument::Setting& setting = instrument::Settings[i];
         SCOPED_TRACE(setting.mnemonic);
         EXPECT_EQ(setting.query, expected[i].header + "?");
         EXPECT_EQ(setting.prefix, expected[i].header + " ");
@@ -39,8 +40,8 @@ TEST(CommandSet, SettingsAreReadBackInTheInstrumentsOrderWithMatchingMessages)
             if (!std::islower(static_cast<unsigned char>(*c)))
                 shortForm += *c;
         EXPECT_EQ(shortForm, expected[i].header);
-        EXPECT_EQ(usblink::rangeOf(setting.kind).min, expected[i].min);
-        EXPECT_EQ(usblink::rangeOf(setting.kind).max, expected[i].max);
+        EXPECT_EQ(instrument::rangeOf(setting.kind).min, expected[i].min);
+        EXPECT_EQ(instrument::rangeOf(setting.kind).max, expected[i].max);
     }
 }
 
@@ -59,10 +60,37 @@ TEST(CommandSet, RefusesRepliesThatAreNotAnInteger)
         EXPECT_FALSE(commands::toInteger(reply).has_value()) << reply;
 }
 
-TEST(CommandSet, TellsQueriesByTheQuestionMarkEndingTheirHeader)
+// The one rule for what the instrument answers: a message expects a reply
+// when any of its ';'-separated units has a header ending in '?'. A ';' or
+// '?' inside a quoted string or an arbitrary block is data.
+TEST(MessageSyntax, TellsWhichMessagesExpectAReply)
 {
-    for (const char* query : { "*IDN?", ":MOD:IATT?", "  :syst:err? ", "\t:SYST:ERR:NEXT?\t", "X? 1" })
-        EXPECT_TRUE(commands::isQuery(query)) << query;
-    for (const char* other : { ":MOD:IATT 5", "*RST", "", "  ", "X 1?", "?X" })
-        EXPECT_FALSE(commands::isQuery(other)) << other;
+    const std::pair<const char*, bool> messages[] = {
+        { "*IDN?", true },
+        { ":MOD:IATT?", true },
+        { "  :syst:err? ", true },
+        { "\t:SYST:ERR:NEXT?\t", true },
+        { "X? 1", true },
+        { ":MOD:IATT 5", false },
+        { "*RST", false },
+        { "", false },
+        { "  ", false },
+        { "X 1?", false },
+        { ":MOD:IATT 9?", false },
+        { "?X", false },
+        { ":MOD:IATT 8;:MOD:IATT?", true },
+        { "*RST;*IDN?", true },
+        { "A;;B", false },
+        { ":DISP:TEXT \"a;b?\"", false },
+        { ":DISP:TEXT 'it''s;*IDN?'", false },
+        { ":DISP:TEXT \"say \"\"x\"\";*IDN?\"", false },
+        { ":DISP:TEXT \"open;*IDN?", false },
+        { ":DATA #15ab;?c", false },
+        { ":DATA #15ab;?c;*IDN?", true },
+        { ":DATA #0;*IDN?", false },
+        { ":DATA #H1F;*IDN?", true },
+        { ":DATA #9;*IDN?", true },
+    };
+    for (const auto& [message, expected] : messages)
+        EXPECT_EQ(instrument::expectsReply(message), expected) << message;
 }

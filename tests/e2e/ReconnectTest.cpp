@@ -59,7 +59,7 @@ TEST(Reconnect, TheLossIsShownNothingIsSentAndTheReturnIsIdentifiedAndReadBack)
         << "a reopening attempt meets the missing path";
     EXPECT_EQ(panel.line.lines.size(), linesBefore);
     EXPECT_EQ(m.scrIAtt->setting(), 0);
-    EXPECT_EQ(m.state(usblink::SettingId::BasebandSwap), 0);
+    EXPECT_EQ(m.state(instrument::SettingId::BasebandSwap), 0);
 
     SimProcess second({ "--serial", "SIM00002" });
     pointLink(path, second.path());

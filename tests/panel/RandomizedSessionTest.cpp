@@ -67,7 +67,7 @@ private:
     std::vector<int> controlValues()
     {
         std::vector<int> values;
-        for (const usblink::Setting& setting : usblink::Settings)
+        for (const instrument::Setting& setting : instrument::Settings)
             values.push_back(shownValue(main(), setting.id));
         return values;
     }
@@ -75,17 +75,17 @@ private:
     std::vector<int> instrumentValues()
     {
         std::vector<int> values;
-        for (const usblink::Setting& setting : usblink::Settings)
+        for (const instrument::Setting& setting : instrument::Settings)
             values.push_back(simulator_.instrument().value(setting.mnemonic).value());
         return values;
     }
 
     // A setting of the given kind, picked at random.
-    const usblink::Setting& pickSetting(bool twoState)
+    const instrument::Setting& pickSetting(bool twoState)
     {
-        std::vector<const usblink::Setting*> candidates;
-        for (const usblink::Setting& setting : usblink::Settings)
-            if ((setting.kind == usblink::SettingKind::TwoState) == twoState)
+        std::vector<const instrument::Setting*> candidates;
+        for (const instrument::Setting& setting : instrument::Settings)
+            if ((setting.kind == instrument::SettingKind::TwoState) == twoState)
                 candidates.push_back(&setting);
         return *candidates[static_cast<std::size_t>(pick(static_cast<int>(candidates.size())))];
     }
@@ -132,7 +132,7 @@ private:
 
     void toggleClick()
     {
-        const usblink::Setting& setting = pickSetting(true);
+        const instrument::Setting& setting = pickSetting(true);
         if (main().sending())
             expected_.push_back(setting.prefix + std::string(main().state(setting.id) == 0 ? "1" : "0"));
         main().button(setting.id)->click();
@@ -140,7 +140,7 @@ private:
 
     void sliderKey()
     {
-        const usblink::Setting& setting = pickSetting(false);
+        const instrument::Setting& setting = pickSetting(false);
         SettingScrollBar* bar = main().slider(setting.id);
         const Qt::Key key = SliderKeys[pick(6)];
         const int now = bar->setting();

@@ -14,7 +14,7 @@
 using namespace test_support;
 using panel::SettingScrollBar;
 using testing::ElementsAre;
-using usblink::SettingId;
+using instrument::SettingId;
 
 namespace {
 

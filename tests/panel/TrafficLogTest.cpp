@@ -74,7 +74,7 @@ TEST_F(TrafficLog, ASettingSentFromTheCommandLineIsReadBackOntoItsSlider)
 {
     enter(":MOD:QATT 5");
     ASSERT_TRUE(pumpUntil([this] { return !panel.main.follower().pending(); }));
-    EXPECT_EQ(shownValue(panel.main, usblink::SettingId::ModulatorQAttenuator), 5);
+    EXPECT_EQ(shownValue(panel.main, instrument::SettingId::ModulatorQAttenuator), 5);
     EXPECT_THAT(linesWithoutTime(),
         ElementsAre("sent\tcommand line\t:MOD:QATT 5", "sent\tpanel\t:MOD:QATT?", "received\tpanel\t5"));
 }

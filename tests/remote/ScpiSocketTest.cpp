@@ -22,7 +22,7 @@
 using namespace std::chrono_literals;
 using namespace test_support;
 using testing::IsEmpty;
-using usblink::SettingId;
+using instrument::SettingId;
 
 namespace {
 
@@ -206,7 +206,7 @@ TEST_F(OnSimulatorProcess, OperatorAndStreamingClientsShareTheInstrument)
         EXPECT_TRUE(std::all_of(pressedAt, sent, [](const std::string& line) { return line.starts_with(":MOD:IATT "); }))
             << "change " << press + 1 << " waited behind a client's exchange";
     }
-    for (const usblink::Setting& setting : usblink::Settings)
+    for (const instrument::Setting& setting : instrument::Settings)
         EXPECT_EQ(std::to_string(shownValue(m, setting.id)), served.panel.session.query(setting.query)) << setting.query;
 }
 

@@ -85,7 +85,7 @@ TEST_P(LineFaults, EveryControlGetsItsOwnSettingAndTheNextStepSendsTheRightNumbe
         instrument.armed = GetParam();
     for (int readBack = 0; readBack < 2; ++readBack) {
         m.RefreshFromInstrument();
-        for (const usblink::Setting& setting : usblink::Settings)
+        for (const instrument::Setting& setting : instrument::Settings)
             EXPECT_EQ(shownValue(m, setting.id), FaultyLine::valueOf(setting.query)) << setting.query;
     }
     EXPECT_FALSE(instrument.armed.has_value());

@@ -53,7 +53,7 @@ protected:
     void SetUp() override
     {
         panel.startUp();
-        for (const usblink::Setting& setting : usblink::Settings) {
+        for (const instrument::Setting& setting : instrument::Settings) {
             if (SettingScrollBar* slider = panel.main.slider(setting.id))
                 sliders.push_back(slider);
             else

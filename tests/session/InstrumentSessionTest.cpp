@@ -27,6 +27,7 @@ struct Fixture {
                 const std::string by = origin == InstrumentSession::PanelOrigin ? "" : " (" + origin + ")";
                 log.push_back((direction == InstrumentSession::Direction::Sent ? "> " : "< ") + line + by);
             });
+        session.listDevices();
         session.open(0);
     }
 
@@ -115,6 +116,17 @@ const Interleaving Interleavings[] = {
         },
         { "> A 1", "The device stopped answering: it was unplugged, or its line failed.", "READ ERROR",
             "reopened", "> C?", "< re C?" } },
+    { "AReopenedDeviceIsFoundByItsEntryWhereverItMoved",
+        [](Fixture& f) {
+            f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
+            f.session.send("A 1");
+            f.bridge.failing.clear();
+            f.bridge.devices.insert(f.bridge.devices.begin(), { "FT232R USB UART", "A1" });
+            f.log.push_back(f.session.reopen() ? "reopened" : "still down");
+            f.log.push_back("opened index " + f.bridge.callsNamed("FT_Open ").back());
+            f.session.query("C?");
+        },
+        { "> A 1", "reopened", "opened index 1", "> C?", "< re C?" } },
     { "AnExchangeBegunWhileTheLinkWasUpRunsToItsEnd",
         [](Fixture& f) {
             f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };

@@ -10,7 +10,7 @@
 
 using session::InstrumentSession;
 using session::SettingsFollower;
-using usblink::SettingId;
+using instrument::SettingId;
 
 namespace {
 
@@ -74,13 +74,13 @@ TEST_P(SettingsFollowing, MirrorsAtOnceAndReadsBackWhenQuiet)
     std::vector<std::string> readBacks;
     SettingsFollower follower(session,
         { .show = [&](SettingId id, int16_t value) {
-             shown.push_back(std::to_string(usblink::indexOf(id)) + "=" + std::to_string(value));
+             shown.push_back(std::to_string(instrument::indexOf(id)) + "=" + std::to_string(value));
          },
             .readBack =
                 [&](const std::vector<SettingId>& settings) {
                     std::string rows;
                     for (const SettingId id : settings)
-                        rows += (rows.empty() ? "" : " ") + std::to_string(usblink::indexOf(id));
+                        rows += (rows.empty() ? "" : " ") + std::to_string(instrument::indexOf(id));
                     readBacks.push_back(rows);
                 },
             .readBackAll = [&] { readBacks.push_back("all"); } },

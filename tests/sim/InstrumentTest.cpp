@@ -24,9 +24,9 @@ struct ExpectedSetting {
 
 const std::vector<ExpectedSetting> ExpectedSettings = [] {
     std::vector<ExpectedSetting> settings;
-    for (const usblink::Setting& setting : usblink::Settings) {
+    for (const instrument::Setting& setting : instrument::Settings) {
         const std::string query = setting.query;
-        const usblink::SettingRange range = usblink::rangeOf(setting.kind);
+        const instrument::SettingRange range = instrument::rangeOf(setting.kind);
         settings.push_back({ query.substr(0, query.size() - 1), setting.mnemonic, range.min, range.max });
     }
     return settings;

@@ -104,7 +104,7 @@ struct PanelHarness {
 // Every setting's query in the order of the read-back, then the reference lock.
 inline const std::vector<std::string> ReadBackQueries = [] {
     std::vector<std::string> queries;
-    for (const usblink::Setting& setting : usblink::Settings)
+    for (const instrument::Setting& setting : instrument::Settings)
         queries.push_back(setting.query);
     queries.push_back(":SYST:REFL?");
     return queries;
@@ -119,7 +119,7 @@ inline const std::vector<std::string> StartUpLines = [] {
 }();
 
 // What the panel shows for a setting: its slider's value or its button's state.
-inline int shownValue(const frmMain& main, usblink::SettingId id)
+inline int shownValue(const frmMain& main, instrument::SettingId id)
 {
     const panel::SettingScrollBar* slider = main.slider(id);
     return slider ? slider->setting() : main.state(id);

@@ -1,14 +1,15 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// The messages the panel sends besides those of the settings (link/Settings.h),
-// in the short forms of the instrument's mnemonics. Queries are answered by
-// one reply line; nothing else is.
-namespace usblink::commands {
+// The messages the panel sends besides those of the settings (Settings.h),
+// in the short forms of the instrument's mnemonics. Whether a message is
+// answered is the message syntax's to say (expectsReply in MessageSyntax.h).
+namespace instrument::commands {
 
 inline constexpr const char* Blank = " ";
 inline constexpr const char* ClearStatus = "SYST:CLE";
@@ -19,13 +20,14 @@ inline constexpr const char* ReferenceLockQuery = ":SYST:REFL?";
 inline constexpr const char* SaveStatePrefix = "SYST:SAVE ";
 inline constexpr const char* RecallStatePrefix = "SYST:REC ";
 
+// What a device just opened is sent first: a blank line, which ends whatever
+// part of a line the instrument may still hold, and the clearing of its
+// status; then the identification query (Identify), whose reply names it.
+inline constexpr std::array StartUpMessages = { Blank, ClearStatus };
+
 // The prefix followed by the value in decimal ("-" when negative, no "+",
 // no leading zeros): a prefix ":X:Y " and -40 give ":X:Y -40".
 std::string withArgument(std::string_view prefix, int value);
-
-// Whether the instrument answers the message: its header, the text up to the
-// first blank, ends in "?" (":MOD:IATT?", "*IDN?").
-bool isQuery(std::string_view message);
 
 // A reply as a 16-bit signed integer: optional blanks around an optionally
 // signed run of decimal digits. Anything else, the reply words
@@ -33,4 +35,4 @@ bool isQuery(std::string_view message);
 // -32768 to 32767 gives no value.
 std::optional<int16_t> toInteger(std::string_view reply);
 
-} // namespace usblink::commands
+} // namespace instrument::commands

@@ -7,7 +7,7 @@
 // The instrument's adjustable settings, one row each. Everything that knows
 // a setting (the messages, the simulated instrument, the read-back, the
 // panel's controls) takes it from this table.
-namespace usblink {
+namespace instrument {
 
 // How a setting's value is carried.
 enum class SettingKind {
@@ -93,4 +93,4 @@ constexpr bool rowsFollowTheirIds()
 }
 static_assert(rowsFollowTheirIds(), "each setting's row is its place in the read-back order");
 
-} // namespace usblink
+} // namespace instrument

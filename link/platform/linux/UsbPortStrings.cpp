@@ -1,3 +1,4 @@
+// USB serial ports on Linux, as sysfs describes them.
 #include "UsbPortStrings.h"
 
 #include <filesystem>
@@ -7,6 +8,13 @@ namespace fs = std::filesystem;
 
 namespace usblink {
 namespace {
+
+constexpr const char* SysfsRoot = "/sys";
+
+fs::path ttyDevice(const std::string& ttyName, const fs::path& sysfsRoot)
+{
+    return sysfsRoot / "class" / "tty" / ttyName / "device";
+}
 
 // First line of a sysfs attribute, or "" when the file is missing.
 std::string readAttribute(const fs::path& file)
@@ -40,27 +48,37 @@ std::optional<fs::path> findUsbDeviceDir(const fs::path& ttyDevice, const fs::pa
 
 } // namespace
 
+std::optional<UsbPortStrings> readUsbPortStrings(const std::string& ttyName)
+{
+    return readUsbPortStrings(ttyName, SysfsRoot);
+}
+
 std::optional<UsbPortStrings> readUsbPortStrings(const std::string& ttyName, const std::string& sysfsRoot)
 {
-    const auto usbDir = findUsbDeviceDir(fs::path(sysfsRoot) / "class" / "tty" / ttyName / "device", sysfsRoot);
+    const auto usbDir = findUsbDeviceDir(ttyDevice(ttyName, sysfsRoot), sysfsRoot);
     if (!usbDir)
         return std::nullopt;
     return UsbPortStrings { readAttribute(*usbDir / "product"), readAttribute(*usbDir / "serial") };
 }
 
-std::string readTtyDriver(const std::string& ttyName, const std::string& sysfsRoot)
+std::string readTtyDriver(const std::string& ttyName)
 {
     std::error_code error;
-    const fs::path driver = fs::read_symlink(fs::path(sysfsRoot) / "class" / "tty" / ttyName / "device" / "driver", error);
+    const fs::path driver = fs::read_symlink(ttyDevice(ttyName, SysfsRoot) / "driver", error);
     return error ? std::string() : driver.filename().string();
 }
 
-std::optional<int> readLatencyTimer(const std::string& ttyName, const std::string& sysfsRoot)
+std::optional<int> readLatencyTimer(const std::string& ttyName)
 {
-    const std::string text = readAttribute(fs::path(sysfsRoot) / "class" / "tty" / ttyName / "device" / "latency_timer");
+    const std::string text = readAttribute(ttyDevice(ttyName, SysfsRoot) / "latency_timer");
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     return std::stoi(text);
+}
+
+std::string latencyTimerCommand(const std::string& ttyName)
+{
+    return "echo 1 | sudo tee " + (fs::path(SysfsRoot) / "bus/usb-serial/devices" / ttyName / "latency_timer").string();
 }
 
 } // namespace usblink
