@@ -21,8 +21,9 @@ void copyListText(std::string_view text, void* buffer);
 
 // A backend whose devices are a plain list: it answers FT_ListDevices in its
 // three uses from that list. Device has at least a description and a serial
-// number; a backend may keep more in it (the path to open, say).
-template <typename Device> class ListingBridge : public BridgeLibrary {
+// number; a backend may keep more in it (the path to open, say). Library is
+// what it builds on: BridgeLibrary, or a base that answers other calls.
+template <typename Device, typename Library = BridgeLibrary> class ListingBridge : public Library {
 public:
     FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override
     {
