@@ -38,6 +38,7 @@ public:
     std::string lossReason(DeviceHandle handle) const override;
     void limitOpenWait(uint32_t milliseconds) override;
     void watchLosses(LossObserver observer) override { lossObserver_ = std::move(observer); }
+    void pumpWhileWaiting(std::function<void()> pump) override;
 
 protected:
     std::vector<ComposedDevice> attachedDevices() override;

@@ -79,6 +79,11 @@ public:
         if (LinkHealth* health = linkHealthOf(inner_))
             health->watchLosses(std::move(observer));
     }
+    void pumpWhileWaiting(std::function<void()> pump) override
+    {
+        if (LinkHealth* health = linkHealthOf(inner_))
+            health->pumpWhileWaiting(std::move(pump));
+    }
 
 protected:
     // The call named name, on its way to the inner library.

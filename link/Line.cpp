@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "LineWaits.h"
+#include "LinkHealth.h"
 
 namespace usblink {
 
@@ -41,21 +42,30 @@ void Line::noteInput()
 
 // Bytes already taken are returned at once: waitForReadyRead only waits for
 // new data and would sit out the whole time-out over them.
-FT_STATUS Line::read(char* bytes, uint32_t count, uint32_t& received)
+FT_STATUS Line::read(char* bytes, uint32_t count, uint32_t& received, const std::function<void()>& pump)
 {
     const QScopedValueRollback readingNow(reading_, true);
     const QDeadlineTimer deadline(readTimeoutMs_);
-    while (received < count && (pending() > 0 || waitForInput(deadline)))
+    while (received < count && (pending() > 0 || waitForInput(deadline, pump)))
         received += static_cast<uint32_t>(takeInput(bytes + received, count - received));
     const FT_STATUS after = settle();
     return received == 0 ? after : FT_OK;
 }
 
 // A wait that brought nothing to read (telnet commands only, say) is waited
-// again only while time is left.
-bool Line::waitForInput(const QDeadlineTimer& deadline)
+// again only while time is left. With a pump, the wait is cut into slices
+// with events processed between them.
+bool Line::waitForInput(const QDeadlineTimer& deadline, const std::function<void()>& pump)
 {
-    return !gone_ && device().waitForReadyRead(remainingMs(deadline)) && (pending() > 0 || !deadline.hasExpired());
+    const int slice = pump ? LinkHealth::WaitSliceMs : remainingMs(deadline);
+    while (!gone_) {
+        if (device().waitForReadyRead(std::min(remainingMs(deadline), slice)))
+            return pending() > 0 || !deadline.hasExpired();
+        if (deadline.hasExpired() || status() != FT_OK)
+            return false;
+        pump();
+    }
+    return false;
 }
 
 // A write not taken within its time-out fails, and its rest is dropped
@@ -94,6 +104,12 @@ FT_STATUS Line::conclude(FT_STATUS status)
     if (status == FT_DEVICE_NOT_FOUND)
         retire();
     return status;
+}
+
+void Line::close()
+{
+    onGone_ = nullptr;
+    retire();
 }
 
 // A line gone for good stays gone: stopping it drops what is still queued

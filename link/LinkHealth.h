@@ -40,6 +40,13 @@ public:
     // it (unplugged, its connection closed, noticed by the event loop), so
     // that an idle link is known to be down too. One observer at a time.
     virtual void watchLosses(LossObserver observer) = 0;
+
+    // Has pending events processed by pump at least every WaitSliceMs while
+    // a read waits for its bytes, so that the windows stay live however long
+    // the instrument takes to answer. A device closed from there ends the
+    // read. None until told; an empty pump stops it.
+    static constexpr int WaitSliceMs = 20;
+    virtual void pumpWhileWaiting(std::function<void()> pump) = 0;
 };
 
 // The library's LinkHealth, if it has one.

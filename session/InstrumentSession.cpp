@@ -39,16 +39,18 @@ InstrumentSession::InstrumentSession(
     usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents, usblink::FTDI_Driver::Clock clock)
     : watch_(library, [this](usblink::DeviceHandle handle) { noteLoss(handle); })
     , clock_(std::move(clock))
-    , driver_(watch_, std::move(processEvents), clock_)
+    , driver_(watch_, processEvents, clock_)
 {
     watch_.watchLosses([this](usblink::DeviceHandle handle) { noteLoss(handle); });
+    watch_.pumpWhileWaiting(std::move(processEvents));
 }
 
 // The library may outlive the session (several sessions in turn on one
-// library): it is to report no more losses here.
+// library): it is to report no more losses here, nor pump its events.
 InstrumentSession::~InstrumentSession()
 {
     watch_.watchLosses({});
+    watch_.pumpWhileWaiting({});
 }
 
 // A device that goes while its instrument is silent is gone all the same.
@@ -299,6 +301,14 @@ void InstrumentSession::runQueued()
         origin_ = PanelOrigin;
     }
     draining_ = false;
+}
+
+void InstrumentSession::sendAhead(const std::string& message)
+{
+    if (busy())
+        enqueueAhead([this, message] { send(message); });
+    else
+        send(message);
 }
 
 InstrumentSession::ObserverId InstrumentSession::addLineObserver(LineObserver observer)

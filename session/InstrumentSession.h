@@ -95,6 +95,11 @@ public:
     // for the running exchange and for those queued ahead before it only.
     // For the operator's changes, which must not wait behind others' traffic.
     void enqueueAhead(Exchange exchange, std::string origin = PanelOrigin);
+    // The operator's message: sent at once, or while an exchange runs (the
+    // operator acted while a reply was awaited), right after it, ahead of
+    // others' exchanges still waiting, so that a streaming client cannot hold
+    // the operator back; never in the middle of the exchange.
+    void sendAhead(const std::string& message);
 
     // Observers are told of lines from now until they are removed; none is
     // removed from inside a report.
