@@ -20,6 +20,7 @@
 #include "MessageSyntax.h"
 #include "EnterKey.h"
 #include "MessageBoxes.h"
+#include "RefusalMark.h"
 #include "Twips.h"
 
 using panel::TrafficLogModel;
@@ -54,6 +55,7 @@ frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* paren
     txtCommand->setAccessibleName("Command line: a message to send to the instrument");
     commandCaption->setBuddy(txtCommand);
     connect(txtCommand, &QLineEdit::returnPressed, this, &frmTrafficLog::txtCommand_Return);
+    connect(txtCommand, &QLineEdit::textEdited, this, [this] { panel::unmarkRefused(txtCommand); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdCopy);
@@ -170,12 +172,19 @@ bool frmTrafficLog::eventFilter(QObject* watched, QEvent* event)
 
 // The message goes out, and a query's reply is read, through the session's
 // queue, after the exchanges queued before it; the text stays, selected, so
-// that Return sends it again and typing replaces it.
+// that Return sends it again and typing replaces it. A text the instrument
+// could not take as it stands (a character beyond ASCII such as a Unicode
+// minus, pasted line breaks or tabs between log fields, too long) is refused
+// in place, with the reason, and nothing is sent.
 void frmTrafficLog::txtCommand_Return()
 {
     if (txtCommand->text().trimmed().isEmpty())
         return;
-    const std::string message = txtCommand->text().toLatin1().toStdString();
+    const std::string message = txtCommand->text().toUtf8().toStdString();
+    if (const std::string problem = instrument::messageProblem(message); !problem.empty()) {
+        panel::markRefused(txtCommand, QString("Not sent: %1.").arg(QString::fromStdString(problem)));
+        return;
+    }
     txtCommand->selectAll();
     session_.enqueue(
         [&session = session_, message] {
