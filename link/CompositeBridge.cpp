@@ -128,6 +128,13 @@ std::string CompositeBridge::lossReason(DeviceHandle handle) const
     return health ? health->lossReason(route->handle) : std::string();
 }
 
+std::string CompositeBridge::notice(DeviceHandle handle) const
+{
+    const Route* route = routes_.find(handle);
+    const LinkHealth* health = route ? linkHealthOf(*route->backend) : nullptr;
+    return health ? health->notice(route->handle) : std::string();
+}
+
 void CompositeBridge::pumpWhileWaiting(std::function<void()> pump)
 {
     for (const auto& backend : backends_)

@@ -50,6 +50,9 @@ public:
     bool gone() const { return gone_; }
     // Where a line gone for good went; empty while it is there.
     std::string lossReason() const;
+    // What the line last did that the user should know of while it is up;
+    // empty when nothing.
+    virtual std::string notice() const { return {}; }
     const InputCounts& inputCounts() const { return inputCounts_; }
     // Called once, when the line goes for good.
     void whenGone(std::function<void()> report) { onGone_ = std::move(report); }

@@ -105,6 +105,12 @@ std::string LineBackend::lossReason(DeviceHandle handle) const
     return line ? line->lossReason() : std::string();
 }
 
+std::string LineBackend::notice(DeviceHandle handle) const
+{
+    const Line* line = lines_.find(handle);
+    return line ? line->notice() : std::string();
+}
+
 LineBackend::InputCounts LineBackend::inputCounts(DeviceHandle handle) const
 {
     const Line* line = lines_.find(handle);

@@ -33,6 +33,7 @@ public:
 
     std::string openFailure() const override { return openFailure_; }
     std::string lossReason(DeviceHandle handle) const override;
+    std::string notice(DeviceHandle handle) const override;
     void watchLosses(LossObserver observer) override { lossObserver_ = std::move(observer); }
     void pumpWhileWaiting(std::function<void()> pump) override { pump_ = std::move(pump); }
 

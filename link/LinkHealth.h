@@ -28,6 +28,11 @@ public:
     // went. Empty when the backend cannot tell.
     virtual std::string lossReason(DeviceHandle handle) const = 0;
 
+    // What the backend last did about a line that is still up and the user
+    // should know of (the far side's malformed data discarded, say); empty
+    // when nothing.
+    virtual std::string notice(DeviceHandle handle) const = 0;
+
     // How long an FT_Open may wait for a device that answers slowly, a
     // network connection being made: a reopening tried from a timer waits
     // a few milliseconds only, so that the windows never freeze, and the

@@ -44,12 +44,14 @@ LinkMonitor::LinkMonitor(session::InstrumentSession& session, QWidget* window, Q
     session_.addLinkObserver([this] { show(); });
 }
 
+// While the link is up the line is empty, or says what the backend did
+// about it that the operator should know.
 void LinkMonitor::show()
 {
     if (!session_.linkDown()) {
         timer_.stop();
-        label_->clear();
-        label_->setToolTip({});
+        const QString notice = QString::fromStdString(session_.linkNotice());
+        fitText(label_, notice, label_->parentWidget()->font().pointSizeF());
         return;
     }
     const char* note = session_.notAnswering() ? SilenceNote : RetryNote;

@@ -83,6 +83,7 @@ void InstrumentSession::noteOpened()
 {
     sync_.restart();
     notAnswering_ = false;
+    noteNotice();
     if (handle_ != -1) {
         noteLinkProblem({});
         return;
@@ -212,6 +213,7 @@ usblink::Reply InstrumentSession::exchange(const std::string& message)
         sync_.noteReply(message, reply);
         noteSilence();
     }
+    noteNotice();
     return reply;
 }
 
@@ -234,6 +236,16 @@ usblink::Reply InstrumentSession::resynchronise()
     origin_ = asker;
     noteSilence();
     return line;
+}
+
+void InstrumentSession::noteNotice()
+{
+    std::string notice = handle_ > 0 ? watch_.notice(handle_) : std::string();
+    if (notice == linkNotice_)
+        return;
+    linkNotice_ = std::move(notice);
+    for (const LinkObserver& observer : linkObservers_)
+        observer();
 }
 
 void InstrumentSession::noteSilence()

@@ -111,6 +111,10 @@ public:
     bool linkDown() const { return !linkProblem_.empty(); }
     // Whether the link is down because the instrument does not answer.
     bool notAnswering() const { return notAnswering_; }
+    // What the backend last did about a link that is up and the user should
+    // know of (see usblink::LinkHealth::notice); link observers are told of
+    // it too.
+    const std::string& linkNotice() const { return linkNotice_; }
     const std::string& linkProblem() const { return linkProblem_; }
     // Told whenever the link goes down, comes back, or its problem changes.
     void addLinkObserver(LinkObserver observer);
@@ -133,6 +137,7 @@ private:
     usblink::Reply exchange(const std::string& message);
     usblink::Reply resynchronise();
     void noteSilence();
+    void noteNotice();
     void report(Direction direction, const std::string& line) const;
     void beginExchange();
     bool carrying() const;
@@ -151,6 +156,7 @@ private:
     int32_t openedIndex_ = 0;
     std::string openedEntry_; // the opened device's entry, if it was listed
     std::string linkProblem_;
+    std::string linkNotice_;
     bool exchangeBeganUp_ = false;
     std::vector<LinkObserver> linkObservers_;
     bool closed_ = false;
