@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -32,6 +33,20 @@ constexpr const char* SaveTitle = "Save Traffic Log";
 // The widest text each column but the last usually shows.
 constexpr const char* WidestFields[] = { "00:00:00.000", "received", "command line", "127.000.000.001:65535" };
 static_assert(std::size(WidestFields) == TrafficLogModel::LineColumn + 1);
+
+// Why a log could not be saved at path. The file is written beside its
+// place first and then renamed, so a folder that takes no new files fails
+// even an existing file, with a reason from the system that names neither.
+QString saveFailure(const QString& path, const QString& reason)
+{
+    const QFileInfo file(path);
+    const QString folder = file.absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return QString("Could not create %1: there is no folder %2.").arg(path, folder);
+    if (!QFileInfo(folder).isWritable())
+        return QString("Could not create %1: the folder %2 takes no new files.").arg(path, folder);
+    return QString("Could not create %1: %2.").arg(path, reason);
+}
 
 } // namespace
 
@@ -218,8 +233,7 @@ void frmTrafficLog::cmdSave_Click()
         if (file.commit())
             return;
     }
-    panel::showMessage(this, QMessageBox::Critical, SaveTitle,
-        QString("Could not save the traffic log to %1: %2").arg(path, file.errorString()));
+    panel::showMessage(this, QMessageBox::Critical, SaveTitle, saveFailure(path, file.errorString()));
 }
 
 #include "moc_frmTrafficLog.cpp"
