@@ -31,12 +31,15 @@ void Line::watchInput()
 // Input that fills the bound between reads is no reply (one query is
 // outstanding at a time and replies are short): all of it is dropped, which
 // also lets the device read on instead of leaving the rest to pile up below.
+// Between the reads of one line, though, what comes is that line: dropped,
+// an over-long line would look shorter than it is, and end in a time-out
+// rather than at the reader's length cap.
 void Line::noteInput()
 {
     takeArrivals();
     const std::size_t held = pending();
     inputCounts_.mostHeld = std::max(inputCounts_.mostHeld, held);
-    if (!reading_ && held >= InputBound)
+    if (!reading_ && !midLine_ && held >= InputBound)
         inputCounts_.dropped += dropInput();
 }
 
@@ -48,6 +51,7 @@ FT_STATUS Line::read(char* bytes, uint32_t count, uint32_t& received, const std:
     const QDeadlineTimer deadline(readTimeoutMs_);
     while (received < count && (pending() > 0 || waitForInput(deadline, pump)))
         received += static_cast<uint32_t>(takeInput(bytes + received, count - received));
+    midLine_ = received > 0 && bytes[received - 1] != '\n';
     const FT_STATUS after = settle();
     return received == 0 ? after : FT_OK;
 }
@@ -80,6 +84,7 @@ FT_STATUS Line::write(const char* bytes, uint32_t count, uint32_t& written)
 
 FT_STATUS Line::purge(bool input, bool output)
 {
+    midLine_ = midLine_ && !input;
     if (clear(input, output))
         return FT_OK;
     return settle() == FT_DEVICE_NOT_FOUND ? FT_DEVICE_NOT_FOUND : FT_IO_ERROR;

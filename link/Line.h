@@ -101,6 +101,7 @@ private:
     uint32_t readTimeoutMs_ = 0;
     uint32_t writeTimeoutMs_ = 0;
     bool reading_ = false; // within read(), whatever arrives is the reply being read
+    bool midLine_ = false; // the last read ended within a line
     bool gone_ = false;
     InputCounts inputCounts_;
     std::function<void()> onGone_;

@@ -48,16 +48,21 @@ void NetworkLine::greet()
         sendRaw(telnet_.greeting(), QDeadlineTimer(DefaultWaitMs));
 }
 
-// A far side that keeps asking while it reads none of the answers is
-// dropped, rather than its answers kept without end.
+// Unread input is held up to ReceiveBufferBytes; what comes beyond is
+// dropped. A far side that keeps asking while it reads none of the answers
+// is dropped, rather than its answers kept without end.
 void NetworkLine::takeArrivals()
 {
     const QByteArray bytes = socket_.readAll();
-    if (!telnetLink()) {
+    if (!telnetLink())
         input_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        return;
-    }
-    const std::string answers = telnet_.decode({ bytes.constData(), std::size_t(bytes.size()) }, input_);
+    else
+        answer(telnet_.decode({ bytes.constData(), std::size_t(bytes.size()) }, input_));
+    input_.resize(std::min(input_.size(), taken_ + static_cast<std::size_t>(ReceiveBufferBytes)));
+}
+
+void NetworkLine::answer(const std::string& answers)
+{
     socket_.write(answers.data(), static_cast<qint64>(answers.size()));
     if (socket_.bytesToWrite() > MaxUnsentAnswers) {
         dropReason_ = address_.url + " kept asking telnet questions without reading the answers: the connection was "
@@ -110,15 +115,18 @@ FT_STATUS NetworkLine::abandonWrite()
     return FT_DEVICE_NOT_FOUND;
 }
 
-// Input still in the socket is taken first, so that telnet commands in it
-// are answered, then dropped. No written data is ever left queued: a write
+// Input still in the socket, the system's part of it too, is taken first,
+// so that telnet commands in it are answered, then dropped; a far side that
+// floods is not waited out. No written data is ever left queued: a write
 // either went out or took the line for gone.
 bool NetworkLine::clear(bool input, bool)
 {
-    if (input) {
-        takeArrivals();
-        dropInput();
-    }
+    if (!input)
+        return true;
+    constexpr int MostBuffersTaken = 16;
+    for (int taken = 0; taken < MostBuffersTaken && socket_.waitForReadyRead(0); ++taken) { }
+    takeArrivals();
+    dropInput();
     return true;
 }
 

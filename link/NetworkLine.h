@@ -18,7 +18,8 @@ namespace usblink {
 // it and answered, and the line settings are asked of the far side.
 class NetworkLine : public Line {
 public:
-    // Received bytes Qt holds before the far side is held back by TCP.
+    // Received bytes Qt holds before the far side is held back by TCP, and
+    // the most unread input the line keeps: what comes beyond is dropped.
     static constexpr qint64 ReceiveBufferBytes = 64 * 1024;
     // Telnet answers the far side has not taken, beyond which it is taken
     // for one that will not read, and dropped.
@@ -55,6 +56,7 @@ private:
     void stop() override;
     std::string goneReason() const override;
 
+    void answer(const std::string& answers);
     bool telnetLink() const { return address_.protocol == NetworkAddress::Protocol::Rfc2217; }
     bool sendRaw(const std::string& bytes, const QDeadlineTimer& deadline);
     FT_STATUS askFarSide(const std::vector<std::string>& commands);
