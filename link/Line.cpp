@@ -63,9 +63,12 @@ bool Line::waitForInput(const QDeadlineTimer& deadline, const std::function<void
 {
     const int slice = pump ? LinkHealth::WaitSliceMs : remainingMs(deadline);
     while (!gone_) {
-        if (device().waitForReadyRead(std::min(remainingMs(deadline), slice)))
+        const bool arrived = device().waitForReadyRead(std::min(remainingMs(deadline), slice));
+        if (status() != FT_OK)
+            return false;
+        if (arrived)
             return pending() > 0 || !deadline.hasExpired();
-        if (deadline.hasExpired() || status() != FT_OK)
+        if (deadline.hasExpired())
             return false;
         pump();
     }

@@ -67,7 +67,8 @@ void NetworkLine::answer(const std::string& answers)
     if (socket_.bytesToWrite() > MaxUnsentAnswers) {
         dropReason_ = address_.url + " kept asking telnet questions without reading the answers: the connection was "
                                      "dropped.";
-        // Not from inside the socket's own signal.
+        // Not from inside the socket's own signal: from the event loop, or
+        // at once by a read that finds the line gone.
         QMetaObject::invokeMethod(&socket_, [this] { retire(); }, Qt::QueuedConnection);
     }
 }
@@ -130,10 +131,12 @@ bool NetworkLine::clear(bool input, bool)
     return true;
 }
 
-// A connection is there or gone for good: TCP has no failure to retry.
+// A connection is there or gone for good: TCP has no failure to retry. One
+// that is being dropped is gone already.
 FT_STATUS NetworkLine::status()
 {
-    return socket_.state() == QAbstractSocket::ConnectedState ? FT_OK : FT_DEVICE_NOT_FOUND;
+    const bool there = socket_.state() == QAbstractSocket::ConnectedState && dropReason_.empty();
+    return there ? FT_OK : FT_DEVICE_NOT_FOUND;
 }
 
 // Aborting drops what is still queued rather than sending it into the next
