@@ -56,6 +56,10 @@ void reportSerialDevice(std::FILE* out, const std::string& path, const std::stri
         printFact(out, "state", "does not exist");
         return;
     }
+    if (std::filesystem::is_directory(path)) {
+        printFact(out, "state", "is a directory, not a serial port");
+        return;
+    }
     const std::string ttyName = std::filesystem::path(path).filename().string();
     const auto strings = usblink::readUsbPortStrings(ttyName).value_or(usblink::UsbPortStrings { product, serial });
     printFact(out, "product", strings.product.empty() ? product : strings.product);

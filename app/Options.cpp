@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "DeviceAccess.h"
 #include "NetworkBridge.h"
 
 namespace app {
@@ -51,20 +52,49 @@ void passOverQtOptions(QCommandLineParser& parser)
 }
 
 // [HOST:]PORT, the host an IP address (an IPv6 one in brackets), the loopback
-// address when none is named.
+// address when none is named. A refusal names the whole value and the forms
+// expected.
 Options::ListenAddress parseListenAddress(const QString& text)
 {
-    const qsizetype colon = text.lastIndexOf(':');
-    QString host = colon < 0 ? QString("127.0.0.1") : text.left(colon);
-    if (host.startsWith('[') && host.endsWith(']'))
-        host = host.mid(1, host.size() - 2);
+    const auto refuse = [&text](const QString& why) {
+        failWith("--listen " + text + ": " + why
+            + " (expected PORT, HOST:PORT or [IPv6]:PORT, as 5025, 192.168.1.20:5025 or [::1]:5025)");
+    };
+    QString host = "127.0.0.1";
+    QString port = text;
+    if (text.startsWith('[')) {
+        const qsizetype close = text.indexOf("]:");
+        if (close < 0)
+            refuse("an IPv6 address in brackets must be followed by :PORT");
+        host = text.mid(1, close - 1);
+        port = text.mid(close + 2);
+    } else if (text.count(':') > 1) {
+        refuse("an IPv6 address goes in brackets");
+    } else if (const qsizetype colon = text.indexOf(':'); colon >= 0) {
+        host = text.left(colon);
+        port = text.mid(colon + 1);
+    }
     bool isNumber = false;
-    const uint port = text.mid(colon + 1).toUInt(&isNumber);
-    if (!isNumber || port > 65535)
-        failWith("--listen " + text + ": the port must be a number from 0 to 65535");
+    const uint number = port.toUInt(&isNumber);
+    if (!isNumber || number > 65535)
+        refuse("the port must be a number from 0 to 65535");
     if (QHostAddress(host).isNull())
-        failWith("--listen " + text + ": " + host + " is not an IP address");
-    return { host.toStdString(), static_cast<uint16_t>(port) };
+        refuse(host + " is not an IP address");
+    return { host.toStdString(), static_cast<uint16_t>(number) };
+}
+
+// A network address, or a serial port's path as the system opens it, so
+// that the chooser, --check and the open all mean one device.
+std::string parsePort(const QString& text)
+{
+    const std::string port = text.toStdString();
+    if (port.empty())
+        failWith("--port: the path is empty (give a serial port, such as /dev/ttyUSB0, or tcp://HOST:PORT)");
+    if (!usblink::NetworkAddress::looksLikeOne(port))
+        return usblink::systemPortPath(port);
+    if (!usblink::NetworkAddress::parse(port))
+        failWith("bad network port " + text + " (tcp://HOST:PORT or rfc2217://HOST:PORT)");
+    return port;
 }
 
 } // namespace
@@ -113,12 +143,8 @@ Options parseOptions(const QStringList& arguments)
         options.backend = Options::Backend::D2xx;
     else if (backendName != "serial")
         failWith("unknown backend " + backendName + " (serial or d2xx)");
-    for (const QString& path : parser.values(port)) {
-        const std::string text = path.toStdString();
-        if (usblink::NetworkAddress::looksLikeOne(text) && !usblink::NetworkAddress::parse(text))
-            failWith("bad network port " + path + " (tcp://HOST:PORT or rfc2217://HOST:PORT)");
-        options.ports.push_back(text);
-    }
+    for (const QString& path : parser.values(port))
+        options.ports.push_back(parsePort(path));
     options.check = parser.isSet(check);
     if (parser.isSet(listen))
         options.listen = parseListenAddress(parser.value(listen));

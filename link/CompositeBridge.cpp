@@ -128,6 +128,20 @@ std::string CompositeBridge::lossReason(DeviceHandle handle) const
     return health ? health->lossReason(route->handle) : std::string();
 }
 
+std::string CompositeBridge::notice(DeviceHandle handle) const
+{
+    const Route* route = routes_.find(handle);
+    const LinkHealth* health = route ? linkHealthOf(*route->backend) : nullptr;
+    return health ? health->notice(route->handle) : std::string();
+}
+
+void CompositeBridge::pumpWhileWaiting(std::function<void()> pump)
+{
+    for (const auto& backend : backends_)
+        if (LinkHealth* health = linkHealthOf(*backend))
+            health->pumpWhileWaiting(pump);
+}
+
 void CompositeBridge::limitOpenWait(uint32_t milliseconds)
 {
     for (const auto& backend : backends_)

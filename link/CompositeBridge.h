@@ -36,8 +36,10 @@ public:
 
     std::string openFailure() const override;
     std::string lossReason(DeviceHandle handle) const override;
+    std::string notice(DeviceHandle handle) const override;
     void limitOpenWait(uint32_t milliseconds) override;
     void watchLosses(LossObserver observer) override { lossObserver_ = std::move(observer); }
+    void pumpWhileWaiting(std::function<void()> pump) override;
 
 protected:
     std::vector<ComposedDevice> attachedDevices() override;

@@ -31,6 +31,11 @@ PortHolders portHolders(const std::string& path);
 // "minicom (pid 1234), screen (pid 99)".
 std::string describeHolders(const std::vector<PortHolder>& holders);
 
+// The path the system opens for a serial port named as given: on Linux, as
+// Qt Serial Port takes it, a name that does not start with "/", "./" or
+// "../" is a device in /dev ("ttyS0" is /dev/ttyS0).
+std::string systemPortPath(const std::string& name);
+
 // Whether the current user may read and write the node at path.
 bool mayOpen(const std::string& path);
 

@@ -23,10 +23,16 @@ void* indexArgument(uint32_t index)
 
 } // namespace
 
-FTDI_Driver::FTDI_Driver(BridgeLibrary& library, EventPump processEvents)
+FTDI_Driver::FTDI_Driver(BridgeLibrary& library, EventPump processEvents, Clock clock)
     : library_(library)
     , processEvents_(std::move(processEvents))
+    , clock_(std::move(clock))
 {
+}
+
+std::chrono::milliseconds FTDI_Driver::steadyClock()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
 }
 
 std::string FTDI_Driver::TrimToPrintable(std::string_view text)
@@ -112,6 +118,7 @@ Reply FTDI_Driver::ReadReply(DeviceHandle handle)
 {
     const Reply timedOut { ReadTimeout, Reply::Outcome::TimedOut };
     const Reply failed { ReadError, Reply::Outcome::Failed };
+    const std::chrono::milliseconds deadline = clock_() + ReplyDeadline;
     std::array<char, ReplyByteBufferSize> buffer;
     buffer.fill(Blank);
     std::string reply;
@@ -126,9 +133,12 @@ Reply FTDI_Driver::ReadReply(DeviceHandle handle)
         reply.append(buffer.data(), std::min<std::size_t>(received, 1));
         if (reply.back() == '\n')
             return { TrimToPrintable(reply) };
-        // A line that never ends must not grow without bound.
+        // A line that never ends must not grow without bound, nor one that
+        // drips in hold the instrument for good.
         if (reply.size() >= MaxReplyLength)
             return failed;
+        if (clock_() >= deadline)
+            return timedOut;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -30,17 +31,25 @@ struct Reply {
 class FTDI_Driver {
 public:
     using EventPump = std::function<void()>;
+    // A monotonic clock; its origin does not matter.
+    using Clock = std::function<std::chrono::milliseconds()>;
+    static std::chrono::milliseconds steadyClock();
 
     static constexpr std::size_t MaxDevices = 101;
     static constexpr uint32_t BaudRate = 57600;
     static constexpr uint32_t ReadTimeoutMs = 5000;
     static constexpr std::size_t CommandBufferSize = 256;
     static constexpr std::size_t MaxReplyLength = 32767;
+    // A reply whose line has not ended this long after its first byte was
+    // awaited is taken for none, however slowly its bytes still drip in:
+    // enough for the longest line at 57600 baud behind a first byte that
+    // took the whole per-byte time-out.
+    static constexpr std::chrono::milliseconds ReplyDeadline { 15000 };
 
     static constexpr const char* ReadTimeout = "READ TIMEOUT";
     static constexpr const char* ReadError = "READ ERROR";
 
-    FTDI_Driver(BridgeLibrary& library, EventPump processEvents);
+    FTDI_Driver(BridgeLibrary& library, EventPump processEvents, Clock clock = steadyClock);
 
     DeviceList EnumerateDevices();
     DeviceHandle OpenDevice(int32_t index);
@@ -61,6 +70,7 @@ private:
 
     BridgeLibrary& library_;
     EventPump processEvents_;
+    Clock clock_;
 };
 
 } // namespace usblink

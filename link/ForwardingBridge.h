@@ -69,6 +69,11 @@ public:
         const LinkHealth* health = linkHealthOf(inner_);
         return health ? health->lossReason(handle) : std::string();
     }
+    std::string notice(DeviceHandle handle) const override
+    {
+        const LinkHealth* health = linkHealthOf(inner_);
+        return health ? health->notice(handle) : std::string();
+    }
     void limitOpenWait(uint32_t milliseconds) override
     {
         if (LinkHealth* health = linkHealthOf(inner_))
@@ -78,6 +83,11 @@ public:
     {
         if (LinkHealth* health = linkHealthOf(inner_))
             health->watchLosses(std::move(observer));
+    }
+    void pumpWhileWaiting(std::function<void()> pump) override
+    {
+        if (LinkHealth* health = linkHealthOf(inner_))
+            health->pumpWhileWaiting(std::move(pump));
     }
 
 protected:

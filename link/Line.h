@@ -37,7 +37,8 @@ public:
     virtual ~Line() = default;
 
     void setTimeouts(uint32_t readMs, uint32_t writeMs);
-    FT_STATUS read(char* bytes, uint32_t count, uint32_t& received);
+    // Waits in slices, processing pending events through pump between them.
+    FT_STATUS read(char* bytes, uint32_t count, uint32_t& received, const std::function<void()>& pump = {});
     FT_STATUS write(const char* bytes, uint32_t count, uint32_t& written);
     FT_STATUS purge(bool input, bool output);
 
@@ -49,9 +50,15 @@ public:
     bool gone() const { return gone_; }
     // Where a line gone for good went; empty while it is there.
     std::string lossReason() const;
+    // What the line last did that the user should know of while it is up;
+    // empty when nothing.
+    virtual std::string notice() const { return {}; }
     const InputCounts& inputCounts() const { return inputCounts_; }
     // Called once, when the line goes for good.
     void whenGone(std::function<void()> report) { onGone_ = std::move(report); }
+    // Ends the line on purpose, also in the middle of a read, which then
+    // returns as soon as it can; no loss is reported.
+    void close();
 
 protected:
     // Starts counting and bounding the device's input; a transport calls it
@@ -87,13 +94,14 @@ private:
     virtual std::string goneReason() const = 0;
 
     void noteInput();
-    bool waitForInput(const QDeadlineTimer& deadline);
+    bool waitForInput(const QDeadlineTimer& deadline, const std::function<void()>& pump);
     FT_STATUS settle();
     FT_STATUS conclude(FT_STATUS status);
 
     uint32_t readTimeoutMs_ = 0;
     uint32_t writeTimeoutMs_ = 0;
     bool reading_ = false; // within read(), whatever arrives is the reply being read
+    bool midLine_ = false; // the last read ended within a line
     bool gone_ = false;
     InputCounts inputCounts_;
     std::function<void()> onGone_;

@@ -60,14 +60,21 @@ FT_STATUS LineBackend::FT_Write(DeviceHandle handle, const void* buffer, uint32_
 }
 
 // Unlike the other calls, a read goes to a line gone for good too: what it
-// received before it went is still the reply.
+// received before it went is still the reply. Events processed while it
+// waits may close the line: it is kept until the read has returned.
 FT_STATUS LineBackend::FT_Read(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* received)
 {
     if (!received || (!buffer && count > 0))
         return FT_INVALID_PARAMETER;
     *received = 0;
     Line* line = lines_.find(handle);
-    return line ? line->read(static_cast<char*>(buffer), count, *received) : FT_INVALID_HANDLE;
+    if (!line)
+        return FT_INVALID_HANDLE;
+    ++readsRunning_;
+    const FT_STATUS status = line->read(static_cast<char*>(buffer), count, *received, pump_);
+    if (--readsRunning_ == 0)
+        closedWhileRead_.clear();
+    return status;
 }
 
 FT_STATUS LineBackend::FT_Purge(DeviceHandle handle, uint32_t mask)
@@ -82,13 +89,26 @@ FT_STATUS LineBackend::FT_Purge(DeviceHandle handle, uint32_t mask)
 // The line ends with its handle; a line closed on purpose reports no loss.
 FT_STATUS LineBackend::FT_Close(DeviceHandle handle)
 {
-    return lines_.remove(handle) ? FT_OK : FT_INVALID_HANDLE;
+    std::unique_ptr<Line> line = lines_.remove(handle);
+    if (!line)
+        return FT_INVALID_HANDLE;
+    if (readsRunning_ > 0) {
+        line->close();
+        closedWhileRead_.push_back(std::move(line));
+    }
+    return FT_OK;
 }
 
 std::string LineBackend::lossReason(DeviceHandle handle) const
 {
     const Line* line = lines_.find(handle);
     return line ? line->lossReason() : std::string();
+}
+
+std::string LineBackend::notice(DeviceHandle handle) const
+{
+    const Line* line = lines_.find(handle);
+    return line ? line->notice() : std::string();
 }
 
 LineBackend::InputCounts LineBackend::inputCounts(DeviceHandle handle) const

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "HandleTable.h"
 #include "Line.h"
@@ -32,7 +33,9 @@ public:
 
     std::string openFailure() const override { return openFailure_; }
     std::string lossReason(DeviceHandle handle) const override;
+    std::string notice(DeviceHandle handle) const override;
     void watchLosses(LossObserver observer) override { lossObserver_ = std::move(observer); }
+    void pumpWhileWaiting(std::function<void()> pump) override { pump_ = std::move(pump); }
 
     InputCounts inputCounts(DeviceHandle handle) const;
 
@@ -48,7 +51,11 @@ private:
 
     std::string openFailure_;
     LossObserver lossObserver_;
+    std::function<void()> pump_;
     HandleTable<Line> lines_;
+    int readsRunning_ = 0;
+    std::vector<std::unique_ptr<Line>> closedWhileRead_; // ended once no read runs
+
 };
 
 } // namespace usblink

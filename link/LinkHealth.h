@@ -28,6 +28,11 @@ public:
     // went. Empty when the backend cannot tell.
     virtual std::string lossReason(DeviceHandle handle) const = 0;
 
+    // What the backend last did about a line that is still up and the user
+    // should know of (the far side's malformed data discarded, say); empty
+    // when nothing.
+    virtual std::string notice(DeviceHandle handle) const = 0;
+
     // How long an FT_Open may wait for a device that answers slowly, a
     // network connection being made: a reopening tried from a timer waits
     // a few milliseconds only, so that the windows never freeze, and the
@@ -40,6 +45,13 @@ public:
     // it (unplugged, its connection closed, noticed by the event loop), so
     // that an idle link is known to be down too. One observer at a time.
     virtual void watchLosses(LossObserver observer) = 0;
+
+    // Has pending events processed by pump at least every WaitSliceMs while
+    // a read waits for its bytes, so that the windows stay live however long
+    // the instrument takes to answer. A device closed from there ends the
+    // read. None until told; an empty pump stops it.
+    static constexpr int WaitSliceMs = 20;
+    virtual void pumpWhileWaiting(std::function<void()> pump) = 0;
 };
 
 // The library's LinkHealth, if it has one.

@@ -21,6 +21,7 @@ NetworkLine::NetworkLine(NetworkAddress address)
     : address_(std::move(address))
 {
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket_.setReadBufferSize(ReceiveBufferBytes);
     watchInput();
     QObject::connect(&socket_, &QTcpSocket::disconnected, &socket_, [this] { retire(); });
     connecting_.start();
@@ -47,29 +48,50 @@ void NetworkLine::greet()
         sendRaw(telnet_.greeting(), QDeadlineTimer(DefaultWaitMs));
 }
 
+// Unread input is held up to ReceiveBufferBytes; what comes beyond is
+// dropped. A far side that keeps asking while it reads none of the answers
+// is dropped, rather than its answers kept without end.
 void NetworkLine::takeArrivals()
 {
     const QByteArray bytes = socket_.readAll();
-    if (!telnetLink()) {
+    if (!telnetLink())
         input_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    } else if (const std::string answers = telnet_.decode({ bytes.constData(), std::size_t(bytes.size()) }, input_);
-               !answers.empty()) {
-        socket_.write(answers.data(), static_cast<qint64>(answers.size()));
+    else
+        answer(telnet_.decode({ bytes.constData(), std::size_t(bytes.size()) }, input_));
+    input_.resize(std::min(input_.size(), taken_ + static_cast<std::size_t>(ReceiveBufferBytes)));
+}
+
+void NetworkLine::answer(const std::string& answers)
+{
+    socket_.write(answers.data(), static_cast<qint64>(answers.size()));
+    if (socket_.bytesToWrite() > MaxUnsentAnswers) {
+        dropReason_ = address_.url + " kept asking telnet questions without reading the answers: the connection was "
+                                     "dropped.";
+        // Not from inside the socket's own signal: from the event loop, or
+        // at once by a read that finds the line gone.
+        QMetaObject::invokeMethod(&socket_, [this] { retire(); }, Qt::QueuedConnection);
     }
 }
 
+// Read input is let go of only once it is half the buffer, so that taking
+// a byte at a time costs no move of all the rest.
 std::size_t NetworkLine::takeInput(char* into, std::size_t count)
 {
-    const std::size_t taken = std::min(count, input_.size());
-    std::copy_n(input_.begin(), taken, into);
-    input_.erase(0, taken);
+    const std::size_t taken = std::min(count, pending());
+    std::copy_n(input_.begin() + static_cast<std::ptrdiff_t>(taken_), taken, into);
+    taken_ += taken;
+    if (taken_ == input_.size() || taken_ > input_.size() / 2) {
+        input_.erase(0, taken_);
+        taken_ = 0;
+    }
     return taken;
 }
 
 std::size_t NetworkLine::dropInput()
 {
-    const std::size_t dropped = input_.size();
+    const std::size_t dropped = pending();
     input_.clear();
+    taken_ = 0;
     return dropped;
 }
 
@@ -94,22 +116,27 @@ FT_STATUS NetworkLine::abandonWrite()
     return FT_DEVICE_NOT_FOUND;
 }
 
-// Input still in the socket is taken first, so that telnet commands in it
-// are answered, then dropped. No written data is ever left queued: a write
+// Input still in the socket, the system's part of it too, is taken first,
+// so that telnet commands in it are answered, then dropped; a far side that
+// floods is not waited out. No written data is ever left queued: a write
 // either went out or took the line for gone.
 bool NetworkLine::clear(bool input, bool)
 {
-    if (input) {
-        takeArrivals();
-        input_.clear();
-    }
+    if (!input)
+        return true;
+    constexpr int MostBuffersTaken = 16;
+    for (int taken = 0; taken < MostBuffersTaken && socket_.waitForReadyRead(0); ++taken) { }
+    takeArrivals();
+    dropInput();
     return true;
 }
 
-// A connection is there or gone for good: TCP has no failure to retry.
+// A connection is there or gone for good: TCP has no failure to retry. One
+// that is being dropped is gone already.
 FT_STATUS NetworkLine::status()
 {
-    return socket_.state() == QAbstractSocket::ConnectedState ? FT_OK : FT_DEVICE_NOT_FOUND;
+    const bool there = socket_.state() == QAbstractSocket::ConnectedState && dropReason_.empty();
+    return there ? FT_OK : FT_DEVICE_NOT_FOUND;
 }
 
 // Aborting drops what is still queued rather than sending it into the next
@@ -122,7 +149,15 @@ void NetworkLine::stop()
 
 std::string NetworkLine::goneReason() const
 {
-    return "The connection to " + address_.url + " was closed.";
+    return dropReason_.empty() ? "The connection to " + address_.url + " was closed." : dropReason_;
+}
+
+std::string NetworkLine::notice() const
+{
+    if (telnet_.discardedSubnegotiations() == 0)
+        return {};
+    return address_.url + " sent a telnet subnegotiation longer than "
+        + std::to_string(TelnetCodec::MaxSubnegotiationBytes) + " bytes; it was cut off there and reading went on.";
 }
 
 // On a raw link the far side's own configuration sets the line: the

@@ -18,6 +18,13 @@ namespace usblink {
 // it and answered, and the line settings are asked of the far side.
 class NetworkLine : public Line {
 public:
+    // Received bytes Qt holds before the far side is held back by TCP, and
+    // the most unread input the line keeps: what comes beyond is dropped.
+    static constexpr qint64 ReceiveBufferBytes = 64 * 1024;
+    // Telnet answers the far side has not taken, beyond which it is taken
+    // for one that will not read, and dropped.
+    static constexpr qint64 MaxUnsentAnswers = 64 * 1024;
+
     // Starts connecting to address.
     explicit NetworkLine(NetworkAddress address);
     ~NetworkLine() override;
@@ -34,11 +41,12 @@ public:
     FT_STATUS setBaudRate(uint32_t baud) override;
     FT_STATUS setDataCharacteristics(uint8_t bits, uint8_t stopBits, uint8_t parity) override;
     FT_STATUS setFlowControl(uint16_t flow) override;
+    std::string notice() const override;
 
 private:
     QIODevice& device() override { return socket_; }
     void takeArrivals() override;
-    std::size_t pending() const override { return input_.size(); }
+    std::size_t pending() const override { return input_.size() - taken_; }
     std::size_t takeInput(char* into, std::size_t count) override;
     std::size_t dropInput() override;
     uint32_t send(const char* bytes, uint32_t count, const QDeadlineTimer& deadline) override;
@@ -48,6 +56,7 @@ private:
     void stop() override;
     std::string goneReason() const override;
 
+    void answer(const std::string& answers);
     bool telnetLink() const { return address_.protocol == NetworkAddress::Protocol::Rfc2217; }
     bool sendRaw(const std::string& bytes, const QDeadlineTimer& deadline);
     FT_STATUS askFarSide(const std::vector<std::string>& commands);
@@ -57,6 +66,8 @@ private:
     TelnetCodec telnet_;
     QElapsedTimer connecting_;
     std::string input_;
+    std::size_t taken_ = 0; // how much of input_ has been read
+    std::string dropReason_;
 };
 
 } // namespace usblink

@@ -1,5 +1,7 @@
 #include "SerialBridge.h"
 
+#include <filesystem>
+
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -26,6 +28,8 @@ std::string pickString(const std::string& fromDevice, const QString& fromQt)
 // another program as PermissionError; the file's access bits tell them apart.
 std::string openErrorText(const QSerialPort& port, const std::string& path)
 {
+    if (std::filesystem::is_directory(path))
+        return path + " is a directory, not a serial port.";
     switch (port.error()) {
     case QSerialPort::DeviceNotFoundError:
         return path + " is not there: unplugged, or its program is not running.";

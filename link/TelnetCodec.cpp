@@ -60,22 +60,32 @@ std::string TelnetCodec::comPort(ComPortCommand which, uint32_t value, int value
 }
 
 // Agrees to what the client wants and refuses the rest; an option already
-// in the state asked for is not answered again, so no request loops.
+// in the state asked for is not answered again, nor one already refused, so
+// that no request loops and a far side repeating a request gets one answer.
 std::string TelnetCodec::answer(uint8_t verb, uint8_t option)
 {
     switch (verb) {
     case Do:
         if (!clientMayDo(option))
-            return command(Wont, option);
+            return refusedToDo_.insert(option).second ? command(Wont, option) : "";
         return offered_.insert(option).second ? command(Will, option) : "";
     case Dont:
         return offered_.erase(option) ? command(Wont, option) : "";
     case Will:
         if (!serverMayDo(option))
-            return command(Dont, option);
+            return refusedToAsk_.insert(option).second ? command(Dont, option) : "";
         return asked_.insert(option).second ? command(Do, option) : "";
     default: // Wont
         return asked_.erase(option) ? command(Dont, option) : "";
+    }
+}
+
+// What follows a subnegotiation cut off at its bound is taken for data.
+void TelnetCodec::cutOverlongSubnegotiation()
+{
+    if (state_ != State::Data && ++subLength_ > MaxSubnegotiationBytes) {
+        state_ = State::Data;
+        ++discarded_;
     }
 }
 
@@ -102,6 +112,7 @@ std::string TelnetCodec::decode(std::string_view bytes, std::string& data)
                 state_ = State::Option;
             } else if (byte == Sb) {
                 state_ = State::Sub;
+                subLength_ = 0;
             }
             break;
         case State::Option:
@@ -109,11 +120,12 @@ std::string TelnetCodec::decode(std::string_view bytes, std::string& data)
             state_ = State::Data;
             break;
         case State::Sub:
-            if (byte == Iac)
-                state_ = State::SubCommand;
+            state_ = byte == Iac ? State::SubCommand : State::Sub;
+            cutOverlongSubnegotiation();
             break;
         case State::SubCommand:
             state_ = byte == Se ? State::Data : State::Sub;
+            cutOverlongSubnegotiation();
             break;
         }
     }

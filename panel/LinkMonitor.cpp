@@ -44,15 +44,18 @@ LinkMonitor::LinkMonitor(session::InstrumentSession& session, QWidget* window, Q
     session_.addLinkObserver([this] { show(); });
 }
 
+// While the link is up the line is empty, or says what the backend did
+// about it that the operator should know.
 void LinkMonitor::show()
 {
     if (!session_.linkDown()) {
         timer_.stop();
-        label_->clear();
-        label_->setToolTip({});
+        const QString notice = QString::fromStdString(session_.linkNotice());
+        fitText(label_, notice, label_->parentWidget()->font().pointSizeF());
         return;
     }
-    fitText(label_, QString::fromStdString(session_.linkProblem() + " " + RetryNote),
+    const char* note = session_.notAnswering() ? SilenceNote : RetryNote;
+    fitText(label_, QString::fromStdString(session_.linkProblem() + " " + note),
         label_->parentWidget()->font().pointSizeF());
     if (timer_.interval() > 0 && !timer_.isActive())
         timer_.start();
@@ -63,7 +66,7 @@ void LinkMonitor::attempt()
     if (!session_.linkDown() || session_.busy())
         return;
     session_.exclusive([this] {
-        if (session_.reopen())
+        if (session_.notAnswering() ? session_.probe() : session_.reopen())
             reconnected_();
     });
 }

@@ -14,14 +14,17 @@ namespace panel {
 
 // The main window's link status line and the reconnecting behind it. While
 // the session's link is down the line says why and what to do, and about
-// once a second the device is opened again; once it is back, the window's
-// identification and read-back run and the line is empty again.
+// once a second the device is opened again, or a silent instrument asked
+// whether it answers again; once it is back, the window's identification and
+// read-back run and the line is empty again.
 class LinkMonitor : public QObject {
     Q_OBJECT
 
 public:
     static constexpr const char* RetryNote
         = "Waiting for the link to return, trying every second; changes are not sent meanwhile.";
+    static constexpr const char* SilenceNote
+        = "Asking it again every second; changes are not sent meanwhile.";
 
     // The label is placed on window at geometry. An interval of zero
     // leaves the reopening to attempt().
@@ -30,9 +33,9 @@ public:
 
     QLabel* label() const { return label_; }
 
-    // One attempt to open the device again; nothing while the link is up or
-    // an exchange runs. Runs as one exchange, with the identification and
-    // read-back when the device is back.
+    // One attempt to open the device again, or to hear a silent instrument;
+    // nothing while the link is up or an exchange runs. Runs as one exchange,
+    // with the identification and read-back when the instrument is back.
     void attempt();
 
 private:

@@ -7,6 +7,41 @@
 
 namespace panel {
 
+namespace {
+
+// A line as text that cannot be taken for anything else: every character
+// outside printable ASCII, and the backslash itself, written as an escape,
+// so that a client's CR, TAB or ESC neither forges a line of its own in a
+// saved log nor drives the terminal that shows it.
+QString escaped(const QString& text)
+{
+    QString shown;
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '\\':
+            shown += "\\\\";
+            break;
+        case '\r':
+            shown += "\\r";
+            break;
+        case '\n':
+            shown += "\\n";
+            break;
+        case '\t':
+            shown += "\\t";
+            break;
+        default:
+            if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+                shown += c;
+            else
+                shown += QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0'));
+        }
+    }
+    return shown;
+}
+
+} // namespace
+
 TrafficLogModel::TrafficLogModel(int capacity, QObject* parent)
     : QAbstractTableModel(parent)
     , capacity_(static_cast<std::size_t>(capacity))
@@ -106,9 +141,9 @@ QString TrafficLogModel::field(const Entry& entry, int column)
         }
         return {};
     case OriginColumn:
-        return entry.origin;
+        return escaped(entry.origin);
     default:
-        return entry.line;
+        return escaped(entry.line);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "RefusalMark.h"
 #include "SettingScrollBar.h"
 #include "SettingText.h"
 
@@ -146,23 +147,13 @@ bool ValueEditor::focusNextPrevChild(bool next)
 void ValueEditor::mark(const QString& problem)
 {
     problem_ = problem;
-    // Dark text on light red reads alike in light and dark colour schemes.
-    QPalette refused = palette();
-    refused.setColor(QPalette::Base, QColor(255, 205, 205));
-    refused.setColor(QPalette::Text, Qt::black);
-    setPalette(refused);
-    setToolTip(problem);
-    setAccessibleDescription(problem);
-    QToolTip::showText(mapToGlobal(QPoint(0, height())), problem, this);
+    markRefused(this, problem);
 }
 
 void ValueEditor::unmark()
 {
     problem_.clear();
-    setPalette(QPalette());
-    setToolTip({});
-    setAccessibleDescription({});
-    QToolTip::hideText();
+    unmarkRefused(this);
 }
 
 } // namespace panel

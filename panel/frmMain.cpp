@@ -442,7 +442,7 @@ void frmMain::toggleClick(SettingId id)
     SettingControl& toggle = control(id);
     if (sending()) {
         toggle.state = toggle.state == 0 ? 1 : 0;
-        sendChange(commands::withArgument(instrument::settingOf(id).prefix, toggle.state));
+        session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, toggle.state));
     }
     showValue(id);
 }
@@ -450,21 +450,9 @@ void frmMain::toggleClick(SettingId id)
 void frmMain::sliderChange(SettingId id)
 {
     if (sending())
-        sendChange(commands::withArgument(instrument::settingOf(id).prefix, slider(id)->setting()));
+        session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, slider(id)->setting()));
     // Read again: a change handled while the message was sent may have moved it.
     showValue(id);
-}
-
-// Goes out at once; while others' exchange runs, right after it, ahead of
-// their exchanges still waiting, so that a streaming client cannot hold the
-// operator back.
-void frmMain::sendChange(const std::string& message)
-{
-    if (!session().busy()) {
-        session().send(message);
-        return;
-    }
-    session().enqueueAhead([this, message] { session().send(message); });
 }
 
 void frmMain::cmdRST_Click()

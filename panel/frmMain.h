@@ -158,7 +158,6 @@ private:
     void refreshKeyPress();
     void toggleClick(instrument::SettingId id);
     void sliderChange(instrument::SettingId id);
-    void sendChange(const std::string& message);
     void readBack(const instrument::Setting& setting);
     void apply(instrument::SettingId id, int16_t value);
     void showValue(instrument::SettingId id);

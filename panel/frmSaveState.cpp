@@ -73,7 +73,7 @@ void frmSaveState::cmdRecall_Click()
 
 void frmSaveState::sendWithState(const char* prefix)
 {
-    session_.send(commands::withArgument(prefix, scrUser->setting()));
+    session_.sendAhead(commands::withArgument(prefix, scrUser->setting()));
 }
 
 void frmSaveState::cmdReturn_Click()

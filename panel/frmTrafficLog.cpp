@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -20,6 +21,7 @@
 #include "MessageSyntax.h"
 #include "EnterKey.h"
 #include "MessageBoxes.h"
+#include "RefusalMark.h"
 #include "Twips.h"
 
 using panel::TrafficLogModel;
@@ -31,6 +33,20 @@ constexpr const char* SaveTitle = "Save Traffic Log";
 // The widest text each column but the last usually shows.
 constexpr const char* WidestFields[] = { "00:00:00.000", "received", "command line", "127.000.000.001:65535" };
 static_assert(std::size(WidestFields) == TrafficLogModel::LineColumn + 1);
+
+// Why a log could not be saved at path. The file is written beside its
+// place first and then renamed, so a folder that takes no new files fails
+// even an existing file, with a reason from the system that names neither.
+QString saveFailure(const QString& path, const QString& reason)
+{
+    const QFileInfo file(path);
+    const QString folder = file.absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return QString("Could not create %1: there is no folder %2.").arg(path, folder);
+    if (!QFileInfo(folder).isWritable())
+        return QString("Could not create %1: the folder %2 takes no new files.").arg(path, folder);
+    return QString("Could not create %1: %2.").arg(path, reason);
+}
 
 } // namespace
 
@@ -54,6 +70,7 @@ frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* paren
     txtCommand->setAccessibleName("Command line: a message to send to the instrument");
     commandCaption->setBuddy(txtCommand);
     connect(txtCommand, &QLineEdit::returnPressed, this, &frmTrafficLog::txtCommand_Return);
+    connect(txtCommand, &QLineEdit::textEdited, this, [this] { panel::unmarkRefused(txtCommand); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdCopy);
@@ -170,12 +187,19 @@ bool frmTrafficLog::eventFilter(QObject* watched, QEvent* event)
 
 // The message goes out, and a query's reply is read, through the session's
 // queue, after the exchanges queued before it; the text stays, selected, so
-// that Return sends it again and typing replaces it.
+// that Return sends it again and typing replaces it. A text the instrument
+// could not take as it stands (a character beyond ASCII such as a Unicode
+// minus, pasted line breaks or tabs between log fields, too long) is refused
+// in place, with the reason, and nothing is sent.
 void frmTrafficLog::txtCommand_Return()
 {
     if (txtCommand->text().trimmed().isEmpty())
         return;
-    const std::string message = txtCommand->text().toLatin1().toStdString();
+    const std::string message = txtCommand->text().toUtf8().toStdString();
+    if (const std::string problem = instrument::messageProblem(message); !problem.empty()) {
+        panel::markRefused(txtCommand, QString("Not sent: %1.").arg(QString::fromStdString(problem)));
+        return;
+    }
     txtCommand->selectAll();
     session_.enqueue(
         [&session = session_, message] {
@@ -209,8 +233,7 @@ void frmTrafficLog::cmdSave_Click()
         if (file.commit())
             return;
     }
-    panel::showMessage(this, QMessageBox::Critical, SaveTitle,
-        QString("Could not save the traffic log to %1: %2").arg(path, file.errorString()));
+    panel::showMessage(this, QMessageBox::Critical, SaveTitle, saveFailure(path, file.errorString()));
 }
 
 #include "moc_frmTrafficLog.cpp"

@@ -1,122 +1,135 @@
 #include "ScpiClient.h"
 
 #include <QPointer>
-#include <QTcpSocket>
 
-#include "FTDI_Driver.h"
-#include "HostText.h"
+#include "ClientStream.h"
 #include "MessageSyntax.h"
 #include "QuickAck.h"
 
-
 namespace remote {
 
-namespace {
-
-std::string addressOf(const QTcpSocket& socket)
-{
-    return (hostText(socket.peerAddress()) + ':' + QString::number(socket.peerPort())).toStdString();
-}
-
-// The line without its LF and a CR before it.
-QByteArray withoutLineEnd(QByteArray line)
-{
-    line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return line;
-}
-
-// Whether the message with the CR LF the driver appends fits its command
-// buffer; one that does not is never sent, as a cut message would be another.
-bool fitsCommandBuffer(const QByteArray& message)
-{
-    return static_cast<std::size_t>(message.size()) + 2 <= usblink::FTDI_Driver::CommandBufferSize;
-}
-
-} // namespace
-
-ScpiClient::ScpiClient(QTcpSocket* socket, session::InstrumentSession& session, QObject* parent)
+ScpiClient::ScpiClient(qintptr descriptor, session::InstrumentSession& session, QObject* parent)
     : QObject(parent)
-    , socket_(socket)
+    , stream_(new ClientStream(descriptor, this))
     , session_(session)
-    , origin_(addressOf(*socket))
+    , descriptor_(descriptor)
+    , origin_(stream_->peer())
 {
-    socket_->setParent(this);
-    // Unread input stays in the kernel beyond this, which holds the client back.
-    socket_->setReadBufferSize(MaxLineBytes);
-    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 void ScpiClient::start()
 {
-    // Queued: an exchange run from inside the signal would keep the socket
-    // from signalling the input that arrives meanwhile.
-    connect(socket_, &QTcpSocket::readyRead, this, &ScpiClient::takeNextLine, Qt::QueuedConnection);
-    connect(socket_, &QTcpSocket::disconnected, this, &ScpiClient::hungUp);
-    if (socket_->state() == QAbstractSocket::ConnectedState)
-        takeNextLine();
-    else
-        hungUp();
+    connect(stream_, &ClientStream::received, this, &ScpiClient::take);
+    connect(stream_, &ClientStream::inputEnded, this, &ScpiClient::noteInputEnded);
+    connect(stream_, &ClientStream::failed, this, &ScpiClient::noteGone);
+    connect(stream_, &ClientStream::closed, this, [this] {
+        release();
+        deleteLater();
+    });
 }
 
-void ScpiClient::takeNextLine()
+// Each line ends in LF, a CR before it dropped; a line is kept as the bytes
+// the client sent, for the session to refuse what the instrument cannot take.
+void ScpiClient::take(const QByteArray& bytes)
+{
+    partial_ += bytes;
+    qsizetype start = 0;
+    for (qsizetype end; (end = partial_.indexOf('\n', start)) >= 0; start = end + 1) {
+        QByteArray line = partial_.mid(start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        waitingBytes_ += line.size();
+        waiting_.push_back(line.toStdString());
+    }
+    partial_.remove(0, start);
+    if (partial_.size() >= MaxLineBytes) {
+        drop();
+        return;
+    }
+    acknowledgeAtOnce(descriptor_);
+    stream_->pauseReading(waitingBytes_ > MaxWaitingBytes);
+    queueNextLine();
+}
+
+void ScpiClient::queueNextLine()
 {
     if (lineQueued_)
         return;
-    if (socket_->canReadLine()) {
-        lineQueued_ = true;
-        const QByteArray line = withoutLineEnd(socket_->readLine(MaxLineBytes + 1));
-        acknowledgeAtOnce(socket_->socketDescriptor());
-        session_.enqueue(
-            [client = QPointer(this), line] {
-                if (client)
-                    client->carryOut(line);
-            },
-            origin_);
+    if (waiting_.empty()) {
+        finishWhenDone();
         return;
     }
-    if (connected_ && socket_->bytesAvailable() >= MaxLineBytes) {
-        socket_->abort();
-        hungUp();
-        return;
-    }
-    if (!connected_) {
-        socket_->disconnect(this);
-        emit finished();
-    }
+    lineQueued_ = true;
+    std::string message = std::move(waiting_.front());
+    waiting_.pop_front();
+    waitingBytes_ -= static_cast<qint64>(message.size());
+    stream_->pauseReading(waitingBytes_ > MaxWaitingBytes);
+    session_.enqueue(
+        [client = QPointer(this), message] {
+            if (client)
+                client->carryOut(message);
+        },
+        origin_);
 }
 
-void ScpiClient::carryOut(const QByteArray& line)
+void ScpiClient::carryOut(const std::string& message)
 {
-    const bool isQuery = instrument::expectsReply(line.toStdString());
-    if (!fitsCommandBuffer(line)) {
-        if (isQuery)
-            answer(usblink::FTDI_Driver::ReadError);
-    } else if (!isQuery) {
-        session_.send(line.toStdString());
-    } else if (connected_) {
-        answer(session_.query(line.toStdString()));
-    }
+    if (!instrument::expectsReply(message))
+        session_.send(message);
+    else if (!gone_)
+        answer(session_.query(message));
     lineQueued_ = false;
-    takeNextLine();
+    queueNextLine();
 }
 
-// A client that has gone (even while its query was out) gets nothing.
 void ScpiClient::answer(const std::string& reply)
 {
-    if (!connected_ || socket_->state() != QAbstractSocket::ConnectedState)
-        return;
-    socket_->write(QByteArray::fromStdString(reply + '\n'));
-    socket_->flush();
+    stream_->write(QByteArray::fromStdString(reply + '\n'));
+    if (stream_->unsent() > MaxUnreadBytes)
+        drop(QString("Disconnected: more than %1 bytes of replies were left unread.\n").arg(MaxUnreadBytes).toLatin1());
 }
 
-void ScpiClient::hungUp()
+// Ends the connection; lines waiting are not carried out. The client is told
+// why where the system takes the notice at once: one that does not read
+// must not keep a place waiting for it.
+void ScpiClient::drop(const QByteArray& notice)
 {
-    if (!connected_)
-        return;
-    connected_ = false;
-    takeNextLine();
+    waiting_.clear();
+    waitingBytes_ = 0;
+    gone_ = true;
+    stream_->dropUnsent();
+    stream_->write(notice);
+    if (stream_->unsent() > 0)
+        stream_->abort();
+    else
+        stream_->closeWhenSent();
+}
+
+void ScpiClient::noteInputEnded()
+{
+    inputEnded_ = true;
+    finishWhenDone();
+}
+
+void ScpiClient::noteGone()
+{
+    gone_ = true;
+    release();
+    finishWhenDone();
+}
+
+void ScpiClient::release()
+{
+    if (!std::exchange(released_, true))
+        emit released();
+}
+
+// Served to its end: everything it sent was carried out, and it has sent
+// all it will or has gone.
+void ScpiClient::finishWhenDone()
+{
+    if ((inputEnded_ || gone_) && waiting_.empty() && !lineQueued_)
+        stream_->closeWhenSent();
 }
 
 } // namespace remote

@@ -2,50 +2,72 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <deque>
 #include <string>
 
 #include "InstrumentSession.h"
 
-class QTcpSocket;
-
 namespace remote {
+
+class ClientStream;
 
 // One connected client of the SCPI socket. Its lines are carried out one at
 // a time, each as an exchange of its own queued on the session under the
 // client's address; the next line joins the queue only when the last one is
 // done, behind the other clients' exchanges, so that clients are served in
-// turn. Lines sent before the client hung up are still carried out, but a
-// client that has gone gets no replies, so its queries are no longer asked.
+// turn. A client may send many lines without waiting (pipelining): they are
+// answered in order, and while more than MaxWaitingBytes of them wait the
+// client is not read, which holds it back. A client that ends its sending
+// still gets the replies to what it sent, then the connection is closed. A
+// client that has gone gets no replies, so its queries are no longer asked;
+// its settings still are.
 class ScpiClient : public QObject {
     Q_OBJECT
 public:
     // More than this without a line end, and the client is disconnected.
     static constexpr qint64 MaxLineBytes = 64 * 1024;
+    // Lines waiting to be carried out, beyond which the client is not read.
+    static constexpr qint64 MaxWaitingBytes = 64 * 1024;
+    // Replies the client has not read, beyond which it is told so and
+    // disconnected.
+    static constexpr qint64 MaxUnreadBytes = 1024 * 1024;
 
-    // Takes the socket over.
-    ScpiClient(QTcpSocket* socket, session::InstrumentSession& session, QObject* parent = nullptr);
+    // Takes over a connected socket's descriptor.
+    ScpiClient(qintptr descriptor, session::InstrumentSession& session, QObject* parent = nullptr);
 
-    // Begins to take lines; finished() may follow at once.
+    // Begins to take lines.
     void start();
 
     // The client's address and port, as "127.0.0.1:54321".
     const std::string& origin() const { return origin_; }
 
 signals:
-    // The client hung up, and every line it had sent has been carried out.
-    void finished();
+    // The client no longer takes a place among those served: it has gone,
+    // or it was served to its end. Lines it sent may still be carried out.
+    void released();
 
 private:
-    void takeNextLine();
-    void carryOut(const QByteArray& line);
+    void take(const QByteArray& bytes);
+    void queueNextLine();
+    void carryOut(const std::string& message);
     void answer(const std::string& reply);
-    void hungUp();
+    void drop(const QByteArray& notice = {});
+    void noteInputEnded();
+    void noteGone();
+    void release();
+    void finishWhenDone();
 
-    QTcpSocket* socket_;
+    ClientStream* stream_;
     session::InstrumentSession& session_;
+    qintptr descriptor_;
     std::string origin_;
+    QByteArray partial_; // a line still without its end
+    std::deque<std::string> waiting_; // whole lines not yet carried out
+    qint64 waitingBytes_ = 0;
     bool lineQueued_ = false;
-    bool connected_ = true;
+    bool inputEnded_ = false;
+    bool gone_ = false;
+    bool released_ = false;
 };
 
 } // namespace remote

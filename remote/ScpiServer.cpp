@@ -1,8 +1,7 @@
 #include "ScpiServer.h"
 
-#include <QTcpSocket>
-
 #include "HostText.h"
+#include "ClientStream.h"
 #include "ScpiClient.h"
 
 namespace remote {
@@ -22,7 +21,7 @@ ScpiServer::ScpiServer(session::InstrumentSession& session, QObject* parent)
     : QObject(parent)
     , session_(session)
 {
-    connect(&server_, &QTcpServer::newConnection, this, &ScpiServer::takeConnections);
+    connect(&server_, &DescriptorServer::connectionReady, this, &ScpiServer::take);
 }
 
 bool ScpiServer::listen(const QHostAddress& host, quint16 port)
@@ -49,25 +48,28 @@ QString ScpiServer::status() const
     return QString("SCPI socket on %1:%2, %3 connected").arg(address).arg(port()).arg(clients);
 }
 
-void ScpiServer::takeConnections()
+void ScpiServer::take(qintptr descriptor)
 {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        if (clients_ >= MaxClients) {
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            socket->write(refusal());
-            socket->disconnectFromHost();
-            continue;
-        }
-        auto* client = new ScpiClient(socket, session_, this);
-        ++clients_;
-        connect(client, &ScpiClient::finished, this, [this, client] {
-            --clients_;
-            client->deleteLater();
-            emit statusChanged(status());
-        });
-        emit statusChanged(status());
-        client->start();
+    if (clients_ >= MaxClients) {
+        refuse(descriptor);
+        return;
     }
+    auto* client = new ScpiClient(descriptor, session_, this);
+    ++clients_;
+    connect(client, &ScpiClient::released, this, [this] {
+        --clients_;
+        emit statusChanged(status());
+    });
+    emit statusChanged(status());
+    client->start();
+}
+
+void ScpiServer::refuse(qintptr descriptor)
+{
+    auto* stream = new ClientStream(descriptor, this);
+    connect(stream, &ClientStream::closed, stream, &QObject::deleteLater);
+    stream->write(refusal());
+    stream->closeWhenSent();
 }
 
 } // namespace remote

@@ -3,7 +3,8 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <QTcpServer>
+
+#include "DescriptorServer.h"
 
 #include "InstrumentSession.h"
 
@@ -39,10 +40,11 @@ signals:
     void statusChanged(const QString& status);
 
 private:
-    void takeConnections();
+    void take(qintptr descriptor);
+    void refuse(qintptr descriptor);
 
     session::InstrumentSession& session_;
-    QTcpServer server_;
+    DescriptorServer server_;
     int clients_ = 0;
 };
 

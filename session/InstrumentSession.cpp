@@ -1,6 +1,8 @@
 #include "InstrumentSession.h"
 
 #include <algorithm>
+
+#include "CommandSet.h"
 #include <utility>
 
 namespace session {
@@ -10,6 +12,10 @@ namespace {
 // Where the backend has no words of its own.
 constexpr const char* OpenFailedText = "The device could not be opened.";
 constexpr const char* GoneText = "The device stopped answering: it was unplugged, or its line failed.";
+constexpr const char* SilentText
+    = "The instrument does not answer: its last two queries had no reply. Is it switched on, and its cable in?";
+
+const usblink::Reply NotSent { usblink::FTDI_Driver::ReadTimeout, usblink::Reply::Outcome::TimedOut };
 
 // Counts an exchange as running for the scope's life; exchanges nest.
 class ExchangeMark {
@@ -29,24 +35,30 @@ private:
 
 } // namespace
 
-InstrumentSession::InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents)
+InstrumentSession::InstrumentSession(
+    usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents, usblink::FTDI_Driver::Clock clock)
     : watch_(library, [this](usblink::DeviceHandle handle) { noteLoss(handle); })
-    , driver_(watch_, std::move(processEvents))
+    , clock_(std::move(clock))
+    , driver_(watch_, processEvents, clock_)
 {
     watch_.watchLosses([this](usblink::DeviceHandle handle) { noteLoss(handle); });
+    watch_.pumpWhileWaiting(std::move(processEvents));
 }
 
 // The library may outlive the session (several sessions in turn on one
-// library): it is to report no more losses here.
+// library): it is to report no more losses here, nor pump its events.
 InstrumentSession::~InstrumentSession()
 {
     watch_.watchLosses({});
+    watch_.pumpWhileWaiting({});
 }
 
+// A device that goes while its instrument is silent is gone all the same.
 void InstrumentSession::noteLoss(usblink::DeviceHandle handle)
 {
-    if (handle != handle_ || linkDown())
+    if (handle != handle_ || (linkDown() && !notAnswering_))
         return;
+    notAnswering_ = false;
     const std::string reason = watch_.lossReason(handle);
     noteLinkProblem(reason.empty() ? GoneText : reason);
 }
@@ -69,6 +81,9 @@ void InstrumentSession::open(int32_t index)
 
 void InstrumentSession::noteOpened()
 {
+    sync_.restart();
+    notAnswering_ = false;
+    noteNotice();
     if (handle_ != -1) {
         noteLinkProblem({});
         return;
@@ -121,10 +136,11 @@ void InstrumentSession::addLinkObserver(LinkObserver observer)
 }
 
 // An exchange that began while the link was up runs to its end; nothing
-// else reaches the library while the link is down.
+// else reaches the library while the link is down. A silent instrument is
+// asked nothing more, not even by the exchange that found it silent.
 bool InstrumentSession::carrying() const
 {
-    return !closed_ && (!linkDown() || (busy() && exchangeBeganUp_));
+    return !closed_ && !notAnswering_ && (!linkDown() || (busy() && exchangeBeganUp_));
 }
 
 void InstrumentSession::beginExchange()
@@ -142,10 +158,23 @@ void InstrumentSession::close()
 
 void InstrumentSession::send(const std::string& message)
 {
-    if (!carrying())
-        return;
-    // Reported before the write: a message sent by a handler that runs while
-    // this one is written is written, and reported, after it.
+    if (!refused(message) && carrying())
+        write(message);
+}
+
+// Cut, or with its bytes changed, the message would be another one.
+bool InstrumentSession::refused(const std::string& message) const
+{
+    if (instrument::messageProblem(message).empty())
+        return false;
+    report(Direction::Refused, message);
+    return true;
+}
+
+// Reported before the write: a message sent by a handler that runs while
+// this one is written is written, and reported, after it.
+void InstrumentSession::write(const std::string& message)
+{
     report(Direction::Sent, message);
     driver_.SendCommand(handle_, message);
 }
@@ -154,16 +183,92 @@ usblink::Reply InstrumentSession::ask(const std::string& message)
 {
     usblink::Reply reply { usblink::FTDI_Driver::ReadError, usblink::Reply::Outcome::Failed };
     exclusive([&] {
-        if (!carrying())
+        if (refused(message))
             return;
-        // One query is outstanding at a time and the instrument sends nothing
-        // unasked, so bytes already waiting when a query goes out are stale.
-        driver_.PurgeInput(handle_);
-        send(message);
-        reply = driver_.ReadReply(handle_);
-        report(Direction::Received, reply.text);
+        if (notAnswering_)
+            reply = NotSent;
+        else if (carrying())
+            reply = exchange(message);
     });
     return reply;
+}
+
+// A query and its reply, on a line brought back in step first if need be.
+// While the link is down, an exchange that runs to its end meets only
+// failing calls: there is no step to keep.
+usblink::Reply InstrumentSession::exchange(const std::string& message)
+{
+    if (!sync_.inStep() && !linkDown()) {
+        const usblink::Reply marked = resynchronise();
+        if (!marked.answered())
+            return marked;
+    }
+    // One query is outstanding at a time and the instrument sends nothing
+    // unasked, so bytes already waiting when a query goes out are stale.
+    driver_.PurgeInput(handle_);
+    write(message);
+    const usblink::Reply reply = driver_.ReadReply(handle_);
+    report(Direction::Received, reply.text);
+    if (!linkDown()) {
+        sync_.noteReply(message, reply);
+        noteSilence();
+    }
+    noteNotice();
+    return reply;
+}
+
+// Sends the marker and reads until its answer, as the panel's own doing.
+// Returns the marker's answer, or the time-out or failure that ended the
+// wait for it.
+usblink::Reply InstrumentSession::resynchronise()
+{
+    const std::string asker = std::exchange(origin_, PanelOrigin);
+    driver_.PurgeInput(handle_);
+    write(instrument::commands::Identify);
+    sync_.noteMarkerSent(clock_());
+    usblink::Reply line;
+    LineSync::Marking marking = LineSync::Marking::Discarded;
+    while (marking == LineSync::Marking::Discarded) {
+        line = driver_.ReadReply(handle_);
+        report(Direction::Received, line.text);
+        marking = sync_.take(line, clock_());
+    }
+    origin_ = asker;
+    noteSilence();
+    return line;
+}
+
+void InstrumentSession::noteNotice()
+{
+    std::string notice = handle_ > 0 ? watch_.notice(handle_) : std::string();
+    if (notice == linkNotice_)
+        return;
+    linkNotice_ = std::move(notice);
+    for (const LinkObserver& observer : linkObservers_)
+        observer();
+}
+
+void InstrumentSession::noteSilence()
+{
+    if (sync_.notAnswering() && !notAnswering_ && !linkDown()) {
+        notAnswering_ = true;
+        noteLinkProblem(SilentText);
+    }
+}
+
+bool InstrumentSession::probe()
+{
+    bool answered = false;
+    exclusive([&] {
+        if (closed_ || !notAnswering_)
+            return;
+        answered = resynchronise().answered();
+    });
+    if (answered) {
+        notAnswering_ = false;
+        noteLinkProblem({});
+    }
+    return answered;
 }
 
 void InstrumentSession::exclusive(const Exchange& steps)
@@ -208,6 +313,14 @@ void InstrumentSession::runQueued()
         origin_ = PanelOrigin;
     }
     draining_ = false;
+}
+
+void InstrumentSession::sendAhead(const std::string& message)
+{
+    if (busy())
+        enqueueAhead([this, message] { send(message); });
+    else
+        send(message);
 }
 
 InstrumentSession::ObserverId InstrumentSession::addLineObserver(LineObserver observer)

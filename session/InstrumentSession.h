@@ -9,6 +9,7 @@
 
 #include "FTDI_Driver.h"
 #include "MessageSyntax.h"
+#include "LineSync.h"
 #include "LinkWatch.h"
 
 namespace session {
@@ -32,6 +33,12 @@ static_assert(instrument::MaxMessageLength + 2 == usblink::FTDI_Driver::CommandB
 // library, and nothing is kept to be sent later; only an exchange that
 // began while the link was up runs to its end as before, each failing call
 // answering at once (start-up, whose open may be what fails, is one).
+//
+// Replies stay matched to their queries (LineSync): after a reply that did
+// not come, the next query waits for a marker's answer first. When queries
+// time out twice in a row the instrument is not answering: the link counts
+// as down, nothing more is sent and every query answers READ TIMEOUT at once,
+// until probe() finds it answering again.
 class InstrumentSession {
 public:
     // Refused: a message that was not sent, as it could not be sent as it
@@ -46,7 +53,8 @@ public:
     // Who causes the lines of exchanges not queued by anyone else.
     static constexpr const char* PanelOrigin = "panel";
 
-    InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents);
+    InstrumentSession(usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents,
+        usblink::FTDI_Driver::Clock clock = usblink::FTDI_Driver::steadyClock);
     ~InstrumentSession();
     InstrumentSession(const InstrumentSession&) = delete;
     InstrumentSession& operator=(const InstrumentSession&) = delete;
@@ -61,11 +69,10 @@ public:
     // The open device's handle; 0 before opening, -1 when opening failed.
     const usblink::DeviceHandle& handle() const { return handle_; }
 
-    // Writes one message; nothing is read after it.
+    // Writes one message; nothing is read after it. A message that cannot be
+    // sent as it stands (instrument::messageProblem) is refused instead:
+    // reported as such, and a query answers READ ERROR at once.
     void send(const std::string& message);
-    // Reports a message that is not sent, as it could not be sent as it
-    // stands; nothing reaches the library.
-    void refuse(const std::string& message) const { report(Direction::Refused, message); }
     // Writes a query and takes its reply (or READ TIMEOUT or READ ERROR), as
     // one exchange.
     std::string query(const std::string& message) { return ask(message).text; }
@@ -88,6 +95,11 @@ public:
     // for the running exchange and for those queued ahead before it only.
     // For the operator's changes, which must not wait behind others' traffic.
     void enqueueAhead(Exchange exchange, std::string origin = PanelOrigin);
+    // The operator's message: sent at once, or while an exchange runs (the
+    // operator acted while a reply was awaited), right after it, ahead of
+    // others' exchanges still waiting, so that a streaming client cannot hold
+    // the operator back; never in the middle of the exchange.
+    void sendAhead(const std::string& message);
 
     // Observers are told of lines from now until they are removed; none is
     // removed from inside a report.
@@ -97,6 +109,12 @@ public:
     // Whether the link is down, and why, in words for the user (what
     // happened and what to do); empty while it is up.
     bool linkDown() const { return !linkProblem_.empty(); }
+    // Whether the link is down because the instrument does not answer.
+    bool notAnswering() const { return notAnswering_; }
+    // What the backend last did about a link that is up and the user should
+    // know of (see usblink::LinkHealth::notice); link observers are told of
+    // it too.
+    const std::string& linkNotice() const { return linkNotice_; }
     const std::string& linkProblem() const { return linkProblem_; }
     // Told whenever the link goes down, comes back, or its problem changes.
     void addLinkObserver(LinkObserver observer);
@@ -107,9 +125,19 @@ public:
     // device to answer. True when the link is up again.
     bool reopen();
     static constexpr uint32_t ReopenWaitMs = 5;
+    // Asks an instrument that was not answering whether it answers again,
+    // with the marker that brings the line back in step. True when it does;
+    // the link is then up again.
+    bool probe();
 
 private:
     void runQueued();
+    void write(const std::string& message);
+    bool refused(const std::string& message) const;
+    usblink::Reply exchange(const std::string& message);
+    usblink::Reply resynchronise();
+    void noteSilence();
+    void noteNotice();
     void report(Direction direction, const std::string& line) const;
     void beginExchange();
     bool carrying() const;
@@ -119,12 +147,16 @@ private:
     int32_t indexToReopen();
 
     LinkWatch watch_;
+    usblink::FTDI_Driver::Clock clock_;
     usblink::FTDI_Driver driver_;
+    LineSync sync_;
+    bool notAnswering_ = false;
     usblink::DeviceHandle handle_ = 0;
     usblink::DeviceList listed_; // the last device list
     int32_t openedIndex_ = 0;
     std::string openedEntry_; // the opened device's entry, if it was listed
     std::string linkProblem_;
+    std::string linkNotice_;
     bool exchangeBeganUp_ = false;
     std::vector<LinkObserver> linkObservers_;
     bool closed_ = false;

@@ -32,6 +32,11 @@ const Exchange Exchanges[] = {
     { "AnythingElseIsRefusedOnce", { bytes({ Iac, Do, 1, Iac, Will, 1 }) }, "",
         bytes({ Iac, Wont, 1, Iac, Dont, 1 }) },
     { "AWithdrawnOptionIsConfirmed", { bytes({ Iac, Dont, 0, Iac, Do, 0 }) }, "", bytes({ Iac, Wont, 0, Iac, Will, 0 }) },
+    { "ARefusedRequestRepeatedIsRefusedOnce",
+        { bytes({ Iac, Do, 1, Iac, Do, 1, Iac, Dont, 1, Iac, Will, 1, Iac, Will, 1, Iac, Wont, 1 }), bytes({ Iac, Do, 1 }) },
+        "", bytes({ Iac, Wont, 1, Iac, Dont, 1 }) },
+    { "ASubnegotiationThatNeverEndsIsCutAtItsBound",
+        { bytes({ Iac, Sb, 44 }), std::string(TelnetCodec::MaxSubnegotiationBytes, 'z'), "ok\n" }, "ok\n", "" },
     { "ComPortAnswersAreSkippedWithTheirDoubledIac",
         { bytes({ Iac, Sb, 44, 101, 0, 0, Iac, Iac }), bytes({ 1, Iac, Se, 'o', 'k', '\n' }) }, "ok\n", "" },
 };

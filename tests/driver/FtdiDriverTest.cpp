@@ -175,6 +175,17 @@ TEST_F(ReadResponse, CapsALineThatNeverEnds)
     EXPECT_EQ(bridge.reads.size(), 10u) << "reading stops at the cap";
 }
 
+// Each byte just inside the per-byte time-out: the reply is given up at its
+// deadline instead of holding the line for as long as it drips.
+TEST_F(ReadResponse, GivesUpOnAReplyThatDripsInPastItsDeadline)
+{
+    std::chrono::milliseconds now {};
+    FTDI_Driver dripping(bridge, [&now] { now += std::chrono::milliseconds(4900); }, [&now] { return now; });
+    bridge.receive("0123456789\n");
+    EXPECT_EQ(dripping.ReadResponse(7), "READ TIMEOUT");
+    EXPECT_EQ(bridge.reads.size(), 7u) << "the fourth byte came 19.6 s after the query";
+}
+
 TEST_F(CloseDevice, ReportsTheLibrarysStatusWithoutProcessingEvents)
 {
     EXPECT_EQ(driver.CloseDevice(7), 0);

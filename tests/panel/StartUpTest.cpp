@@ -55,6 +55,7 @@ TEST(StartUp, PurgesInputRightBeforeEachQueryIsWrittenAndNowhereElse)
 {
     ScriptedBridge bridge;
     bridge.devices = { { "R6140K", "A1" } };
+    bridge.respond = [](const std::string& line) { return line.ends_with('?') ? "0\r\n" : ""; };
     PanelHarness panel(bridge);
     panel.startUp();
     std::vector<std::string> afterPurges;

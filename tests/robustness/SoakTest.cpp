@@ -4,14 +4,13 @@
 // message that left anything behind would add up over the run.
 
 #include <QPushButton>
-#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <malloc.h>
 #include <string>
 #include <vector>
 
 #include "SimulatedBridge.h"
+#include "MemoryInUse.h"
 #include "PanelHarness.h"
 
 using namespace test_support;
@@ -23,30 +22,6 @@ constexpr std::size_t Batch = 1'000;
 constexpr std::size_t Messages = 100'000;
 constexpr double AllowedGrowth = 0.05;
 
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer runtime's own count (GCC ships no header that declares it).
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
-
-// Under AddressSanitizer freed blocks wait in quarantine before reuse, and
-// resident memory follows that queue: compare the heap the program holds.
-long memoryInUseKilobytes()
-{
-    return static_cast<long>(__sanitizer_get_current_allocated_bytes() / 1024);
-}
-#else
-// Resident memory, after the allocator has returned its free pages to the
-// system: what it keeps for later use varies from run to run.
-long memoryInUseKilobytes()
-{
-    malloc_trim(0);
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    }
-    return -1;
-}
-#endif
 
 class Soak : public testing::Test {
 protected:

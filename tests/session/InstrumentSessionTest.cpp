@@ -1,9 +1,12 @@
 // Exchanges asked for at awkward moments: while idle, while a query awaits
 // its reply, inside an exchange that others must not interleave, from a
-// queued exchange, after the session closed. The instrument answers each
-// query with "re <query>"; the log is what the session's observer saw.
+// queued exchange, after the session closed, after a reply that came late.
+// The instrument answers each query with "re <query>", in order; a query a
+// row makes late is answered only with the next line written. The log is
+// what the session's observer saw.
 
 #include <functional>
+#include <set>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -21,7 +24,15 @@ struct Fixture {
     Fixture()
     {
         bridge.devices = { { "R6140K", "S1" } };
-        bridge.respond = [](const std::string& line) { return line.back() == '?' ? "re " + line + "\r\n" : ""; };
+        bridge.respond = [this](const std::string& line) {
+            const std::string reply = line.back() == '?' ? "re " + line + "\r\n" : "";
+            if (const auto it = late.find(line); it != late.end()) {
+                late.erase(it);
+                owed += reply;
+                return std::string();
+            }
+            return std::exchange(owed, "") + reply;
+        };
         session.addLineObserver(
             [this](InstrumentSession::Direction direction, const std::string& line, const std::string& origin) {
                 const std::string by = origin == InstrumentSession::PanelOrigin ? "" : " (" + origin + ")";
@@ -35,6 +46,8 @@ struct Fixture {
     void atNextEventPoint(std::function<void()> action) { pending = std::move(action); }
 
     ScriptedBridge bridge;
+    std::multiset<std::string> late; // queries whose replies come with the next line written
+    std::string owed; // the replies still to come
     CheckedBridge line { bridge };
     std::function<void()> pending;
     InstrumentSession session { line, [this] {
@@ -127,6 +140,29 @@ const Interleaving Interleavings[] = {
             f.session.query("C?");
         },
         { "> A 1", "reopened", "opened index 1", "> C?", "< re C?" } },
+    { "AReplyThatComesLateIsDiscardedBeforeTheNextAskersQuery",
+        [](Fixture& f) {
+            f.session.query("*IDN?");
+            f.late = { "A?" };
+            f.log.push_back(f.session.query("A?"));
+            f.session.enqueue([&f] { f.log.push_back(f.session.query("B?")); }, "client 2");
+        },
+        { "> *IDN?", "< re *IDN?", "> A?", "< READ TIMEOUT", "READ TIMEOUT", "> *IDN?", "< re A?", "< re *IDN?",
+            "> B? (client 2)", "< re B? (client 2)", "re B?" } },
+    { "TwoTimeOutsInARowSilenceTheInstrumentUntilEveryMarkerIsAnswered",
+        [](Fixture& f) {
+            f.session.query("*IDN?");
+            f.late = { "A?", "*IDN?" };
+            f.session.query("A?");
+            f.session.enqueue([&f] { f.log.push_back(f.session.query("B?")); }, "client 2");
+            f.session.send("S 1");
+            f.log.push_back(f.session.linkProblem());
+            f.log.push_back(f.session.probe() ? "answers" : "silent");
+            f.log.push_back(f.session.query("C?"));
+        },
+        { "> *IDN?", "< re *IDN?", "> A?", "< READ TIMEOUT", "> *IDN?", "< READ TIMEOUT", "READ TIMEOUT",
+            "The instrument does not answer: its last two queries had no reply. Is it switched on, and its cable in?",
+            "> *IDN?", "< re A?", "< re *IDN?", "< re *IDN?", "answers", "> C?", "< re C?", "re C?" } },
     { "AnExchangeBegunWhileTheLinkWasUpRunsToItsEnd",
         [](Fixture& f) {
             f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };

@@ -50,7 +50,10 @@ std::vector<long> lockingProcesses(const std::string& path)
     return pids;
 }
 
-std::vector<long> processesWithOpenDescriptor(const fs::path& device)
+// The processes with a descriptor open on device; hidden tells whether some
+// processes' descriptors could not be looked at (other users', for a user
+// who is not root).
+std::vector<long> processesWithOpenDescriptor(const fs::path& device, bool& hidden)
 {
     std::vector<long> pids;
     std::error_code error;
@@ -59,7 +62,9 @@ std::vector<long> processesWithOpenDescriptor(const fs::path& device)
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
         std::error_code unreadable; // another user's process, or one that just ended
-        for (const auto& descriptor : fs::directory_iterator(process.path() / "fd", unreadable)) {
+        fs::directory_iterator descriptors(process.path() / "fd", unreadable);
+        hidden |= unreadable == std::errc::permission_denied;
+        for (const auto& descriptor : descriptors) {
             std::error_code gone;
             if (fs::read_symlink(descriptor.path(), gone) == device) {
                 pids.push_back(std::stol(name));
@@ -98,7 +103,8 @@ PortHolders portHolders(const std::string& path)
     const fs::path device = fs::canonical(path, error);
     if (error)
         return {};
-    std::vector<long> pids = processesWithOpenDescriptor(device);
+    bool hidden = false;
+    std::vector<long> pids = processesWithOpenDescriptor(device, hidden);
     // Qt names the lock after the path it was given, a link to the node too.
     for (const std::string& name : { path, device.string() }) {
         const std::vector<long> locking = lockingProcesses(name);
@@ -109,9 +115,17 @@ PortHolders portHolders(const std::string& path)
     const auto [first, last] = std::ranges::unique(pids);
     pids.erase(first, last);
     PortHolders holders;
+    if (hidden)
+        holders.unknown = "other users' programs are not visible";
     for (long pid : pids)
         holders.programs.push_back({ pid, programOf(pid) });
     return holders;
+}
+
+std::string systemPortPath(const std::string& name)
+{
+    const bool located = name.starts_with('/') || name.starts_with("./") || name.starts_with("../");
+    return located ? name : "/dev/" + name;
 }
 
 bool mayOpen(const std::string& path)
