@@ -59,7 +59,7 @@ struct RoundTrip : Files, testing::WithParamInterface<Way> {
             port = QString::fromStdString(ser2net.emplace(simulator.path()).rfc2217Url());
     }
 
-    CtlRun ctl(QStringList arguments) { return runCtl(QStringList { "--port", port } + arguments); }
+    ProgramRun ctl(QStringList arguments) { return runCtl(QStringList { "--port", port } + arguments); }
 };
 
 TEST_P(RoundTrip, SavedSettingsComeBackAfterAReset)
@@ -67,13 +67,13 @@ TEST_P(RoundTrip, SavedSettingsComeBackAfterAReset)
     ASSERT_EQ(ctl({ "send", ":BAS:SWAP 1", ":MOD:IATT 41", ":mod:qattenuator 127", ":BAS:IOFF -32768", ":MOD:QOFF 32767" })
                   .status,
         0);
-    const CtlRun before = ctl({ "read" });
+    const ProgramRun before = ctl({ "read" });
     const std::string path = file("bench.scpi");
-    const CtlRun saved = ctl({ "save", QString::fromStdString(path) });
+    const ProgramRun saved = ctl({ "save", QString::fromStdString(path) });
     ASSERT_EQ(saved.status, 0) << saved.err;
     ASSERT_EQ(ctl({ "send", "*RST" }).status, 0);
     ASSERT_NE(ctl({ "read" }).out, before.out);
-    const CtlRun loaded = ctl({ "load", QString::fromStdString(path) });
+    const ProgramRun loaded = ctl({ "load", QString::fromStdString(path) });
     EXPECT_EQ(loaded.status, 0) << loaded.err;
     EXPECT_EQ(ctl({ "read" }).out, before.out);
     EXPECT_THAT(before.out, HasSubstr("BASeband:SWAP 1\n"));
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, RoundTrip, testing::Values(Way::PseudoTerminal, 
 
 struct OnSimulator : Files {
     SimProcess simulator;
-    CtlRun ctl(QStringList arguments)
+    ProgramRun ctl(QStringList arguments)
     {
         return runCtl(QStringList { "--port", QString::fromStdString(simulator.path()) } + arguments);
     }
@@ -123,7 +123,7 @@ TEST_F(OnSimulator, EachBadFileIsRefusedWithItsLineAndNothingIsSent)
 {
     for (const BadFile& bad : BadFiles) {
         SCOPED_TRACE(bad.name);
-        const CtlRun run = ctl({ "load", QString::fromStdString(file(bad.name, bad.text)) });
+        const ProgramRun run = ctl({ "load", QString::fromStdString(file(bad.name, bad.text)) });
         EXPECT_EQ(run.status, 1);
         EXPECT_THAT(run.err, HasSubstr(bad.says));
         EXPECT_THAT(run.err, testing::EndsWith("; nothing was sent\n"));
@@ -137,7 +137,7 @@ TEST_F(OnSimulator, AnyFormTheInstrumentTakesLoadsWithCommentsBlankLinesAndCrLf)
 {
     const std::string path = file("forms.scpi", "# a partial setup\r\n\r\nMODulator:IATTenuator 9\r\n  :mod:qatt +10 \r\n"
                                                 ":BASEBAND:IOFFSET -7\r\nbas:swap 1");
-    const CtlRun loaded = ctl({ "load", QString::fromStdString(path) });
+    const ProgramRun loaded = ctl({ "load", QString::fromStdString(path) });
     EXPECT_EQ(loaded.status, 0) << loaded.err;
     EXPECT_THAT(ctl({ "read", "--json" }).out,
         testing::StartsWith("{\"BASeband:SWAP\": 1, \"BASeband:ZINPut\": 0, \"BASeband:IOFFset\": -7, "
@@ -168,12 +168,12 @@ TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
 {
     for (const Status& expected : Statuses) {
         SCOPED_TRACE(expected.name);
-        const CtlRun run = ctl(expected.arguments);
+        const ProgramRun run = ctl(expected.arguments);
         EXPECT_EQ(run.status, expected.status) << run.err;
         EXPECT_THAT(run.out, testing::StartsWith(expected.out));
         EXPECT_THAT(run.err, HasSubstr(expected.says));
     }
-    const CtlRun missing = runCtl({ "--port", "/dev/r6140k-no-such-port", "read" });
+    const ProgramRun missing = runCtl({ "--port", "/dev/r6140k-no-such-port", "read" });
     EXPECT_EQ(missing.status, 1);
     EXPECT_THAT(missing.err, HasSubstr("/dev/r6140k-no-such-port is not there"));
 }
@@ -197,13 +197,13 @@ TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
         return runCtl({ "--port", QString::fromStdString(terminal.path()), "save", QString::fromStdString(path) });
     };
     const std::string kept = file("kept.scpi", "# an earlier setup\n");
-    const CtlRun unread = save(kept);
+    const ProgramRun unread = save(kept);
     EXPECT_EQ(unread.status, 1);
     EXPECT_THAT(unread.err, HasSubstr("Nothing was saved: reading MODulator:IATTenuator (:MOD:IATT?): \"abc\" is not a number"));
     EXPECT_EQ(contentsOf(kept), "# an earlier setup\n");
 
     attenuatorAnswers = true;
-    const CtlRun unwritable = save(kept + "/inside-a-file.scpi");
+    const ProgramRun unwritable = save(kept + "/inside-a-file.scpi");
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_THAT(unwritable.err, HasSubstr("Cannot write " + kept + "/inside-a-file.scpi: "));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList { "kept.scpi" }) << "no temporary file left";
