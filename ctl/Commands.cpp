@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "CommandSet.h"
 #include "Connection.h"
 #include "DeviceFilter.h"
 #include "SetupTransfer.h"
@@ -54,10 +55,17 @@ int query(Connection& connection, const std::string& message)
     return Done;
 }
 
+// The instrument takes its messages in order, so a query answered after them
+// shows that all of them reached it; without one, the last could still be on
+// its way when the line is closed (ser2net may drop what a connection that
+// has just closed left unread).
 int send(Connection& connection, const std::vector<std::string>& messages)
 {
     for (const std::string& message : messages)
         connection.line().send(message);
+    const usblink::Reply confirmation = connection.line().ask(instrument::commands::Identify);
+    if (!confirmation.answered())
+        return fail(connection.port() + ": no answer after the messages: *IDN? = " + confirmation.text);
     return endOf(connection);
 }
 

@@ -80,7 +80,8 @@ bool SetupFiles::confirmed(const std::string& serialNumber, const std::vector<st
     if (!serialNumber.empty() && serialNumber != here)
         text = QString("This setup was saved from the instrument with serial number %1; this one is %2.\n\n")
                    .arg(plain(serialNumber), plain(here));
-    text += QString("Send these %1 messages?\n").arg(messages.size()) + listed(messages);
+    text += (messages.size() == 1 ? QString("Send this message?\n") : QString("Send these %1 messages?\n").arg(messages.size()))
+        + listed(messages);
     QMessageBox box(QMessageBox::Question, LoadTitle, text, QMessageBox::Ok | QMessageBox::Cancel, &window_);
     box.setTextFormat(Qt::PlainText);
     box.button(QMessageBox::Ok)->setText("Send");

@@ -12,6 +12,7 @@
 #include "CtlRun.h"
 #include "PseudoTerminal.h"
 #include "Ser2NetProcess.h"
+#include "SerialBridge.h"
 #include "SimProcess.h"
 
 using namespace test_support;
@@ -41,11 +42,16 @@ struct Files : testing::Test {
 };
 
 // The instrument's line, directly or through ser2net.
-enum class Way { PseudoTerminal, Rfc2217 };
+enum class Way { PseudoTerminal, RawTcp, Rfc2217 };
+
+const char* nameOf(Way way)
+{
+    return way == Way::PseudoTerminal ? "PseudoTerminal" : way == Way::RawTcp ? "RawTcpThroughSer2net" : "Rfc2217ThroughSer2net";
+}
 
 void PrintTo(Way way, std::ostream* out)
 {
-    *out << (way == Way::Rfc2217 ? "RFC 2217 through ser2net" : "pseudo-terminal");
+    *out << nameOf(way);
 }
 
 struct RoundTrip : Files, testing::WithParamInterface<Way> {
@@ -55,6 +61,8 @@ struct RoundTrip : Files, testing::WithParamInterface<Way> {
 
     void SetUp() override
     {
+        if (GetParam() == Way::RawTcp)
+            port = QString::fromStdString(ser2net.emplace(simulator.path()).rawUrl());
         if (GetParam() == Way::Rfc2217)
             port = QString::fromStdString(ser2net.emplace(simulator.path()).rfc2217Url());
     }
@@ -88,8 +96,8 @@ TEST_P(RoundTrip, SavedSettingsComeBackAfterAReset)
                                             ":MOD:QOFF 32767\n"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, RoundTrip, testing::Values(Way::PseudoTerminal, Way::Rfc2217),
-    [](const testing::TestParamInfo<Way>& info) { return info.param == Way::Rfc2217 ? "Rfc2217" : "PseudoTerminal"; });
+INSTANTIATE_TEST_SUITE_P(Lines, RoundTrip, testing::Values(Way::PseudoTerminal, Way::RawTcp, Way::Rfc2217),
+    [](const testing::TestParamInfo<Way>& info) { return std::string(nameOf(info.param)); });
 
 struct OnSimulator : Files {
     SimProcess simulator;
@@ -209,6 +217,22 @@ TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList { "kept.scpi" }) << "no temporary file left";
     EXPECT_EQ(save(kept).status, 0) << "the same instrument saves where it may";
     EXPECT_THAT(contentsOf(kept), HasSubstr("\n:MOD:IATT 0\n"));
+}
+
+TEST(HeldLine, TheMessageNamesTheProgramThatHoldsIt)
+{
+    PseudoTerminal terminal;
+    usblink::SerialBridge holder({ terminal.path() });
+    uint32_t count = 0;
+    holder.FT_ListDevices(&count, nullptr, usblink::FT_LIST_NUMBER_ONLY);
+    usblink::DeviceHandle held = 0;
+    ASSERT_EQ(holder.FT_Open(static_cast<int32_t>(count) - 1, &held), usblink::FT_OK);
+    std::ifstream comm("/proc/self/comm");
+    std::string name;
+    std::getline(comm, name);
+    const ProgramRun run = runCtl({ "--port", QString::fromStdString(terminal.path()), "read" });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, HasSubstr(terminal.path() + " is in use by " + name + " (pid " + std::to_string(::getpid()) + ")"));
 }
 
 } // namespace

@@ -14,7 +14,7 @@
 #include "CtlRun.h"
 #include "PanelHarness.h"
 #include "PanelRegistry.h"
-#include "ScpiServer.h"
+#include "ServedPanel.h"
 #include "SerialBridge.h"
 #include "SimProcess.h"
 #include "SimulatedBridge.h"
@@ -41,32 +41,27 @@ std::vector<int> oneTo(int last)
     return values;
 }
 
-// The panel started up on a bridge and serving it on a free loopback port,
-// published in a runtime folder of the test's own.
-struct ServingPanel {
-    ServingPanel(usblink::BridgeLibrary& bridge, const std::string& entry)
-        : panel(bridge)
+// A served panel that has published itself, in a runtime folder of the
+// test's own.
+struct PublishedPanel {
+    PublishedPanel(usblink::BridgeLibrary& bridge, const std::string& entry)
+        : served(bridge, entry)
     {
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-        EXPECT_TRUE(panel.startUpOn(entry));
-        EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        server.startAccepting();
-        EXPECT_TRUE(app::publishPanel({ .pid = 0, .host = "127.0.0.1", .port = server.port(),
-            .line = app::lineOfListed(bridge, panel.main.Selection), .entry = entry }));
+        EXPECT_TRUE(app::publishPanel({ .pid = 0, .host = "127.0.0.1", .port = served.server.port(),
+            .line = app::lineOfListed(bridge, served.panel.main.Selection), .entry = entry }));
     }
-    ~ServingPanel() { app::withdrawPanel(); }
-
-    QString record() const { return runtime.filePath("r6140k-panel/" + QString::number(QCoreApplication::applicationPid())); }
+    ~PublishedPanel() { app::withdrawPanel(); }
 
     QTemporaryDir runtime;
-    PanelHarness panel;
-    remote::ScpiServer server { panel.session };
+    ServedPanel served;
 };
 
 struct PanelHoldingTheLine : testing::Test {
     SimProcess simulator;
     usblink::SerialBridge serial { { simulator.path() } };
-    ServingPanel served { serial, "R6140K " + simulator.path() };
+    PublishedPanel published { serial, "R6140K " + simulator.path() };
+    ServedPanel& served = published.served;
 };
 
 TEST_F(PanelHoldingTheLine, CtlGoesThroughThePanelThatHoldsTheLineAndPressesKeepTheirOrder)
@@ -176,7 +171,8 @@ TEST(PythonDriver, SetsAndReadsEverySettingOnTheSerialLine)
 TEST(PythonDriver, SetsAndReadsEverySettingThroughThePanelAndThePanelFollows)
 {
     sim::SimulatedBridge simulator;
-    ServingPanel served(simulator, std::string(sim::SimulatedBridge::Description) + " " + sim::SimulatedBridge::SerialNumber);
+    PublishedPanel published(simulator, std::string(sim::SimulatedBridge::Description) + " " + sim::SimulatedBridge::SerialNumber);
+    const ServedPanel& served = published.served;
     const std::string output = driverOutput("TCPIP0::127.0.0.1::" + std::to_string(served.server.port()) + "::SOCKET");
     EXPECT_THAT(output, testing::StartsWith("R6140K Simulator,R6140K,SIM00001,"));
     EXPECT_THAT(output, testing::EndsWith(DriverChecked));

@@ -52,6 +52,18 @@ struct SetupFiles : testing::Test {
         return seen;
     }
 
+    // Answers the next question with the given button; its text.
+    static ModalWatch answer(QString& question, QMessageBox::StandardButton button,
+        std::source_location where = std::source_location::current())
+    {
+        return whenModalOpens<QMessageBox>(
+            [&question, button](QMessageBox* box) {
+                question = box->text();
+                box->button(button)->click();
+            },
+            where);
+    }
+
     void press(QKeySequence::StandardKey key)
     {
         QApplication::setActiveWindow(&panel.main);
@@ -79,10 +91,7 @@ TEST_F(SetupFiles, SavedSettingsComeBackAfterAResetThroughTheQueue)
     QString confirmation;
     {
         const auto dialog = chooseInDialog(path);
-        const auto confirm = whenModalOpens<QMessageBox>([&confirmation](QMessageBox* box) {
-            confirmation = box->text();
-            box->button(QMessageBox::Ok)->click();
-        });
+        const auto confirm = answer(confirmation, QMessageBox::Ok);
         press(QKeySequence::Open);
     }
     EXPECT_EQ(outcome().text, "Setup loaded: 11 settings sent.");
@@ -106,14 +115,11 @@ TEST_F(SetupFiles, AFileOfAnotherUnitIsNamedAndCancellingSendsNothing)
     QString question;
     {
         const auto dialog = chooseInDialog(path);
-        const auto cancel = whenModalOpens<QMessageBox>([&question](QMessageBox* box) {
-            question = box->text();
-            box->button(QMessageBox::Cancel)->click();
-        });
+        const auto cancel = answer(question, QMessageBox::Cancel);
         press(QKeySequence::Open);
     }
     EXPECT_EQ(question.toStdString(), "This setup was saved from the instrument with serial number OTHER42; this one is "
-                                      "SIM00001.\n\nSend these 1 messages?\n\n:MOD:QATT 9");
+                                      "SIM00001.\n\nSend this message?\n\n:MOD:QATT 9");
     QCoreApplication::processEvents();
     EXPECT_EQ(panel.linesSince(mark), std::vector<std::string> {});
 }
