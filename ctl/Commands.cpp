@@ -8,6 +8,7 @@
 #include "Connection.h"
 #include "DeviceFilter.h"
 #include "SetupTransfer.h"
+#include "Tell.h"
 
 namespace ctl {
 
@@ -15,7 +16,7 @@ namespace {
 
 int fail(const std::string& message)
 {
-    std::fprintf(stderr, "r6140k-ctl: %s\n", message.c_str());
+    tell(message);
     return Failed;
 }
 
@@ -121,8 +122,7 @@ int load(Connection& connection, const std::string& file, const instrument::Setu
     const std::string saved = instrument::serialNumberOf(setup.identity);
     const std::string here = instrument::serialNumberOf(connection.identity());
     if (!saved.empty() && saved != here)
-        std::fprintf(stderr, "r6140k-ctl: %s was saved from serial number %s; loading it into %s\n", file.c_str(),
-            saved.c_str(), here.c_str());
+        tell(file + " was saved from serial number " + saved + "; loading it into " + here);
     setup::ReadBack read;
     const usblink::Reply error = setup::applySetup(connection.line(), setup, [&] { read = setup::readSettings(connection.line()); });
     if (!read.problem.empty())

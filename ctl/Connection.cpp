@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "BridgeSelection.h"
@@ -11,6 +10,7 @@
 #include "NetworkBridge.h"
 #include "PanelSocketLine.h"
 #include "SessionLine.h"
+#include "Tell.h"
 
 namespace ctl {
 
@@ -25,11 +25,6 @@ constexpr std::chrono::milliseconds SettleTime { 500 };
 std::string entryOfPort(const std::string& port)
 {
     return "R6140K " + port;
-}
-
-void tell(const std::string& message)
-{
-    std::fprintf(stderr, "r6140k-ctl: %s\n", message.c_str());
 }
 
 std::string joined(const std::vector<std::string>& entries)

@@ -1,12 +1,13 @@
 #include "CtlOptions.h"
 
 #include <QCommandLineParser>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 
+#include "Commands.h"
 #include "MessageSyntax.h"
 #include "NetworkBridge.h"
+#include "Tell.h"
 
 namespace ctl {
 
@@ -67,8 +68,8 @@ void checkTarget(const CtlOptions& options)
 
 void usageError(const std::string& message)
 {
-    std::fprintf(stderr, "r6140k-ctl: %s\n", message.c_str());
-    std::exit(2);
+    tell(message);
+    std::exit(UsageError);
 }
 
 CtlOptions parseCtlOptions(const QStringList& arguments)

@@ -181,6 +181,9 @@ TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
         EXPECT_THAT(run.out, testing::StartsWith(expected.out));
         EXPECT_THAT(run.err, HasSubstr(expected.says));
     }
+    const ProgramRun listed = ctl({ "list" });
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_THAT(listed.out, HasSubstr("* R6140K " + simulator.path() + "\n")) << "the instrument's entry, marked";
     const ProgramRun missing = runCtl({ "--port", "/dev/r6140k-no-such-port", "read" });
     EXPECT_EQ(missing.status, 1);
     EXPECT_THAT(missing.err, HasSubstr("/dev/r6140k-no-such-port is not there"));

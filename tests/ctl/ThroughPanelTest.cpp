@@ -97,6 +97,16 @@ TEST_F(PanelHoldingTheLine, CtlGoesThroughThePanelThatHoldsTheLineAndPressesKeep
     EXPECT_EQ(m.scrBB_I_Off->setting(), presses);
 }
 
+TEST_F(PanelHoldingTheLine, CtlNamesThePanelItselfWithItsAddress)
+{
+    served.panel.session.send(":MOD:QINP -5");
+    const QString address = QString("127.0.0.1:%1").arg(served.server.port());
+    const ProgramRun run = runCtl({ "--panel", address, "read", "--json" });
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("\"MODulator:QINPut\": -5, "));
+    EXPECT_THAT(runCtl({ "--panel", address, "query", ":OUTPut?" }).err, HasSubstr(":OUTPut? = READ TIMEOUT"));
+}
+
 TEST(PanelRecord, ARecordLeftByAKilledPanelIsIgnoredAndRemoved)
 {
     SimProcess simulator;
