@@ -9,6 +9,7 @@
 #include "BridgeSelection.h"
 #include "LinkCheck.h"
 #include "Options.h"
+#include "PanelRegistry.h"
 #include "MessageBoxes.h"
 #include "ProgramIcon.h"
 #include "frmMain.h"
@@ -32,8 +33,18 @@ app::Options parseBeforeTheWindowSystem(int argc, char* argv[])
 // after; the device has been closed by then.
 [[noreturn]] void endAtOnce(int status)
 {
+    app::withdrawPanel();
     std::fflush(nullptr);
     std::_Exit(status);
+}
+
+// Tells r6140k-ctl where this panel serves the instrument it holds, so that
+// it goes through the socket rather than find the line busy.
+void publish(usblink::BridgeLibrary& bridge, const frmMain& window, const std::string& host, uint16_t port)
+{
+    const auto selection = static_cast<std::size_t>(window.Selection);
+    app::publishPanel({ .pid = 0, .host = host, .port = port, .line = app::lineOfListed(bridge, window.Selection),
+        .entry = window.Devices.at(selection) });
 }
 
 } // namespace
@@ -72,7 +83,9 @@ int main(int argc, char* argv[])
         }
     }
     window.Form_Load();
-    if (server)
+    if (server) {
         server->startAccepting();
+        publish(*bridge, window, options.listen->host, server->port());
+    }
     return QApplication::exec();
 }

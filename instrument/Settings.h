@@ -16,6 +16,9 @@ enum class SettingKind {
     Attenuator, // steps of 1/8 dB
 };
 
+// What one step of an attenuator is worth.
+inline constexpr double DecibelsPerStep = 0.125;
+
 struct SettingRange {
     int32_t min;
     int32_t max;

@@ -1,5 +1,6 @@
 # How the panel is installed, with `cmake --install` or as the Debian package
-# that cpack builds: the two programs (installed by app/ and sim/), a desktop
+# that cpack builds: the programs (installed by app/, ctl/ and sim/), the
+# Python driver and its example (python/), a desktop
 # entry and its icon, manual pages, the package's changelog and copyright,
 # and a udev rule for the instrument's FTDI bridge. The package_* tests build
 # the package, check what it installs and run lintian on it.
@@ -26,15 +27,16 @@ function(r6140k_compressed target)
 endfunction()
 
 # The manual pages carry the project version.
-foreach(program r6140k-panel r6140k-sim)
+foreach(program r6140k-panel r6140k-ctl r6140k-sim)
   configure_file(${packaging_source}/${program}.1.in ${packaging_build}/${program}.1 @ONLY)
 endforeach()
-r6140k_compressed(manual_pages ${packaging_build}/r6140k-panel.1 ${packaging_build}/r6140k-sim.1)
+r6140k_compressed(manual_pages ${packaging_build}/r6140k-panel.1 ${packaging_build}/r6140k-ctl.1
+  ${packaging_build}/r6140k-sim.1)
 configure_file(${packaging_source}/changelog.in ${packaging_build}/changelog @ONLY)
 r6140k_compressed(changelog ${packaging_build}/changelog)
 
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/r6140k-panel)
-install(FILES ${packaging_build}/r6140k-panel.1.gz ${packaging_build}/r6140k-sim.1.gz
+install(FILES ${packaging_build}/r6140k-panel.1.gz ${packaging_build}/r6140k-ctl.1.gz ${packaging_build}/r6140k-sim.1.gz
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_build}/changelog.gz ${packaging_source}/copyright DESTINATION ${doc_dir})
 install(FILES ${packaging_source}/r6140k-panel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -56,9 +58,11 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control panel for the R6140K I/Q upconver
 set(CPACK_PACKAGE_DESCRIPTION "\
 Adjusts by hand the analogue settings of an R6140K I/Q upconverter attached
 through an FTDI USB-serial bridge: baseband and modulator offsets, modulator
-attenuators, switches and user states. Includes r6140k-sim, a simulated
-instrument on a pseudo-terminal, and a udev rule that lets the plugdev group
-use the instrument's bridge and sets its latency timer to 1 ms.")
+attenuators, switches and user states, and keeps setups as files. Includes
+r6140k-ctl, the same without windows for scripts, a Python driver for
+pymeasure, r6140k-sim, a simulated instrument on a pseudo-terminal, and a
+udev rule that lets the plugdev group use the instrument's bridge and sets
+its latency timer to 1 ms.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${package_architecture})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${R6140K_PACKAGE_MAINTAINER})
@@ -67,6 +71,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt draws the SVG window icon through the plugins in libqt6svg6, which the
 # programs load at run time rather than link.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6svg6)
+# The Python driver among the examples runs on these.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pymeasure, python3-pyvisa-py")
 # Stripping, file dates and the rest of what makes two builds of one commit
 # give the same package are done on the staged files.
 set(CPACK_PRE_BUILD_SCRIPTS ${packaging_source}/StagePackage.cmake)

@@ -7,7 +7,7 @@ namespace panel {
 
 namespace {
 
-constexpr double DecibelsPerStep = 0.125;
+using instrument::DecibelsPerStep;
 
 QString rangeProblem(instrument::SettingKind kind)
 {

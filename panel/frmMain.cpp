@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -20,6 +21,7 @@
 #include "RoomForText.h"
 #include "SettingScrollBar.h"
 #include "SettingText.h"
+#include "SetupFiles.h"
 #include "Twips.h"
 #include "ValueEditor.h"
 #include "frmSaveState.h"
@@ -193,6 +195,7 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
     setFocusOrder();
     buildValueEditor();
     buildShortcuts();
+    buildSetupActions();
     linkMonitor = new panel::LinkMonitor(session(), this, twipsRect(5160, 2040, 4695, 615), env_.reconnectInterval,
         [this] { identifyAndReadBack(); });
     lblLinkStatus = linkMonitor->label();
@@ -327,6 +330,21 @@ void frmMain::buildShortcuts()
     new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this, this, &frmMain::showTrafficLog);
 }
 
+void frmMain::buildSetupActions()
+{
+    setupFiles_ = new panel::SetupFiles(*this);
+    const auto addSetupAction = [this](const char* name, const char* text, QKeySequence keys, void (panel::SetupFiles::*run)()) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(name);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, setupFiles_, run);
+        addAction(action);
+        return action;
+    };
+    actSaveSetup = addSetupAction("actSaveSetup", "Save Setup...", QKeySequence::Save, &panel::SetupFiles::save);
+    actLoadSetup = addSetupAction("actLoadSetup", "Load Setup...", QKeySequence::Open, &panel::SetupFiles::load);
+}
+
 void frmMain::Form_Load()
 {
     session().exclusive([this] { startUp(); });
@@ -362,6 +380,7 @@ void frmMain::identifyAndReadBack()
     const std::string identity = session().query(commands::Identify);
     if (ended_)
         return;
+    identity_ = identity;
     lblIDN->setText(IdentityCaption + QString::fromLatin1(identity));
     RefreshFromInstrument();
 }

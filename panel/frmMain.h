@@ -9,6 +9,7 @@
 #include "PanelEnvironment.h"
 #include "SettingsFollower.h"
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -16,6 +17,7 @@ class frmTrafficLog;
 
 namespace panel {
 class LinkMonitor;
+class SetupFiles;
 class SettingScrollBar;
 class ValueEditor;
 }
@@ -57,6 +59,9 @@ public:
 
     // Opens the traffic log, or raises it when open (Ctrl+L).
     frmTrafficLog* showTrafficLog();
+
+    // The instrument's reply to *IDN? when it was last opened.
+    const std::string& identity() const { return identity_; }
 
     // Whether a change of a control is sent: only once the instrument has
     // been read, while the link is up, and not while the panel's own
@@ -129,6 +134,10 @@ public:
     // Where remote clients reach the instrument through the panel; empty
     // when nothing listens.
     QLabel* lblRemoteStatus;
+    // "Save Setup..." (Ctrl+S) and "Load Setup..." (Ctrl+O): the settings to
+    // and from a setup file.
+    QAction* actSaveSetup;
+    QAction* actLoadSetup;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -144,6 +153,7 @@ private:
     void setFocusOrder();
     void buildValueEditor();
     void buildShortcuts();
+    void buildSetupActions();
 
     void startUp();
     bool chooseDevice();
@@ -164,5 +174,7 @@ private:
 
     bool ended_ = false;
     frmTrafficLog* trafficLog_ = nullptr;
+    panel::SetupFiles* setupFiles_;
+    std::string identity_;
     session::SettingsFollower* follower_;
 };

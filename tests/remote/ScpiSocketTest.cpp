@@ -17,6 +17,7 @@
 #include "Version.h"
 #include "EventLoop.h"
 #include "PanelHarness.h"
+#include "ServedPanel.h"
 #include "SimProcess.h"
 
 using namespace std::chrono_literals;
@@ -27,20 +28,6 @@ using instrument::SettingId;
 namespace {
 
 const std::string Identity = std::string("R6140K Simulator,R6140K,SIM00001,") + app::VersionText;
-
-// The panel started up on the given device and serving it on a free
-// loopback port.
-struct ServedPanel {
-    ServedPanel(usblink::BridgeLibrary& bridge, const std::string& entry)
-        : panel(bridge)
-    {
-        EXPECT_TRUE(panel.startUpOn(entry));
-        EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0)) << server.errorString().toStdString();
-        server.startAccepting();
-    }
-    PanelHarness panel;
-    remote::ScpiServer server { panel.session };
-};
 
 struct OnSimulatorProcess : testing::Test {
     SimProcess simulator;

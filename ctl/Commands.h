@@ -1,0 +1,16 @@
+#pragma once
+
+#include "CtlOptions.h"
+
+namespace ctl {
+
+// Exit statuses of r6140k-ctl.
+inline constexpr int Done = 0;
+inline constexpr int Failed = 1; // the instrument or its line failed, or a setup was refused
+inline constexpr int UsageError = 2;
+
+// Carries out the command the options name: replies and settings on
+// stdout, messages on stderr. Returns the exit status.
+int runCommand(const CtlOptions& options);
+
+} // namespace ctl

@@ -1,0 +1,132 @@
+#include "CtlOptions.h"
+
+#include <QCommandLineParser>
+#include <cstdlib>
+#include <map>
+
+#include "Commands.h"
+#include "MessageSyntax.h"
+#include "NetworkBridge.h"
+#include "Tell.h"
+
+namespace ctl {
+
+namespace {
+
+constexpr const char* Description
+    = "Controls an R6140K I/Q upconverter without any window: from a shell, a script or a CI job.\n"
+      "\n"
+      "Commands:\n"
+      "  list              the bridge devices and network lines, the instrument's marked with *\n"
+      "  query MESSAGE     send a message that expects a reply and print the reply\n"
+      "  send MESSAGE...   send setting messages, in order\n"
+      "  read [--json]     every setting as NAME VALUE lines, NAME the long-form mnemonic\n"
+      "  save FILE         read every setting back and write them to a setup file\n"
+      "  load FILE         check a setup file whole, send it, read back and ask the error queue\n"
+      "\n"
+      "Without --port, --serial or --panel it uses the only instrument attached. A line that a\n"
+      "running r6140k-panel holds with --listen is reached through that panel's SCPI socket.\n"
+      "Exit status: 0 done, 1 the instrument or its line failed, 2 a usage error.";
+
+// The number of arguments each command takes: at least, at most.
+struct Arity {
+    std::size_t least, most;
+};
+const std::map<std::string, Arity> Commands = {
+    { "list", { 0, 0 } },
+    { "query", { 1, 1 } },
+    { "send", { 1, SIZE_MAX } },
+    { "read", { 0, 0 } },
+    { "save", { 1, 1 } },
+    { "load", { 1, 1 } },
+};
+
+void checkMessages(const CtlOptions& options)
+{
+    if (options.command != "query" && options.command != "send")
+        return;
+    for (const std::string& message : options.arguments) {
+        if (const std::string problem = instrument::messageProblem(message); !problem.empty())
+            usageError("\"" + message + "\" cannot be sent: " + problem);
+        if (instrument::expectsReply(message) != (options.command == "query"))
+            usageError(options.command == "query" ? "\"" + message + "\" expects no reply: use send"
+                                                  : "\"" + message + "\" expects a reply: use query");
+    }
+}
+
+void checkTarget(const CtlOptions& options)
+{
+    if (options.target == CtlOptions::Target::Port && usblink::NetworkAddress::looksLikeOne(options.targetValue)
+        && !usblink::NetworkAddress::parse(options.targetValue))
+        usageError("bad network port " + options.targetValue + " (tcp://HOST:PORT or rfc2217://HOST:PORT)");
+    if (options.target == CtlOptions::Target::Panel
+        && !usblink::NetworkAddress::parse("tcp://" + options.targetValue))
+        usageError("bad panel address " + options.targetValue + " (HOST:PORT)");
+}
+
+} // namespace
+
+void usageError(const std::string& message)
+{
+    tell(message);
+    std::exit(UsageError);
+}
+
+CtlOptions parseCtlOptions(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(Description);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption port("port",
+        "The instrument on the serial line at <path>, or on a line exported on the network: tcp://HOST:PORT "
+        "(raw TCP) or rfc2217://HOST:PORT (telnet with RFC 2217).",
+        "path");
+    const QCommandLineOption serial("serial", "The instrument on the bridge with this USB serial number.", "serial");
+    const QCommandLineOption panel("panel", "The instrument of the running panel whose SCPI socket is at <host:port>.",
+        "host:port");
+    const QCommandLineOption json("json", "read: print the settings as one JSON object.");
+    parser.addOptions({ port, serial, panel, json });
+    parser.addPositionalArgument("command", "list, query, send, read, save or load", "[TARGET] COMMAND");
+    parser.addPositionalArgument("arguments", "the command's message(s) or file", "[ARGUMENTS...]");
+    if (!parser.parse(arguments))
+        usageError(parser.errorText().toStdString());
+    if (parser.isSet("help"))
+        parser.showHelp(0);
+    if (parser.isSet("version"))
+        parser.showVersion();
+
+    CtlOptions options;
+    int targets = 0;
+    for (const auto& [option, target] : { std::pair { &port, CtlOptions::Target::Port },
+             std::pair { &serial, CtlOptions::Target::Serial }, std::pair { &panel, CtlOptions::Target::Panel } }) {
+        const QStringList values = parser.values(*option);
+        targets += static_cast<int>(values.size());
+        if (!values.isEmpty()) {
+            options.target = target;
+            options.targetValue = values.first().toStdString();
+        }
+    }
+    if (targets > 1)
+        usageError("give one target at most: --port, --serial or --panel");
+    checkTarget(options);
+
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        usageError("no command given (list, query, send, read, save or load); see --help");
+    options.command = positional.takeFirst().toStdString();
+    for (const QString& argument : positional)
+        options.arguments.push_back(argument.toStdString());
+    const auto command = Commands.find(options.command);
+    if (command == Commands.end())
+        usageError("unknown command " + options.command + " (list, query, send, read, save or load)");
+    if (options.arguments.size() < command->second.least || options.arguments.size() > command->second.most)
+        usageError("wrong number of arguments for " + options.command + "; see --help");
+    options.json = parser.isSet(json);
+    if (options.json && options.command != "read")
+        usageError("--json goes with read only");
+    checkMessages(options);
+    return options;
+}
+
+} // namespace ctl

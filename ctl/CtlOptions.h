@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QStringList>
+#include <string>
+#include <vector>
+
+namespace ctl {
+
+// What r6140k-ctl was asked to do, and where.
+struct CtlOptions {
+    enum class Target { OnlyInstrument, Port, Serial, Panel };
+    Target target = Target::OnlyInstrument;
+    std::string targetValue; // the path or address, serial number, or HOST:PORT
+    std::string command; // list, query, send, read, save or load
+    std::vector<std::string> arguments; // the command's
+    bool json = false;
+};
+
+// Parses the arguments; --help and --version print and end the process, a
+// usage error is told on stderr and ends it with status 2.
+CtlOptions parseCtlOptions(const QStringList& arguments);
+
+// Ends the process with status 2 after telling the usage error.
+[[noreturn]] void usageError(const std::string& message);
+
+} // namespace ctl

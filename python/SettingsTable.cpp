@@ -1,0 +1,55 @@
+// Writes the Python driver from its template, with the settings table in
+// place of the line @SETTINGS@, so that the driver's properties and ranges
+// are the table's and cannot drift from it.
+// Usage: r6140k_python_settings TEMPLATE OUTPUT
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "Settings.h"
+
+namespace {
+
+const char* kindName(instrument::SettingKind kind)
+{
+    switch (kind) {
+    case instrument::SettingKind::TwoState:
+        return "two-state";
+    case instrument::SettingKind::Offset:
+        return "offset";
+    case instrument::SettingKind::Attenuator:
+        return "attenuator";
+    }
+    return "";
+}
+
+void writeTable(std::ostream& out)
+{
+    for (const instrument::Setting& setting : instrument::Settings) {
+        const instrument::SettingRange range = instrument::rangeOf(setting.kind);
+        out << "    (\"" << setting.mnemonic << "\", \"" << kindName(setting.kind) << "\", \"" << setting.query
+            << "\", \"" << setting.prefix << "%d\", " << range.min << ", " << range.max << "),\n";
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s TEMPLATE OUTPUT\n", argv[0]);
+        return 2;
+    }
+    std::ifstream in(argv[1]);
+    std::ofstream out(argv[2]);
+    for (std::string line; std::getline(in, line);) {
+        if (line == "@SETTINGS@")
+            writeTable(out);
+        else if (line == "@DECIBELS_PER_STEP@")
+            out << "DECIBELS_PER_STEP = " << instrument::DecibelsPerStep << "\n";
+        else
+            out << line << '\n';
+    }
+    return in.eof() && out ? 0 : 1;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "InstrumentLine.h"
+#include "SetupFile.h"
+
+// Setups between an instrument and a file, for the panel and for
+// r6140k-ctl alike: reading every setting back, writing a file only once all
+// of them were read, and checking a whole file before any of it is sent.
+namespace setup {
+
+struct ReadBack {
+    instrument::SettingValues values {};
+    std::string problem; // the setting whose read failed and how; empty when all were read
+};
+
+// Queries every setting in the table's order; stops at the first that has no
+// usable value (READ TIMEOUT, READ ERROR, not a number).
+ReadBack readSettings(InstrumentLine& line);
+
+// The notes of a file saved now by this program: identity and port as given,
+// the time in UTC, the application's name and version.
+instrument::SetupNotes notesOfNow(const std::string& identity, const std::string& port);
+
+// Writes the text in place of path, atomically: a temporary file in the same
+// folder, renamed over path once complete. Empty on success, else why not;
+// on failure any file at path is left as it was.
+std::string writeSetupFile(const QString& path, const std::string& text);
+
+// Reads every setting, then writes the file; nothing is written when a read
+// fails. Empty on success, else why not.
+std::string saveSetup(InstrumentLine& line, const QString& path, const instrument::SetupNotes& notes);
+
+// Reads and checks a whole file; its problem says why it is refused, an
+// unreadable or too large file among the reasons.
+instrument::SetupFile readSetupFile(const QString& path);
+
+// Sends the file's settings in file order, has readBack read every setting
+// back, then asks the error queue once; its reply.
+usblink::Reply applySetup(
+    InstrumentLine& line, const instrument::SetupFile& setup, const std::function<void()>& readBack);
+
+// Whether an error queue's reply says there is no error ("0,..." or "+0,...").
+bool reportsNoError(const usblink::Reply& reply);
+
+} // namespace setup

@@ -1,0 +1,248 @@
+// r6140k-ctl as a user runs it, without a display, against r6140k-sim on its
+// pseudo-terminal, directly and exported by ser2net over RFC 2217.
+
+#include <QDir>
+#include <atomic>
+#include <QTemporaryDir>
+#include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "CtlRun.h"
+#include "PseudoTerminal.h"
+#include "Ser2NetProcess.h"
+#include "SerialBridge.h"
+#include "SimProcess.h"
+
+using namespace test_support;
+using testing::HasSubstr;
+
+namespace {
+
+const std::vector<std::string> StartUp = { " ", "SYST:CLE", "*IDN?" };
+
+std::string contentsOf(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Files : testing::Test {
+    QTemporaryDir folder;
+    std::string file(const std::string& name, const std::string& text = {})
+    {
+        const std::string path = folder.filePath(QString::fromStdString(name)).toStdString();
+        if (!text.empty())
+            std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+};
+
+// The instrument's line, directly or through ser2net.
+enum class Way { PseudoTerminal, RawTcp, Rfc2217 };
+
+const char* nameOf(Way way)
+{
+    return way == Way::PseudoTerminal ? "PseudoTerminal" : way == Way::RawTcp ? "RawTcpThroughSer2net" : "Rfc2217ThroughSer2net";
+}
+
+void PrintTo(Way way, std::ostream* out)
+{
+    *out << nameOf(way);
+}
+
+struct RoundTrip : Files, testing::WithParamInterface<Way> {
+    SimProcess simulator;
+    std::optional<Ser2NetProcess> ser2net;
+    QString port = QString::fromStdString(simulator.path());
+
+    void SetUp() override
+    {
+        if (GetParam() == Way::RawTcp)
+            port = QString::fromStdString(ser2net.emplace(simulator.path()).rawUrl());
+        if (GetParam() == Way::Rfc2217)
+            port = QString::fromStdString(ser2net.emplace(simulator.path()).rfc2217Url());
+    }
+
+    ProgramRun ctl(QStringList arguments) { return runCtl(QStringList { "--port", port } + arguments); }
+};
+
+TEST_P(RoundTrip, SavedSettingsComeBackAfterAReset)
+{
+    ASSERT_EQ(ctl({ "send", ":BAS:SWAP 1", ":MOD:IATT 41", ":mod:qattenuator 127", ":BAS:IOFF -32768", ":MOD:QOFF 32767" })
+                  .status,
+        0);
+    const ProgramRun before = ctl({ "read" });
+    const std::string path = file("bench.scpi");
+    const ProgramRun saved = ctl({ "save", QString::fromStdString(path) });
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    ASSERT_EQ(ctl({ "send", "*RST" }).status, 0);
+    ASSERT_NE(ctl({ "read" }).out, before.out);
+    const ProgramRun loaded = ctl({ "load", QString::fromStdString(path) });
+    EXPECT_EQ(loaded.status, 0) << loaded.err;
+    EXPECT_EQ(ctl({ "read" }).out, before.out);
+    EXPECT_THAT(before.out, HasSubstr("BASeband:SWAP 1\n"));
+    EXPECT_THAT(before.out, HasSubstr("MODulator:IATTenuator 41\nMODulator:QATTenuator 127\n"));
+    const std::string text = contentsOf(path);
+    EXPECT_THAT(text, testing::MatchesRegex("# \\*IDN\\? = R6140K Simulator,R6140K,SIM00001,[0-9.]+\n"
+                                            "# port = R6140K " + port.toStdString() + "\n"
+                                            "# time = [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z\n"
+                                            "# program = r6140k-ctl [0-9.]+\n"
+                                            ":BAS:SWAP 1\n:BAS:ZINP 0\n:BAS:IOFF -32768\n:BAS:QOFF 0\n:MOD:ZINP 0\n"
+                                            ":MOD:IATT 41\n:MOD:QATT 127\n:MOD:IINP 0\n:MOD:QINP 0\n:MOD:IOFF 0\n"
+                                            ":MOD:QOFF 32767\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, RoundTrip, testing::Values(Way::PseudoTerminal, Way::RawTcp, Way::Rfc2217),
+    [](const testing::TestParamInfo<Way>& info) { return std::string(nameOf(info.param)); });
+
+struct OnSimulator : Files {
+    SimProcess simulator;
+    ProgramRun ctl(QStringList arguments)
+    {
+        return runCtl(QStringList { "--port", QString::fromStdString(simulator.path()) } + arguments);
+    }
+};
+
+struct BadFile {
+    const char* name;
+    std::string text;
+    const char* says;
+};
+
+const BadFile BadFiles[] = {
+    { "unknown header", ":MOD:IATT 4\n:MOD:FOO 3\n", "line 2: unknown header :MOD:FOO" },
+    { "out of range", "# c\n:MOD:IATT 128\n", "line 2: 128 is out of range for MODulator:IATTenuator (0 to 127)" },
+    { "not a number", ":BAS:IOFF 1.5\n", "line 1: BASeband:IOFFset needs a whole number, not \"1.5\"" },
+    { "query", ":MOD:IATT 4\n:MOD:IATT?\n", "line 2: \":MOD:IATT?\" is a query; a setup file only sets" },
+    { "twice", ":MOD:IATT 4\n\n:mod:iatt 5\n", "line 3: MODulator:IATTenuator is set again (first on line 1)" },
+    { "too long", ":MOD:IATT 4\n:MOD:QATT " + std::string(250, '0') + "1\n",
+        "line 2: it is longer than the 254 characters the instrument takes" },
+    { "control character", ":MOD:IATT 4\x07\n", "line 1: it holds a control character" },
+    { "beyond ASCII", "# caf\xc3\xa9\n:MOD:IATT 4\n", "line 1: it holds a character beyond ASCII" },
+    { "over 64 kB", ":MOD:IATT 4\n" + std::string(64 * 1024, '#'), "the file is larger than 64 kB" },
+    { "unreadable", "", "cannot read it: " },
+};
+
+TEST_F(OnSimulator, EachBadFileIsRefusedWithItsLineAndNothingIsSent)
+{
+    for (const BadFile& bad : BadFiles) {
+        SCOPED_TRACE(bad.name);
+        const ProgramRun run = ctl({ "load", QString::fromStdString(file(bad.name, bad.text)) });
+        EXPECT_EQ(run.status, 1);
+        EXPECT_THAT(run.err, HasSubstr(bad.says));
+        EXPECT_THAT(run.err, testing::EndsWith("; nothing was sent\n"));
+        EXPECT_EQ(run.out, "");
+    }
+    ASSERT_EQ(ctl({ "send", ":MOD:QOFF 7" }).status, 0);
+    EXPECT_EQ(simulator.receivedBefore(":MOD:QOFF 7"), StartUp) << "the marker's start-up, and nothing before it";
+}
+
+TEST_F(OnSimulator, AnyFormTheInstrumentTakesLoadsWithCommentsBlankLinesAndCrLf)
+{
+    const std::string path = file("forms.scpi", "# a partial setup\r\n\r\nMODulator:IATTenuator 9\r\n  :mod:qatt +10 \r\n"
+                                                ":BASEBAND:IOFFSET -7\r\nbas:swap 1");
+    const ProgramRun loaded = ctl({ "load", QString::fromStdString(path) });
+    EXPECT_EQ(loaded.status, 0) << loaded.err;
+    EXPECT_THAT(ctl({ "read", "--json" }).out,
+        testing::StartsWith("{\"BASeband:SWAP\": 1, \"BASeband:ZINPut\": 0, \"BASeband:IOFFset\": -7, "
+                            "\"BASeband:QOFFset\": 0, \"MODulator:ZINPut\": 0, \"MODulator:IATTenuator\": 9, "
+                            "\"MODulator:QATTenuator\": 10, "));
+}
+
+struct Status {
+    const char* name;
+    QStringList arguments; // after --port PATH
+    int status;
+    const char* out;
+    const char* says;
+};
+
+const Status Statuses[] = {
+    { "a reply", { "query", "*idn?" }, 0, "R6140K Simulator,R6140K,SIM00001,", "" },
+    { "no reply", { "query", ":OUTPut?" }, 1, "", ":OUTPut? = READ TIMEOUT" },
+    { "no command", {}, 2, "", "no command given" },
+    { "unknown command", { "sweep" }, 2, "", "unknown command sweep" },
+    { "query that asks nothing", { "query", ":MOD:IATT 3" }, 2, "", "expects no reply: use send" },
+    { "send of a query", { "send", ":MOD:IATT?" }, 2, "", "expects a reply: use query" },
+    { "json elsewhere", { "list", "--json" }, 2, "", "--json goes with read only" },
+    { "two targets", { "--serial", "X", "read" }, 2, "", "give one target at most" },
+};
+
+TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
+{
+    for (const Status& expected : Statuses) {
+        SCOPED_TRACE(expected.name);
+        const ProgramRun run = ctl(expected.arguments);
+        EXPECT_EQ(run.status, expected.status) << run.err;
+        EXPECT_THAT(run.out, testing::StartsWith(expected.out));
+        EXPECT_THAT(run.err, HasSubstr(expected.says));
+    }
+    const ProgramRun listed = ctl({ "list" });
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_THAT(listed.out, HasSubstr("* R6140K " + simulator.path() + "\n")) << "the instrument's entry, marked";
+    const ProgramRun missing = runCtl({ "--port", "/dev/r6140k-no-such-port", "read" });
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_THAT(missing.err, HasSubstr("/dev/r6140k-no-such-port is not there"));
+}
+
+TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
+{
+    PseudoTerminal terminal;
+    std::atomic<bool> attenuatorAnswers = false;
+    // Answers every query with 0, the identity with one, and the I
+    // attenuator with no number until told otherwise.
+    MasterServer instrument(terminal, [&](std::string_view chunk) {
+        for (std::size_t at = chunk.find('?'); at != std::string_view::npos; at = chunk.find('?', at + 1)) {
+            const std::string_view header = chunk.substr(0, at);
+            terminal.send(header.ends_with("*IDN") ? "Maker,R6140K,S1,1\n"
+                    : header.ends_with(":MOD:IATT") && !attenuatorAnswers ? "abc\n"
+                                                                           : "0\n");
+        }
+        return true;
+    });
+    const auto save = [&](const std::string& path) {
+        return runCtl({ "--port", QString::fromStdString(terminal.path()), "save", QString::fromStdString(path) });
+    };
+    const std::string kept = file("kept.scpi", "# an earlier setup\n");
+    const ProgramRun unread = save(kept);
+    EXPECT_EQ(unread.status, 1);
+    EXPECT_THAT(unread.err, HasSubstr("Nothing was saved: reading MODulator:IATTenuator (:MOD:IATT?): \"abc\" is not a number"));
+    EXPECT_EQ(contentsOf(kept), "# an earlier setup\n");
+
+    attenuatorAnswers = true;
+    const ProgramRun unwritable = save(kept + "/inside-a-file.scpi");
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_THAT(unwritable.err, HasSubstr("Cannot write " + kept + "/inside-a-file.scpi: "));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList { "kept.scpi" }) << "no temporary file left";
+    EXPECT_EQ(save(kept).status, 0) << "the same instrument saves where it may";
+    EXPECT_THAT(contentsOf(kept), HasSubstr("\n:MOD:IATT 0\n"));
+}
+
+TEST(HeldLine, TheMessageNamesTheProgramThatHoldsIt)
+{
+    PseudoTerminal terminal;
+    usblink::SerialBridge holder({ terminal.path() });
+    uint32_t count = 0;
+    holder.FT_ListDevices(&count, nullptr, usblink::FT_LIST_NUMBER_ONLY);
+    usblink::DeviceHandle held = 0;
+    ASSERT_EQ(holder.FT_Open(static_cast<int32_t>(count) - 1, &held), usblink::FT_OK);
+    std::ifstream comm("/proc/self/comm");
+    std::string name;
+    std::getline(comm, name);
+    const ProgramRun run = runCtl({ "--port", QString::fromStdString(terminal.path()), "read" });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, HasSubstr(terminal.path() + " is in use by " + name + " (pid " + std::to_string(::getpid()) + ")"));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QCoreApplication application(argc, argv); // for the processes and their events
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
