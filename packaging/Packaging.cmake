@@ -1,5 +1,5 @@
 # How the panel is installed, with `cmake --install` or as the Debian package
-# that cpack builds: the programs (installed by app/, ctl/ and sim/), the
+# that cpack builds: the programs (installed by app/ and sim/), the
 # Python driver and its example (python/), a desktop
 # entry and its icon, manual pages, the package's changelog and copyright,
 # and a udev rule for the instrument's FTDI bridge. The package_* tests build

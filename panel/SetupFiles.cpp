@@ -60,10 +60,10 @@ void SetupFiles::save()
     if (path.isEmpty() || !window_.sending())
         return;
     const std::string entry = window_.Devices.at(static_cast<std::size_t>(window_.Selection));
-    const instrument::SetupNotes notes = setup::notesOfNow(window_.identity(), entry);
+    const instrument::SetupNotes notes = session::notesOfNow(window_.identity(), entry);
     window_.session().enqueue([this, path, notes] {
-        setup::SessionLine line(window_.session());
-        const std::string problem = setup::saveSetup(line, path, notes);
+        session::SessionLine line(window_.session());
+        const std::string problem = session::saveSetup(line, path, notes);
         if (problem.empty())
             tell(QMessageBox::Information, SaveTitle, "Saved the settings to " + path);
         else
@@ -95,7 +95,7 @@ void SetupFiles::load()
     const QString path = chooseFile(QFileDialog::AcceptOpen, LoadTitle);
     if (path.isEmpty())
         return;
-    const instrument::SetupFile file = setup::readSetupFile(path);
+    const instrument::SetupFile file = session::readSetupFile(path);
     if (!file.problem.empty()) {
         showMessage(&window_, QMessageBox::Warning, LoadTitle, path + ": " + plain(file.problem) + ". Nothing was sent.");
         return;
@@ -106,9 +106,9 @@ void SetupFiles::load()
     if (!confirmed(instrument::serialNumberOf(file.identity), messages) || !window_.sending())
         return;
     window_.session().enqueue([this, file] {
-        setup::SessionLine line(window_.session());
-        const usblink::Reply error = setup::applySetup(line, file, [this] { window_.RefreshFromInstrument(); });
-        if (setup::reportsNoError(error))
+        session::SessionLine line(window_.session());
+        const usblink::Reply error = session::applySetup(line, file, [this] { window_.RefreshFromInstrument(); });
+        if (session::reportsNoError(error))
             tell(QMessageBox::Information, LoadTitle, QString("Setup loaded: %1 settings sent.").arg(file.entries.size()));
         else
             tell(QMessageBox::Warning, LoadTitle, "The setup was sent; the instrument reports: " + plain(error.text));

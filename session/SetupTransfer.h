@@ -10,7 +10,7 @@
 // Setups between an instrument and a file, for the panel and for
 // r6140k-ctl alike: reading every setting back, writing a file only once all
 // of them were read, and checking a whole file before any of it is sent.
-namespace setup {
+namespace session {
 
 struct ReadBack {
     instrument::SettingValues values {};
@@ -46,4 +46,4 @@ usblink::Reply applySetup(
 // Whether an error queue's reply says there is no error ("0,..." or "+0,...").
 bool reportsNoError(const usblink::Reply& reply);
 
-} // namespace setup
+} // namespace session

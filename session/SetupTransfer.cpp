@@ -7,7 +7,7 @@
 
 #include "CommandSet.h"
 
-namespace setup {
+namespace session {
 
 namespace commands = instrument::commands;
 
@@ -81,4 +81,4 @@ bool reportsNoError(const usblink::Reply& reply)
     return reply.answered() && commands::toInteger(reply.text.substr(0, reply.text.find(','))) == 0;
 }
 
-} // namespace setup
+} // namespace session

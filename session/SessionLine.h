@@ -3,7 +3,7 @@
 #include "InstrumentLine.h"
 #include "InstrumentSession.h"
 
-namespace setup {
+namespace session {
 
 // The instrument through a session that has it open.
 class SessionLine : public InstrumentLine {
@@ -19,4 +19,4 @@ private:
     session::InstrumentSession& session_;
 };
 
-} // namespace setup
+} // namespace session

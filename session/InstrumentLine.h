@@ -4,7 +4,7 @@
 
 #include "FTDI_Driver.h"
 
-namespace setup {
+namespace session {
 
 // Where setup transfers reach the instrument: its own session, or a running
 // panel's SCPI socket. A message is one line; a query's reply comes back
@@ -16,4 +16,4 @@ public:
     virtual usblink::Reply ask(const std::string& query) = 0;
 };
 
-} // namespace setup
+} // namespace session

@@ -10,7 +10,7 @@ namespace ctl {
 // The instrument of a running panel, through the panel's SCPI socket: one
 // line with LF per message, a query's reply a line ending in LF. The panel
 // answers READ TIMEOUT or READ ERROR itself when its instrument does not.
-class PanelSocketLine : public setup::InstrumentLine {
+class PanelSocketLine : public session::InstrumentLine {
 public:
     static constexpr int ConnectTimeoutMs = 3000;
     // The panel serves its operator and other clients in turn, so a reply

@@ -85,7 +85,7 @@ void printSettings(const instrument::SettingValues& values, bool json)
 
 int read(Connection& connection, bool json)
 {
-    const setup::ReadBack read = setup::readSettings(connection.line());
+    const session::ReadBack read = session::readSettings(connection.line());
     if (!read.problem.empty())
         return fail(connection.port() + ": " + read.problem);
     if (json)
@@ -98,8 +98,8 @@ int read(Connection& connection, bool json)
 
 int save(Connection& connection, const std::string& file)
 {
-    const instrument::SetupNotes notes = setup::notesOfNow(connection.identity(), connection.port());
-    const std::string problem = setup::saveSetup(connection.line(), QString::fromStdString(file), notes);
+    const instrument::SetupNotes notes = session::notesOfNow(connection.identity(), connection.port());
+    const std::string problem = session::saveSetup(connection.line(), QString::fromStdString(file), notes);
     return problem.empty() ? Done : fail(connection.port() + ": " + problem);
 }
 
@@ -123,13 +123,13 @@ int load(Connection& connection, const std::string& file, const instrument::Setu
     const std::string here = instrument::serialNumberOf(connection.identity());
     if (!saved.empty() && saved != here)
         tell(file + " was saved from serial number " + saved + "; loading it into " + here);
-    setup::ReadBack read;
-    const usblink::Reply error = setup::applySetup(connection.line(), setup, [&] { read = setup::readSettings(connection.line()); });
+    session::ReadBack read;
+    const usblink::Reply error = session::applySetup(connection.line(), setup, [&] { read = session::readSettings(connection.line()); });
     if (!read.problem.empty())
         return fail(connection.port() + ": " + read.problem);
     if (const std::string different = differences(setup, read.values); !different.empty())
         return fail(connection.port() + ": " + different);
-    if (!setup::reportsNoError(error))
+    if (!session::reportsNoError(error))
         return fail(connection.port() + ": the instrument reports " + error.text);
     return endOf(connection);
 }
@@ -143,7 +143,7 @@ int runCommand(const CtlOptions& options)
     // A file is checked whole before the instrument is even opened.
     instrument::SetupFile setup;
     if (options.command == "load") {
-        setup = setup::readSetupFile(QString::fromStdString(options.arguments.front()));
+        setup = session::readSetupFile(QString::fromStdString(options.arguments.front()));
         if (!setup.problem.empty())
             return fail(options.arguments.front() + ": " + setup.problem + "; nothing was sent");
     }

@@ -41,7 +41,7 @@ public:
     // Nullptr with the reason when the instrument cannot be reached.
     static std::unique_ptr<Connection> open(const CtlOptions& options, std::string* error);
 
-    setup::InstrumentLine& line() { return *line_; }
+    session::InstrumentLine& line() { return *line_; }
     // The device, as the chooser lists it, or the panel's address.
     const std::string& port() const { return port_; }
     // The instrument's reply to *IDN?.
@@ -55,7 +55,7 @@ private:
     std::string openThroughPanel(const std::string& host, uint16_t port);
 
     std::unique_ptr<Instruments> instruments_;
-    std::unique_ptr<setup::InstrumentLine> line_;
+    std::unique_ptr<session::InstrumentLine> line_;
     std::string port_;
     std::optional<std::string> identity_;
 };

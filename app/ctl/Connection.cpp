@@ -128,7 +128,7 @@ std::string Connection::openDirectly(int32_t index)
     std::this_thread::sleep_for(SettleTime);
     for (const char* message : instrument::commands::StartUpMessages)
         session.send(message);
-    line_ = std::make_unique<setup::SessionLine>(session);
+    line_ = std::make_unique<session::SessionLine>(session);
     const usblink::Reply identity = session.ask(instrument::commands::Identify);
     if (!identity.answered())
         return port_ + ": *IDN? = " + identity.text;
