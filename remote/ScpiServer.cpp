@@ -19,8 +19,15 @@ QByteArray refusal()
 } // namespace
 
 ScpiServer::ScpiServer(session::InstrumentSession& session, QObject* parent)
+    : ScpiServer(session, *new ClientSlots, parent)
+{
+    slots_.setParent(this);
+}
+
+ScpiServer::ScpiServer(session::InstrumentSession& session, ClientSlots& clientSlots, QObject* parent)
     : QObject(parent)
     , session_(session)
+    , slots_(clientSlots)
 {
     connect(&server_, &QTcpServer::newConnection, this, &ScpiServer::takeConnections);
 }
@@ -52,7 +59,7 @@ QString ScpiServer::status() const
 void ScpiServer::takeConnections()
 {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        if (clients_ >= MaxClients) {
+        if (!slots_.take()) {
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             socket->write(refusal());
             socket->disconnectFromHost();
@@ -62,6 +69,7 @@ void ScpiServer::takeConnections()
         ++clients_;
         connect(client, &ScpiClient::finished, this, [this, client] {
             --clients_;
+            slots_.release();
             client->deleteLater();
             emit statusChanged(status());
         });

@@ -1,0 +1,142 @@
+#include "Vxi11Link.h"
+
+#include <QPointer>
+
+#include "ClientWait.h"
+#include "ReplyReading.h"
+
+namespace remote {
+
+namespace {
+
+using vxi11::ErrorCode;
+
+// The message without a LF and a CR before it, as a socket client's line.
+std::string withoutLineEnd(std::string message)
+{
+    if (message.ends_with('\n'))
+        message.pop_back();
+    if (message.ends_with('\r'))
+        message.pop_back();
+    return message;
+}
+
+ErrorCode failureOf(const usblink::Reply& reply)
+{
+    switch (reply.outcome) {
+    case usblink::Reply::Outcome::Answered:
+        return ErrorCode::None;
+    case usblink::Reply::Outcome::TimedOut:
+        return ErrorCode::IoTimeout;
+    case usblink::Reply::Outcome::Failed:
+        break;
+    }
+    return ErrorCode::IoError;
+}
+
+} // namespace
+
+Vxi11Link::Vxi11Link(vxi11::LinkId id, session::InstrumentSession& session, std::string origin, QObject* parent)
+    : QObject(parent)
+    , id_(id)
+    , session_(session)
+    , origin_(std::move(origin))
+{
+    outputWait_.setSingleShot(true);
+    connect(&outputWait_, &QTimer::timeout, this, [this] { endWaitingRead(ErrorCode::IoTimeout); });
+}
+
+void Vxi11Link::write(const vxi11::WriteParms& write, Answer answer)
+{
+    const bool ends = (write.flags & vxi11::flag::End) != 0;
+    if (!overflowed_)
+        message_.append(write.data.begin(), write.data.end());
+    if (message_.size() > MaxMessageBytes) {
+        message_.clear();
+        overflowed_ = true;
+    }
+    if (overflowed_) {
+        overflowed_ = !ends;
+        answer(vxi11::errorResult(vxi11::Procedure::DeviceWrite, ErrorCode::Parameter));
+        return;
+    }
+    const auto size = static_cast<uint32_t>(write.data.size());
+    if (!ends) {
+        answer(vxi11::WriteResp { ErrorCode::None, size });
+        return;
+    }
+    dropOutput(); // a new message makes unread output stale
+    carryOut(withoutLineEnd(std::exchange(message_, {})), size, std::move(answer));
+}
+
+// An exchange of its own. A message the instrument cannot take as it stands
+// is not sent; a client that has gone has its settings sent still, but its
+// queries are no longer asked.
+void Vxi11Link::carryOut(std::string message, uint32_t size, Answer answer)
+{
+    session_.enqueue(
+        [session = &session_, link = QPointer(this), message = std::move(message), size, answer = std::move(answer)] {
+            ErrorCode error = ErrorCode::None;
+            if (!instrument::messageProblem(message).empty()) {
+                session->refuse(message);
+                error = ErrorCode::Parameter;
+            } else if (session->linkDown()) {
+                error = ErrorCode::IoError;
+            } else if (!instrument::expectsReply(message)) {
+                session->send(message);
+            } else if (link) {
+                link->keep(session->ask(message));
+            }
+            if (link)
+                answer(vxi11::WriteResp { error, error == ErrorCode::None ? size : 0 });
+        },
+        origin_);
+}
+
+void Vxi11Link::keep(const usblink::Reply& reply)
+{
+    failure_ = failureOf(reply);
+    if (failure_ == ErrorCode::None)
+        output_ = reply.text + '\n';
+}
+
+void Vxi11Link::read(const vxi11::ReadParms& read, Answer answer)
+{
+    if (failure_ != ErrorCode::None) {
+        answer(vxi11::errorResult(vxi11::Procedure::DeviceRead, std::exchange(failure_, ErrorCode::None)));
+    } else if (!output_.empty()) {
+        answer(vxi11::takeOutput(output_, read));
+    } else {
+        waitingRead_ = std::move(answer);
+        outputWait_.start(clientWait(read.ioTimeout));
+    }
+}
+
+void Vxi11Link::clear()
+{
+    message_.clear();
+    overflowed_ = false;
+    dropOutput();
+}
+
+void Vxi11Link::dropOutput()
+{
+    output_.clear();
+    failure_ = ErrorCode::None;
+}
+
+void Vxi11Link::abort()
+{
+    endWaitingRead(ErrorCode::Abort);
+}
+
+void Vxi11Link::endWaitingRead(ErrorCode error)
+{
+    outputWait_.stop();
+    if (const Answer answer = std::exchange(waitingRead_, {}))
+        answer(vxi11::errorResult(vxi11::Procedure::DeviceRead, error));
+}
+
+} // namespace remote
+
+#include "moc_Vxi11Link.cpp"
