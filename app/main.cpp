@@ -2,7 +2,6 @@
 #include <QLabel>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
 #include "Version.h"
@@ -13,7 +12,8 @@
 #include "ProgramIcon.h"
 #include "frmMain.h"
 #include "InstrumentSession.h"
-#include "ScpiServer.h"
+#include "RemoteServices.h"
+#include "TerminationSignals.h"
 
 namespace {
 
@@ -59,20 +59,22 @@ int main(int argc, char* argv[])
 
     const auto processEvents = [] { QCoreApplication::processEvents(); };
     session::InstrumentSession session(*bridge, processEvents);
-    frmMain window({ &session, processEvents, TimerModule::SecondsSinceMidnight, endAtOnce });
-    std::unique_ptr<remote::ScpiServer> server;
-    if (options.listen) {
-        server = std::make_unique<remote::ScpiServer>(session);
-        QObject::connect(server.get(), &remote::ScpiServer::statusChanged, window.lblRemoteStatus, &QLabel::setText);
-        const QString address = QString::fromStdString(options.listen->host);
-        if (!server->listen(QHostAddress(address), options.listen->port)) {
-            panel::showMessage(nullptr, QMessageBox::Critical, "Error",
-                QString("Cannot listen on %1 port %2: %3").arg(address).arg(options.listen->port).arg(server->errorString()));
-            return 1;
-        }
+    app::RemoteServices remote(session, options);
+    // Quitting ends the process at once: nothing outlives it at the port mapper.
+    const auto endRun = [&remote](int status) {
+        remote.withdraw();
+        endAtOnce(status);
+    };
+    frmMain window({ &session, processEvents, TimerModule::SecondsSinceMidnight, endRun });
+    QObject::connect(&remote.status(), &remote::RemoteStatus::changed, window.lblRemoteStatus, &QLabel::setText);
+    QObject::connect(&window, &frmMain::identified, &remote, &app::RemoteServices::announce);
+    if (QString why; !remote.bind(&why)) {
+        panel::showMessage(nullptr, QMessageBox::Critical, "Error", why);
+        return 1;
     }
+    if (options.vxi11Host)
+        app::runBeforeTermination([&remote] { remote.withdraw(); });
     window.Form_Load();
-    if (server)
-        server->startAccepting();
+    remote.startAccepting();
     return QApplication::exec();
 }

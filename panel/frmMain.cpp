@@ -359,10 +359,12 @@ void frmMain::identifyAndReadBack()
 {
     for (const char* message : commands::StartUpMessages)
         session().send(message);
-    const std::string identity = session().query(commands::Identify);
+    const usblink::Reply identity = session().ask(commands::Identify);
     if (ended_)
         return;
-    lblIDN->setText(IdentityCaption + QString::fromLatin1(identity));
+    lblIDN->setText(IdentityCaption + QString::fromLatin1(identity.text));
+    if (identity.answered())
+        emit identified(identity.text);
     RefreshFromInstrument();
 }
 

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "FTDI_Driver.h"
 #include "Settings.h"
@@ -129,6 +130,10 @@ public:
     // Where remote clients reach the instrument through the panel; empty
     // when nothing listens.
     QLabel* lblRemoteStatus;
+
+signals:
+    // The instrument answered *IDN? at start-up, or once its link came back.
+    void identified(const std::string& identity);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
