@@ -88,8 +88,6 @@ void RemoteServices::startAccepting()
 {
     if (socket_)
         socket_->startAccepting();
-    if (vxi11_)
-        vxi11_->startAccepting();
 }
 
 // The loopback addresses are not announced: no other computer reaches them.

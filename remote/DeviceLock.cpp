@@ -13,6 +13,7 @@ void DeviceLock::enqueue(vxi11::LinkId link, std::chrono::milliseconds wait, boo
     }
     auto& waiter = waiters_.emplace_back(Waiter { link, takesLock, std::move(then), std::unique_ptr<QTimer, StopLater>(new QTimer) });
     waiter.deadline->setSingleShot(true);
+    waiter.deadline->setTimerType(Qt::PreciseTimer); // a coarse one may end a client's wait early
     connect(waiter.deadline.get(), &QTimer::timeout, this, [this, timer = waiter.deadline.get()] {
         tell(takeWaiters([timer](const Waiter& waiter) { return waiter.deadline.get() == timer; }), Outcome::TimedOut);
     });

@@ -43,6 +43,7 @@ Vxi11Link::Vxi11Link(vxi11::LinkId id, session::InstrumentSession& session, std:
     , origin_(std::move(origin))
 {
     outputWait_.setSingleShot(true);
+    outputWait_.setTimerType(Qt::PreciseTimer); // a coarse one may end a client's wait early
     connect(&outputWait_, &QTimer::timeout, this, [this] { endWaitingRead(ErrorCode::IoTimeout); });
 }
 

@@ -27,18 +27,10 @@ bool Vxi11Server::listen(const QHostAddress& host)
 
 bool Vxi11Server::listen(QTcpServer& server, const QHostAddress& host)
 {
-    if (!server.listen(host, 0)) {
-        errorString_ = server.errorString();
-        return false;
-    }
-    server.pauseAccepting();
-    return true;
-}
-
-void Vxi11Server::startAccepting()
-{
-    core_.resumeAccepting();
-    abort_.resumeAccepting();
+    if (server.listen(host, 0))
+        return true;
+    errorString_ = server.errorString();
+    return false;
 }
 
 QString Vxi11Server::status() const

@@ -24,11 +24,12 @@ public:
 
     Vxi11Server(session::InstrumentSession& session, ClientSlots& clientSlots, QObject* parent = nullptr);
 
-    // Binds both channels, but takes no client before startAccepting(), so
-    // that none reaches an instrument not yet opened. False when the address
-    // cannot be had; errorString() says why.
+    // Binds both channels and takes clients from then on: during start-up
+    // too, so that a registration it made answers as alive, while what
+    // links send waits for start-up to end, as every exchange queued
+    // meanwhile does. False when the address cannot be had; errorString()
+    // says why.
     bool listen(const QHostAddress& host);
-    void startAccepting();
     QString errorString() const { return errorString_; }
 
     quint16 port() const { return core_.serverPort(); }

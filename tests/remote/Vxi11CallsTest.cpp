@@ -160,7 +160,6 @@ struct ServedOverVxi11 {
     {
         EXPECT_TRUE(panel.startUpOn(std::string(sim::SimulatedBridge::Description) + " " + sim::SimulatedBridge::SerialNumber));
         EXPECT_TRUE(server.listen(QHostAddress::LocalHost)) << server.errorString().toStdString();
-        server.startAccepting();
         panel.session.addLineObserver([this](auto direction, const std::string& line, const std::string&) {
             using Direction = session::InstrumentSession::Direction;
             traffic.push_back((direction == Direction::Sent ? "sent " : direction == Direction::Refused ? "refused " : "received ") + line);

@@ -24,11 +24,20 @@ namespace remote {
 namespace {
 
 // Avahi may free a watch or a time-out from inside its own callback: their
-// Qt parts go once the event is handled.
-void discard(QObject* object)
+// Qt parts go once the event is handled, and are silent until then (a
+// watch's descriptor may be closed already).
+void discard(QSocketNotifier* notifier)
 {
-    object->disconnect();
-    object->deleteLater();
+    notifier->setEnabled(false);
+    notifier->disconnect();
+    notifier->deleteLater();
+}
+
+void discard(QTimer* timer)
+{
+    timer->stop();
+    timer->disconnect();
+    timer->deleteLater();
 }
 
 void watchUpdate(AvahiWatch* watch, AvahiWatchEvent events)

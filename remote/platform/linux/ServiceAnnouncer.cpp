@@ -66,7 +66,7 @@ struct ServiceAnnouncer::Avahi {
         int error = 0;
         client = avahi_client_new(poll.api(), AVAHI_CLIENT_NO_FAIL, clientChanged, this, &error);
         if (!client)
-            report(QString("No mDNS announcement: %1.").arg(avahi_strerror(error)));
+            report(DaemonMissing); // not even the system bus it is reached through
     }
 
     void closeClient()
