@@ -53,9 +53,9 @@ Xdr write(const std::string& data, uint32_t flags = End, uint32_t link = Link)
 {
     return Xdr().u32(link).u32(1000).u32(0).u32(flags).opaque(data);
 }
-Xdr read(uint32_t requestSize = 1000, uint32_t flags = 0, char termChar = 0, uint32_t ioTimeout = 50)
+Xdr read(uint32_t requestSize = 1000, uint32_t flags = 0, char termChar = 0, uint32_t ioTimeout = 50, uint32_t link = Link)
 {
-    return Xdr().u32(Link).u32(requestSize).u32(ioTimeout).u32(0).u32(flags).u32(uint32_t(termChar));
+    return Xdr().u32(link).u32(requestSize).u32(ioTimeout).u32(0).u32(flags).u32(uint32_t(termChar));
 }
 Xdr generic()
 {
@@ -105,15 +105,20 @@ public:
         EXPECT_TRUE(pumpUntil([this] { return socket_.state() == QAbstractSocket::ConnectedState; }));
     }
 
-    // The reply after the accept status, or the status's word and what follows.
+    // The reply from the accept status on.
     QByteArray call(const Step& step)
+    {
+        sendCall(step);
+        return reply();
+    }
+
+    void sendCall(const Step& step)
     {
         Xdr message;
         message.u32(++xid_).u32(0).u32(2).u32(step.program).u32(step.version).u32(step.procedure);
         message.u32(0).u32(0).u32(0).u32(0); // credentials and verifier: none
         message.bytes += step.arguments.bytes;
         sendRecord(message.bytes);
-        return replyBody();
     }
 
     void sendRecord(const QByteArray& payload)
@@ -128,8 +133,7 @@ public:
 
     QTcpSocket& socket() { return socket_; }
 
-private:
-    QByteArray replyBody()
+    QByteArray reply()
     {
         if (!pumpUntil([this] { return wholeRecord(); }, std::chrono::seconds(10)))
             return "no reply";
@@ -138,6 +142,7 @@ private:
         const QByteArray header = Xdr().u32(xid_).u32(1).u32(0).u32(0).u32(0).bytes;
         return record.mid(4, header.size()) == header ? record.mid(4 + header.size()) : "bad header " + record.toHex();
     }
+private:
     uint32_t recordLength()
     {
         const QByteArray head = socket_.peek(4);
@@ -254,5 +259,47 @@ TEST_P(Vxi11Call, AnswersAndReachesTheInstrumentAsItShould)
 
 INSTANTIATE_TEST_SUITE_P(Table, Vxi11Call, testing::ValuesIn(CallRows),
     [](const testing::TestParamInfo<CallRow>& info) { return std::string(info.param.name); });
+
+TEST(Vxi11Links, ANinthClientIsOutOfResourcesAndTheStatusSaysSo)
+{
+    ServedOverVxi11 served;
+    remote::RemoteStatus status(served.clientSlots);
+    status.watch(served.server);
+    RpcClient client(served.server.port());
+    for (int link = 1; link <= remote::ClientSlots::Capacity; ++link)
+        EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(12).toHex(), Xdr().u32(0).u32(0).u32(link).bytes.toHex());
+    EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(8).toHex(), Xdr().u32(0).u32(9).bytes.toHex());
+    EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 8 links, 1 refused");
+    client.call({ DestroyLink, linkOnly(), {} });
+    EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(8).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 8 links");
+}
+
+TEST(Vxi11Links, TheAbortChannelEndsAWaitingReadAndAGoneLinkReleasesTheLock)
+{
+    ServedOverVxi11 served;
+    RpcClient holder(served.server.port());
+    RpcClient reader(served.server.port());
+    RpcClient aborter(served.server.abortPort());
+    holder.call({ CreateLink, createLinkTo("inst0"), {} });
+    reader.call({ CreateLink, createLinkTo("inst0"), {} });
+    EXPECT_EQ(holder.call({ Lock, lockFor(0), {} }).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    reader.sendCall({ Read, read(1000, 0, 0, 60000, 2), {} });
+    EXPECT_EQ(aborter.call({ 1, linkOnly(2), {}, Success, Abort }).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    EXPECT_EQ(reader.reply().toHex(), Xdr().u32(0).u32(23).u32(0).u32(0).bytes.toHex());
+    holder.socket().abort();
+    EXPECT_EQ(reader.call({ Lock, lockFor(0, 2), {} }).toHex(), Xdr().u32(0).u32(0).bytes.toHex()) << "the lock went with its link";
+}
+
+TEST(Vxi11Links, ARecordBeyondTheBoundOrNoCallEndsTheConnection)
+{
+    ServedOverVxi11 served;
+    for (const QByteArray& record : { QByteArray(64 * 1024 + 1, 'x'), Xdr().u32(7).u32(1).bytes }) {
+        RpcClient client(served.server.port());
+        client.sendRecord(record);
+        EXPECT_TRUE(client.closedByServer());
+    }
+    EXPECT_TRUE(served.traffic.empty());
+}
 
 } // namespace
