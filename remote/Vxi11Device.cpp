@@ -119,20 +119,23 @@ void Vxi11Device::carryOutOnLink(Vxi11Link& link, const vxi11::Call& call, const
         });
 }
 
-// Once no other link holds the lock.
+// Once no other link holds the lock; a read may wait for the link's
+// exchange, the others go after it.
 void Vxi11Device::carryOutUnlocked(Vxi11Link& link, const vxi11::Call& call, const Answer& answer)
 {
-    switch (call.procedure) {
-    case Procedure::DeviceWrite:
-        return link.write(std::get<vxi11::WriteParms>(call.arguments), answer);
-    case Procedure::DeviceRead:
+    if (call.procedure == Procedure::DeviceRead)
         return link.read(std::get<vxi11::ReadParms>(call.arguments), answer);
-    case Procedure::DeviceClear:
-        link.clear();
-        return answer(vxi11::DeviceError {});
-    default:
-        return answer(vxi11::ReadStbResp { ErrorCode::None, link.statusByte() });
-    }
+    link.whenIdle([link = &link, call, answer] {
+        switch (call.procedure) {
+        case Procedure::DeviceWrite:
+            return link->write(std::get<vxi11::WriteParms>(call.arguments), answer);
+        case Procedure::DeviceClear:
+            link->clear();
+            return answer(vxi11::DeviceError {});
+        default:
+            return answer(vxi11::ReadStbResp { ErrorCode::None, link->statusByte() });
+        }
+    });
 }
 
 void Vxi11Device::destroy(vxi11::LinkId id)

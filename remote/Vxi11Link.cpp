@@ -70,26 +70,36 @@ void Vxi11Link::write(const vxi11::WriteParms& write, Answer answer)
     carryOut(withoutLineEnd(std::exchange(message_, {})), size, std::move(answer));
 }
 
-// An exchange of its own. A message the instrument cannot take as it stands
-// is not sent; a client that has gone has its settings sent still, but its
-// queries are no longer asked.
+// Answered once the message is in the session's queue (when the instrument
+// is free, that is once it has been carried out), so that behind others'
+// exchanges the client's next call, a read mostly, is on its way already. A
+// message the instrument cannot take as it stands is not sent, and is
+// reported as refused.
 void Vxi11Link::carryOut(std::string message, uint32_t size, Answer answer)
 {
+    const bool refused = !instrument::messageProblem(message).empty();
+    const ErrorCode error = refused ? ErrorCode::Parameter : session_.linkDown() ? ErrorCode::IoError : ErrorCode::None;
+    if (error != ErrorCode::IoError)
+        enqueue(std::move(message), refused);
+    answer(vxi11::WriteResp { error, error == ErrorCode::None ? size : 0 });
+}
+
+// An exchange of its own, and the link's only one in the queue. A client
+// that has gone has its settings sent still, but its queries are no longer
+// asked.
+void Vxi11Link::enqueue(std::string message, bool refused)
+{
+    exchangeQueued_ = true;
     session_.enqueue(
-        [session = &session_, link = QPointer(this), message = std::move(message), size, answer = std::move(answer)] {
-            ErrorCode error = ErrorCode::None;
-            if (!instrument::messageProblem(message).empty()) {
+        [session = &session_, link = QPointer(this), message = std::move(message), refused] {
+            if (refused)
                 session->refuse(message);
-                error = ErrorCode::Parameter;
-            } else if (session->linkDown()) {
-                error = ErrorCode::IoError;
-            } else if (!instrument::expectsReply(message)) {
+            else if (!instrument::expectsReply(message))
                 session->send(message);
-            } else if (link) {
+            else if (link)
                 link->keep(session->ask(message));
-            }
             if (link)
-                answer(vxi11::WriteResp { error, error == ErrorCode::None ? size : 0 });
+                link->exchangeDone();
         },
         origin_);
 }
@@ -101,6 +111,28 @@ void Vxi11Link::keep(const usblink::Reply& reply)
         output_ = reply.text + '\n';
 }
 
+void Vxi11Link::exchangeDone()
+{
+    exchangeQueued_ = false;
+    if (waitingRead_ && hasOutput()) {
+        outputWait_.stop();
+        const WaitingRead waiting = *std::exchange(waitingRead_, std::nullopt);
+        read(waiting.parms, waiting.answer);
+    }
+    if (const std::function<void()> step = std::exchange(afterExchange_, {}))
+        step();
+}
+
+void Vxi11Link::whenIdle(std::function<void()> step)
+{
+    if (exchangeQueued_)
+        afterExchange_ = std::move(step);
+    else
+        step();
+}
+
+// Without output, the read waits for a query's reply, or else for nothing
+// until its I/O time-out.
 void Vxi11Link::read(const vxi11::ReadParms& read, Answer answer)
 {
     if (failure_ != ErrorCode::None) {
@@ -108,7 +140,7 @@ void Vxi11Link::read(const vxi11::ReadParms& read, Answer answer)
     } else if (!output_.empty()) {
         answer(vxi11::takeOutput(output_, read));
     } else {
-        waitingRead_ = std::move(answer);
+        waitingRead_ = WaitingRead { read, std::move(answer) };
         outputWait_.start(clientWait(read.ioTimeout));
     }
 }
@@ -134,8 +166,8 @@ void Vxi11Link::abort()
 void Vxi11Link::endWaitingRead(ErrorCode error)
 {
     outputWait_.stop();
-    if (const Answer answer = std::exchange(waitingRead_, {}))
-        answer(vxi11::errorResult(vxi11::Procedure::DeviceRead, error));
+    if (const std::optional<WaitingRead> waiting = std::exchange(waitingRead_, std::nullopt))
+        waiting->answer(vxi11::errorResult(vxi11::Procedure::DeviceRead, error));
 }
 
 } // namespace remote

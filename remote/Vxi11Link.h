@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "DeviceCalls.h"
@@ -13,9 +14,10 @@ namespace remote {
 
 // One VXI-11 link: a client of the instrument like one of the SCPI socket.
 // Its writes gather a message until one ends it; the message is then one
-// exchange queued on the session under the client's address, and the
-// write is answered once it has been carried out. A query's reply is kept
-// for the link's reads, followed by LF as an instrument's is.
+// exchange queued on the session under the client's address, the link's
+// only one: what the link is asked meanwhile (a write, a clear, its status
+// byte) waits for it, as a socket client's next line does. A query's reply
+// is kept for the link's reads, followed by LF as an instrument's is.
 class Vxi11Link : public QObject {
     Q_OBJECT
 public:
@@ -30,9 +32,11 @@ public:
 
     vxi11::LinkId id() const { return id_; }
 
+    // Runs step now, or once the link's exchange is carried out.
+    void whenIdle(std::function<void()> step);
     void write(const vxi11::WriteParms& write, Answer answer);
-    // Reads the kept reply; with none, waits the read's I/O time-out, as
-    // nothing will come, and answers IoTimeout.
+    // Reads the kept reply, or waits for it up to the read's I/O time-out,
+    // then answers IoTimeout.
     void read(const vxi11::ReadParms& read, Answer answer);
     // Drops the message being gathered and the reply kept.
     void clear();
@@ -41,8 +45,16 @@ public:
     void abort();
 
 private:
+    struct WaitingRead {
+        vxi11::ReadParms parms;
+        Answer answer;
+    };
+
     void carryOut(std::string message, uint32_t size, Answer answer);
+    void enqueue(std::string message, bool refused);
     void keep(const usblink::Reply& reply);
+    void exchangeDone();
+    bool hasOutput() const { return failure_ != vxi11::ErrorCode::None || !output_.empty(); }
     void dropOutput();
     void endWaitingRead(vxi11::ErrorCode error);
 
@@ -56,8 +68,10 @@ private:
     std::string output_;
     // What the next read reports instead of output: the last query failed.
     vxi11::ErrorCode failure_ = vxi11::ErrorCode::None;
+    bool exchangeQueued_ = false;
+    std::function<void()> afterExchange_;
     QTimer outputWait_;
-    Answer waitingRead_;
+    std::optional<WaitingRead> waitingRead_;
 };
 
 } // namespace remote

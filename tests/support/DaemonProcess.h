@@ -26,7 +26,7 @@ public:
     DaemonProcess(const DaemonProcess&) = delete;
     DaemonProcess& operator=(const DaemonProcess&) = delete;
 
-    bool ready() const { return process_.state() == QProcess::Running && ready_(); }
+    bool ready() const { return process_.state() != QProcess::NotRunning && ready_(); }
 
     void stop()
     {
