@@ -79,9 +79,9 @@ void RemoteServices::noteExposure()
         exposed << QString("VXI-11 on %1").arg(remote::hostText(vxi11_->address()));
     if (exposed.isEmpty())
         return;
-    const QString note = "Reachable from other computers, without authentication: " + exposed.join(", ") + ".";
-    status_.setNote(remote::RemoteStatus::Note::Exposure, note);
-    std::fprintf(stderr, "r6140k-panel: %s\n", qPrintable(note));
+    const QString reachable = "Reachable from other computers, without authentication";
+    status_.setNote(remote::RemoteStatus::Note::Exposure, reachable + "."); // the status line names the addresses
+    std::fprintf(stderr, "r6140k-panel: %s: %s.\n", qPrintable(reachable), qPrintable(exposed.join(", ")));
 }
 
 void RemoteServices::startAccepting()

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QLabel>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -66,7 +65,7 @@ int main(int argc, char* argv[])
         endAtOnce(status);
     };
     frmMain window({ &session, processEvents, TimerModule::SecondsSinceMidnight, endRun });
-    QObject::connect(&remote.status(), &remote::RemoteStatus::changed, window.lblRemoteStatus, &QLabel::setText);
+    QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &window, &frmMain::showRemoteStatus);
     QObject::connect(&window, &frmMain::identified, &remote, &app::RemoteServices::announce);
     if (QString why; !remote.bind(&why)) {
         panel::showMessage(nullptr, QMessageBox::Critical, "Error", why);

@@ -15,6 +15,7 @@
 #include "MessageSyntax.h"
 #include "Buttons.h"
 #include "EnterKey.h"
+#include "FittedText.h"
 #include "LinkMonitor.h"
 #include "MessageBoxes.h"
 #include "RoomForText.h"
@@ -299,6 +300,13 @@ void frmMain::buildRemoteStatus()
     lblRemoteStatus->setGeometry(twipsRect(2640, 1320, 7215, 615));
     lblRemoteStatus->setAccessibleName("Remote control status");
     lblRemoteStatus->setTextFormat(Qt::PlainText);
+    lblRemoteStatus->setWordWrap(true);
+    lblRemoteStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void frmMain::showRemoteStatus(const QString& status)
+{
+    panel::fitText(lblRemoteStatus, status, font().pointSizeF());
 }
 
 void frmMain::setFocusOrder()

@@ -58,6 +58,8 @@ public:
 
     // Opens the traffic log, or raises it when open (Ctrl+L).
     frmTrafficLog* showTrafficLog();
+    // Where remote clients reach the instrument, and what they miss.
+    void showRemoteStatus(const QString& status);
 
     // Whether a change of a control is sent: only once the instrument has
     // been read, while the link is up, and not while the panel's own

@@ -1,5 +1,7 @@
 #include "RemoteStatus.h"
 
+#include <QRegularExpression>
+
 #include "ScpiServer.h"
 #include "Vxi11Server.h"
 
@@ -46,11 +48,10 @@ QString RemoteStatus::text() const
     QString line = servers.join("; ");
     if (slots_.refused() > 0 && !line.isEmpty())
         line += QString(", %1 refused").arg(slots_.refused());
-    QStringList lines { line };
+    QStringList notes;
     for (const auto& [note, text] : notes_)
-        lines << text;
-    lines.removeAll(QString());
-    return lines.join('\n');
+        notes << text;
+    return QStringList { line, notes.join(' ') }.filter(QRegularExpression(".")).join('\n');
 }
 
 void RemoteStatus::update()

@@ -14,7 +14,8 @@ class Vxi11Server;
 
 // The status line of remote access, for the main window: where the servers
 // serve and how many clients each has, the clients refused since the last
-// one came in, then a line for each note (what is missing, what is exposed).
+// one came in; then, on a line of their own, the notes (what is exposed,
+// what is missing).
 class RemoteStatus : public QObject {
     Q_OBJECT
 public:

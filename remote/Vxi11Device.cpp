@@ -110,6 +110,9 @@ void Vxi11Device::carryOutOnLink(Vxi11Link& link, const vxi11::Call& call, const
     default:
         return answer(vxi11::errorResult(call.procedure, ErrorCode::OperationNotSupported));
     }
+    // Each call waits its lock time-out, with the waitlock flag or without:
+    // pyvisa-py gives its time-out without the flag. Not to wait, a client
+    // gives a time-out of 0.
     lock_.whenFree(id, clientWait(vxi11::lockTimeoutOf(call.arguments)),
         [this, link = QPointer(&link), call, answer](DeviceLock::Outcome outcome) {
             if (outcome != DeviceLock::Outcome::Granted)

@@ -17,6 +17,7 @@
 #include "OperatorHand.h"
 #include "PanelHarness.h"
 #include "SimProcess.h"
+#include "StreamingClients.h"
 
 using namespace std::chrono_literals;
 using namespace test_support;
@@ -117,35 +118,11 @@ TEST_P(RealClientOnSimulator, IdentifiesSetsQueriesAndHearsOfAFailedQuery)
 INSTANTIATE_TEST_SUITE_P(Debian, RealClientOnSimulator, testing::ValuesIn(RealClients),
     [](const testing::TestParamInfo<RealClient>& info) { return std::string(info.param.name); });
 
-// Streams 1,000 messages, setting one setting and querying it or the identity,
-// without waiting for replies; then checks each reply against what it must
-// be. Arguments: port, identity, setting.
-const char* StreamingClient = R"(
-import sys, pyvisa
-instrument = pyvisa.ResourceManager('@py').open_resource('TCPIP0::127.0.0.1::%s::SOCKET' % sys.argv[1],
-    read_termination='\n', write_termination='\n', timeout=10000)
-identity, setting, value, expected = sys.argv[2], sys.argv[3], 0, []
-for i in range(1000):
-    if i % 2 == 0:
-        value = (i * 37) % 20001 - 10000
-        instrument.write('%s %d' % (setting, value))
-    elif i % 10 == 1:
-        instrument.write('*IDN?')
-        expected.append(identity)
-    else:
-        instrument.write(setting + '?')
-        expected.append(str(value))
-for i, reply in enumerate(expected):
-    if instrument.read() != reply:
-        sys.exit('reply %d is not %r' % (i, reply))
-print('all 1000 in order')
-)";
-
 TEST_F(OnSimulatorProcess, OperatorAndStreamingClientsShareTheInstrument)
 {
     frmMain& m = served.panel.main;
     OperatorHand operatorHand(served.panel);
-    QStringList streaming = { "/usr/bin/python3", "-c", StreamingClient, port(), QString::fromStdString(Identity) };
+    QStringList streaming = { "/usr/bin/python3", "-c", SocketStreamingClient, port(), QString::fromStdString(Identity) };
     EXPECT_EQ(runClients({ streaming + QStringList { ":BAS:IOFF" }, streaming + QStringList { ":MOD:QINP" } }),
         (std::vector<std::string> { "all 1000 in order", "all 1000 in order" }));
     operatorHand.stop();

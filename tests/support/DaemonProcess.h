@@ -6,13 +6,12 @@
 #include <csignal>
 #include <functional>
 
-#include "EventLoop.h"
-
 namespace test_support {
 
 // A daemon in the foreground, started by the test and stopped with it
 // (SIGTERM, then SIGKILL); ready() once the condition it was given holds,
-// which the constructor waits for, for a bounded time.
+// which the constructor waits for, for a bounded time, without running the
+// event loop.
 class DaemonProcess {
 public:
     DaemonProcess(const QString& program, const QStringList& arguments, std::function<bool()> ready)
@@ -20,7 +19,9 @@ public:
     {
         process_.setProcessChannelMode(QProcess::ForwardedChannels);
         process_.start(program, arguments);
-        pumpUntil([this] { return ready_() || process_.state() == QProcess::NotRunning; }, std::chrono::seconds(10));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!ready_() && std::chrono::steady_clock::now() < deadline)
+            process_.waitForFinished(20); // returns early only if the daemon ended
     }
     ~DaemonProcess() { stop(); }
     DaemonProcess(const DaemonProcess&) = delete;
