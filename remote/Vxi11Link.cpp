@@ -12,7 +12,7 @@ namespace {
 using vxi11::ErrorCode;
 
 // The message without a LF and a CR before it, as a socket client's line.
-std::string withoutLineEnd(std::string message)
+std::string withoutTrailingLineEnd(std::string message)
 {
     if (message.ends_with('\n'))
         message.pop_back();
@@ -67,7 +67,7 @@ void Vxi11Link::write(const vxi11::WriteParms& write, Answer answer)
         return;
     }
     dropOutput(); // a new message makes unread output stale
-    carryOut(withoutLineEnd(std::exchange(message_, {})), size, std::move(answer));
+    carryOut(withoutTrailingLineEnd(std::exchange(message_, {})), size, std::move(answer));
 }
 
 // Answered once the message is in the session's queue (when the instrument

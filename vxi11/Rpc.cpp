@@ -4,8 +4,8 @@ namespace vxi11 {
 
 namespace {
 
-constexpr uint32_t Call = 0;
-constexpr uint32_t Reply = 1;
+constexpr uint32_t CallMessage = 0;
+constexpr uint32_t ReplyMessage = 1;
 constexpr uint32_t Accepted = 0;
 constexpr uint32_t Denied = 1;
 constexpr uint32_t RpcMismatch = 0;
@@ -22,7 +22,7 @@ void skipAuthentication(XdrReader& reader)
 XdrWriter replyHeader(uint32_t xid, uint32_t status)
 {
     XdrWriter writer;
-    writer.u32(xid).u32(Reply).u32(status);
+    writer.u32(xid).u32(ReplyMessage).u32(status);
     return writer;
 }
 
@@ -32,7 +32,7 @@ std::optional<CallHeader> readCallHeader(XdrReader& reader)
 {
     CallHeader header;
     header.xid = reader.u32();
-    const bool isCall = reader.u32() == Call;
+    const bool isCall = reader.u32() == CallMessage;
     header.rpcVersion = reader.u32();
     header.program = reader.u32();
     header.version = reader.u32();
