@@ -260,6 +260,16 @@ TEST_P(Vxi11Call, AnswersAndReachesTheInstrumentAsItShould)
 INSTANTIATE_TEST_SUITE_P(Table, Vxi11Call, testing::ValuesIn(CallRows),
     [](const testing::TestParamInfo<CallRow>& info) { return std::string(info.param.name); });
 
+TEST(Vxi11Links, AFailedQueryIsAnIoErrorNeverText)
+{
+    ServedOverVxi11 served;
+    RpcClient client(served.server.port());
+    client.call({ CreateLink, createLinkTo("inst0"), {} });
+    served.panel.session.close(); // from now on every query fails at once
+    EXPECT_EQ(client.call({ Write, write("*IDN?"), {} }).toHex(), written(5).bytes.prepend(4, '\0').toHex());
+    EXPECT_EQ(client.call({ Read, read(), {} }).toHex(), readFailure(17).bytes.prepend(4, '\0').toHex());
+}
+
 TEST(Vxi11Links, ANinthClientIsOutOfResourcesAndTheStatusSaysSo)
 {
     ServedOverVxi11 served;
