@@ -111,14 +111,19 @@ void Vxi11Link::keep(const usblink::Reply& reply)
         output_ = reply.text + '\n';
 }
 
+// The answer to a waiting read lets the client's next call in, which may
+// end the link.
 void Vxi11Link::exchangeDone()
 {
     exchangeQueued_ = false;
+    const QPointer<Vxi11Link> alive(this);
     if (waitingRead_ && hasOutput()) {
         outputWait_.stop();
         const WaitingRead waiting = *std::exchange(waitingRead_, std::nullopt);
         read(waiting.parms, waiting.answer);
     }
+    if (!alive)
+        return;
     if (const std::function<void()> step = std::exchange(afterExchange_, {}))
         step();
 }
