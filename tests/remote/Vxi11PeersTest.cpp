@@ -241,9 +241,11 @@ TEST(Vxi11OnTheLan, WithoutRpcbindOrAvahiThePanelSaysWhatIsMissingAndTheSocketWo
 // The real program, which registers at start-up and stays in its device
 // chooser here: what the port mapper lists of VXI-11, as rpcinfo shows it.
 struct RealPanel {
-    explicit RealPanel(QStringList arguments = { "--vxi11" })
+    explicit RealPanel(QStringList arguments = { "--vxi11", "--port", "/dev/null" },
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
-        process.start(R6140K_PANEL_PATH, QStringList { "--port", "/dev/null" } + arguments);
+        process.setProcessEnvironment(environment);
+        process.start(R6140K_PANEL_PATH, arguments);
     }
     ~RealPanel()
     {
@@ -273,6 +275,38 @@ TEST(RealPanel, WithdrawsItsRegistrationOnTermination)
     }
 }
 
+// Quit ends the process at once (_Exit): the registration goes before it.
+// Under Xvfb, the operator's keys from xdotool: Tab and Space choose the
+// device, Shift+Tab and Space from the first control press Quit.
+TEST(RealPanel, WithdrawsItsRegistrationOnQuit)
+{
+    PortMapperDaemon portMapper;
+    SimProcess simulator;
+    QProcess display;
+    display.start("Xvfb", { "-displayfd", "1", "-nolisten", "tcp" });
+    ASSERT_TRUE(pumpUntil([&] { return display.canReadLine(); }, 10s));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", ":" + display.readLine().trimmed());
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    RealPanel panel({ "--vxi11", "--port", QString::fromStdString(simulator.path()) }, environment);
+    const auto keys = [&](const QString& window, const QStringList& keys) {
+        QProcess xdotool;
+        xdotool.setProcessEnvironment(environment);
+        xdotool.start("xdotool", QStringList { "search", "--sync", "--onlyvisible", "--name", window, "windowfocus", "--sync", "key" } + keys);
+        return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
+    };
+    ASSERT_TRUE(keys("Select Device", { "Tab", "space" }));
+    ASSERT_TRUE(pumpUntil([] { return !registeredVxi11().empty(); }, 10s));
+    ASSERT_NE(simulator.receivedBefore(":SYST:REFL?").back(), "(no marker :SYST:REFL?)") << "start-up did not end";
+    ASSERT_TRUE(keys("^R6140K Control Panel", { "shift+Tab", "space" }));
+    ASSERT_TRUE(panel.process.waitForFinished(10000));
+    EXPECT_EQ(panel.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(panel.process.exitCode(), 0);
+    EXPECT_EQ(registeredVxi11(), "");
+    display.kill();
+    display.waitForFinished(5000);
+}
+
 TEST(RealPanel, ReplacesTheRegistrationOfAKilledPanel)
 {
     PortMapperDaemon portMapper;
@@ -297,7 +331,7 @@ TEST(RealPanel, WithoutRpcbindSaysWhatIsMissing)
     const std::string missing = std::string("r6140k-panel: ") + remote::PortMapperMissing + "\n";
     EXPECT_TRUE(pumpUntil([&] { return (said += panel.process.readAllStandardError()).contains(missing.c_str()); }, 10s))
         << said.toStdString();
-    RealPanel check({ "--check", "--vxi11" });
+    RealPanel check({ "--check", "--vxi11", "--port", "/dev/null" });
     ASSERT_TRUE(check.process.waitForFinished(20000));
     EXPECT_THAT(check.process.readAllStandardOutput().toStdString(), HasSubstr(remote::PortMapperMissing));
 }
