@@ -12,6 +12,7 @@
 #include "DeviceAccess.h"
 #include "InstrumentSession.h"
 #include "NetworkBridge.h"
+#include "PortMapper.h"
 #include "UsbPortStrings.h"
 
 namespace app {
@@ -102,6 +103,13 @@ bool identify(std::FILE* out, usblink::BridgeLibrary& bridge, int32_t index, con
     return identity.answered();
 }
 
+// VXI-11 clients find the panel through the port mapper.
+void reportPortMapper(std::FILE* out)
+{
+    const std::string problem = remote::portMapperProblem();
+    std::fprintf(out, "%s\n", problem.empty() ? "VXI-11: rpcbind answers." : problem.c_str());
+}
+
 } // namespace
 
 int runLinkCheck(const Options& options, std::FILE* out)
@@ -125,6 +133,8 @@ int runLinkCheck(const Options& options, std::FILE* out)
     }
     if (offered == 0)
         std::fprintf(out, "No R6140K device is listed: give its serial line with --port.\n");
+    if (options.vxi11Host)
+        reportPortMapper(out);
     return answered ? 0 : 1;
 }
 

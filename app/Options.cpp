@@ -97,6 +97,29 @@ std::string parsePort(const QString& text)
     return port;
 }
 
+constexpr const char* Vxi11Option = "--vxi11";
+
+// --vxi11 takes a host when one follows it, and the loopback address
+// otherwise; the parser's options take a value always or never, so it is
+// given one here.
+QStringList withVxi11Host(QStringList arguments)
+{
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] != Vxi11Option)
+            continue;
+        const bool hostFollows = i + 1 < arguments.size() && !arguments[i + 1].startsWith('-');
+        arguments[i] = QString(Vxi11Option) + '=' + (hostFollows ? arguments.takeAt(i + 1) : "127.0.0.1");
+    }
+    return arguments;
+}
+
+std::string parseVxi11Host(const QString& host)
+{
+    if (QHostAddress(host).isNull())
+        failWith(QString(Vxi11Option) + " " + host + ": " + host + " is not an IP address");
+    return host.toStdString();
+}
+
 } // namespace
 
 Options parseOptions(const QStringList& arguments)
@@ -125,9 +148,14 @@ Options parseOptions(const QStringList& arguments)
         "instruments (5025 by convention): lines ending in LF, a query's reply followed by LF. Listens on the "
         "loopback address unless <[host:]port> names another. The port has no authentication.",
         "[host:]port");
-    parser.addOptions({ simulate, backend, port, check, listen });
+    const QCommandLineOption vxi11("vxi11",
+        "Serve the instrument to scripts as the LAN instrument TCPIP::<host>::INSTR (VXI-11, device inst0), "
+        "registered with rpcbind, and announced by mDNS through avahi-daemon on an address other computers reach. "
+        "Serves on the loopback address unless a [host] is named. No authentication.",
+        "[host]");
+    parser.addOptions({ simulate, backend, port, check, listen, vxi11 });
     passOverQtOptions(parser);
-    if (!parser.parse(arguments))
+    if (!parser.parse(withVxi11Host(arguments)))
         failWith(parser.errorText());
     if (parser.isSet("help"))
         parser.showHelp(0);
@@ -148,6 +176,8 @@ Options parseOptions(const QStringList& arguments)
     options.check = parser.isSet(check);
     if (parser.isSet(listen))
         options.listen = parseListenAddress(parser.value(listen));
+    if (parser.isSet(vxi11))
+        options.vxi11Host = parseVxi11Host(parser.value(vxi11));
     return options;
 }
 

@@ -27,6 +27,9 @@ struct Options {
         uint16_t port = 0;
     };
     std::optional<ListenAddress> listen;
+    // Where VXI-11 is served: an IP address, the loopback one unless another
+    // is named. Not served without it.
+    std::optional<std::string> vxi11Host;
 };
 
 // Parses the arguments; --help and --version print and end the process, and

@@ -1,8 +1,6 @@
 #include <QApplication>
-#include <QLabel>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
 #include "Version.h"
@@ -14,7 +12,8 @@
 #include "ProgramIcon.h"
 #include "frmMain.h"
 #include "InstrumentSession.h"
-#include "ScpiServer.h"
+#include "RemoteServices.h"
+#include "TerminationSignals.h"
 
 namespace {
 
@@ -70,22 +69,24 @@ int main(int argc, char* argv[])
 
     const auto processEvents = [] { QCoreApplication::processEvents(); };
     session::InstrumentSession session(*bridge, processEvents);
-    frmMain window({ &session, processEvents, TimerModule::SecondsSinceMidnight, endAtOnce });
-    std::unique_ptr<remote::ScpiServer> server;
-    if (options.listen) {
-        server = std::make_unique<remote::ScpiServer>(session);
-        QObject::connect(server.get(), &remote::ScpiServer::statusChanged, window.lblRemoteStatus, &QLabel::setText);
-        const QString address = QString::fromStdString(options.listen->host);
-        if (!server->listen(QHostAddress(address), options.listen->port)) {
-            panel::showMessage(nullptr, QMessageBox::Critical, "Error",
-                QString("Cannot listen on %1 port %2: %3").arg(address).arg(options.listen->port).arg(server->errorString()));
-            return 1;
-        }
+    app::RemoteServices remote(session, options);
+    // Quitting ends the process at once: nothing outlives it at the port mapper.
+    const auto endRun = [&remote](int status) {
+        remote.withdraw();
+        endAtOnce(status);
+    };
+    frmMain window({ &session, processEvents, TimerModule::SecondsSinceMidnight, endRun });
+    QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &window, &frmMain::showRemoteStatus);
+    QObject::connect(&window, &frmMain::identified, &remote, &app::RemoteServices::announce);
+    if (QString why; !remote.bind(&why)) {
+        panel::showMessage(nullptr, QMessageBox::Critical, "Error", why);
+        return 1;
     }
+    if (options.vxi11Host)
+        app::runBeforeTermination([&remote] { remote.withdraw(); });
     window.Form_Load();
-    if (server) {
-        server->startAccepting();
-        publish(*bridge, window, options.listen->host, server->port());
-    }
+    remote.startAccepting();
+    if (options.listen)
+        publish(*bridge, window, options.listen->host, remote.socketPort());
     return QApplication::exec();
 }

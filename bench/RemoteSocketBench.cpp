@@ -4,15 +4,14 @@
 // limit of the same exchange: what the line alone allows.
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <optional>
 
 #include "BenchReport.h"
+#include "LxiBenchmark.h"
 #include "PanelStartUp.h"
 #include "ScpiServer.h"
 #include "SerialBridge.h"
@@ -35,22 +34,9 @@ quint16 freePort()
     return probe.serverPort();
 }
 
-// Runs lxi benchmark against the port while the event loop serves it; the
-// requests per second it reports.
-double lxiRate(quint16 port)
+double lxiRawRate(quint16 port)
 {
-    QProcess lxi;
-    QEventLoop untilDone;
-    QObject::connect(&lxi, &QProcess::finished, &untilDone, &QEventLoop::quit);
-    lxi.start("lxi", { "benchmark", "-a", "127.0.0.1", "-p", QString::number(port), "-r", "-c", QString::number(Requests) });
-    if (!lxi.waitForStarted())
-        fail("cannot run lxi");
-    untilDone.exec();
-    const QString output = QString::fromLocal8Bit(lxi.readAllStandardOutput());
-    const auto result = QRegularExpression(R"(Result: ([0-9.]+) requests/second)").match(output);
-    if (lxi.exitCode() != 0 || !result.hasMatch())
-        fail("lxi benchmark on port " + std::to_string(port) + " gave no result: " + output.toStdString());
-    return result.captured(1).toDouble();
+    return lxiRate({ "-p", QString::number(port), "-r" }, Requests);
 }
 
 // ser2net exporting the simulator's line raw on a loopback port, in the
@@ -104,7 +90,7 @@ int main(int argc, char** argv)
     test_support::SimProcess behindSer2net({ "--pace" });
     const double ser2netRate = [&] {
         const Ser2net ser2net(behindSer2net.path());
-        return lxiRate(ser2net.port());
+        return lxiRawRate(ser2net.port());
     }();
 
     test_support::SimProcess behindPanel({ "--pace" });
@@ -116,7 +102,7 @@ int main(int argc, char** argv)
         fail("the panel cannot listen: " + server.errorString().toStdString());
     server.startAccepting();
     const std::string identity = panel.session.query(Identify.toStdString());
-    const double panelRate = lxiRate(server.port());
+    const double panelRate = lxiRawRate(server.port());
 
     // The query and its reply, each with CR LF, cross the line one after the other.
     const std::size_t exchangeBytes = Identify.size() + 2 + identity.size() + 2;

@@ -71,8 +71,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt draws the SVG window icon through the plugins in libqt6svg6, which the
 # programs load at run time rather than link.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6svg6)
-# The Python driver among the examples runs on these.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pymeasure, python3-pyvisa-py")
+# VXI-11 clients find the panel through rpcbind, mDNS browsers through
+# avahi-daemon; the panel runs without them and says what is missing. The
+# Python driver among the examples runs on pymeasure and pyvisa-py.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "rpcbind, avahi-daemon, python3-pymeasure, python3-pyvisa-py")
 # Stripping, file dates and the rest of what makes two builds of one commit
 # give the same package are done on the staged files.
 set(CPACK_PRE_BUILD_SCRIPTS ${packaging_source}/StagePackage.cmake)

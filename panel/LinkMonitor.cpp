@@ -3,28 +3,9 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "FittedText.h"
+
 namespace panel {
-namespace {
-
-constexpr double SmallestPointSize = 6.0;
-
-// The status line has a fixed place: a long text is set in a smaller font
-// until it fits, and is always in the tooltip as well.
-void fitText(QLabel* label, const QString& text, double pointSize)
-{
-    label->setText(text);
-    label->setToolTip(text);
-    QFont font = label->font();
-    for (double size = pointSize; size >= SmallestPointSize; size -= 0.5) {
-        font.setPointSizeF(size);
-        label->setFont(font);
-        if (label->heightForWidth(label->width()) <= label->height())
-            return;
-    }
-}
-
-} // namespace
-
 LinkMonitor::LinkMonitor(session::InstrumentSession& session, QWidget* window, QRect geometry,
     std::chrono::milliseconds interval, std::function<void()> reconnected)
     : QObject(window)

@@ -16,6 +16,7 @@
 #include "MessageSyntax.h"
 #include "Buttons.h"
 #include "EnterKey.h"
+#include "FittedText.h"
 #include "LinkMonitor.h"
 #include "MessageBoxes.h"
 #include "RoomForText.h"
@@ -302,6 +303,13 @@ void frmMain::buildRemoteStatus()
     lblRemoteStatus->setGeometry(twipsRect(2640, 1320, 7215, 615));
     lblRemoteStatus->setAccessibleName("Remote control status");
     lblRemoteStatus->setTextFormat(Qt::PlainText);
+    lblRemoteStatus->setWordWrap(true);
+    lblRemoteStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void frmMain::showRemoteStatus(const QString& status)
+{
+    panel::fitText(lblRemoteStatus, status, font().pointSizeF());
 }
 
 void frmMain::setFocusOrder()
@@ -377,11 +385,13 @@ void frmMain::identifyAndReadBack()
 {
     for (const char* message : commands::StartUpMessages)
         session().send(message);
-    const std::string identity = session().query(commands::Identify);
+    const usblink::Reply identity = session().ask(commands::Identify);
     if (ended_)
         return;
-    identity_ = identity;
-    lblIDN->setText(IdentityCaption + QString::fromLatin1(identity));
+    identity_ = identity.text;
+    lblIDN->setText(IdentityCaption + QString::fromLatin1(identity.text));
+    if (identity.answered())
+        emit identified(identity.text);
     RefreshFromInstrument();
 }
 

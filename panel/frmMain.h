@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "FTDI_Driver.h"
 #include "Settings.h"
@@ -59,6 +60,8 @@ public:
 
     // Opens the traffic log, or raises it when open (Ctrl+L).
     frmTrafficLog* showTrafficLog();
+    // Where remote clients reach the instrument, and what they miss.
+    void showRemoteStatus(const QString& status);
 
     // The instrument's reply to *IDN? when it was last opened.
     const std::string& identity() const { return identity_; }
@@ -138,6 +141,10 @@ public:
     // and from a setup file.
     QAction* actSaveSetup;
     QAction* actLoadSetup;
+
+signals:
+    // The instrument answered *IDN? at start-up, or once its link came back.
+    void identified(const std::string& identity);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

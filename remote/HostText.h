@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractSocket>
 #include <QHostAddress>
 #include <QString>
 
@@ -13,6 +14,12 @@ inline QString hostText(QHostAddress address)
     if (const quint32 ipv4 = address.toIPv4Address(&isIPv4); isIPv4)
         address = QHostAddress(ipv4);
     return address.protocol() == QAbstractSocket::IPv6Protocol ? "[" + address.toString() + "]" : address.toString();
+}
+
+// Who is at the other end of a connection, as "127.0.0.1:54321".
+inline QString peerText(const QAbstractSocket& socket)
+{
+    return hostText(socket.peerAddress()) + ':' + QString::number(socket.peerPort());
 }
 
 } // namespace remote

@@ -18,8 +18,15 @@ QByteArray refusal()
 } // namespace
 
 ScpiServer::ScpiServer(session::InstrumentSession& session, QObject* parent)
+    : ScpiServer(session, *new ClientSlots, parent)
+{
+    slots_.setParent(this);
+}
+
+ScpiServer::ScpiServer(session::InstrumentSession& session, ClientSlots& clientSlots, QObject* parent)
     : QObject(parent)
     , session_(session)
+    , slots_(clientSlots)
 {
     connect(&server_, &DescriptorServer::connectionReady, this, &ScpiServer::take);
 }
@@ -50,7 +57,7 @@ QString ScpiServer::status() const
 
 void ScpiServer::take(qintptr descriptor)
 {
-    if (clients_ >= MaxClients) {
+    if (!slots_.take()) {
         refuse(descriptor);
         return;
     }
@@ -58,6 +65,7 @@ void ScpiServer::take(qintptr descriptor)
     ++clients_;
     connect(client, &ScpiClient::released, this, [this] {
         --clients_;
+        slots_.release();
         emit statusChanged(status());
     });
     emit statusChanged(status());

@@ -6,6 +6,7 @@
 
 #include "DescriptorServer.h"
 
+#include "ClientSlots.h"
 #include "InstrumentSession.h"
 
 namespace remote {
@@ -13,16 +14,20 @@ namespace remote {
 // Serves the instrument the session talks to on a TCP port, in the raw-socket
 // convention of networked instruments: a client sends lines ending in LF,
 // each one message; a line that expects a reply (a query) has its reply go back
-// followed by LF. At most MaxClients are served at once; one more is told so
-// and disconnected. The port has no authentication, as an instrument's own
+// followed by LF. At most MaxClients are served at once, counted with the
+// other remote clients that share its slots; one more is told so and
+// disconnected. The port has no authentication, as an instrument's own
 // raw socket has none.
 class ScpiServer : public QObject {
     Q_OBJECT
 public:
-    static constexpr int MaxClients = 8;
+    static constexpr int MaxClients = ClientSlots::Capacity;
     static constexpr quint16 ConventionalPort = 5025;
 
+    // With slots of its own.
     explicit ScpiServer(session::InstrumentSession& session, QObject* parent = nullptr);
+    // With slots it shares with other servers.
+    ScpiServer(session::InstrumentSession& session, ClientSlots& clientSlots, QObject* parent = nullptr);
 
     // Binds the address, but takes no client before startAccepting(), so that
     // none reaches an instrument not yet opened. False when the address
@@ -32,6 +37,7 @@ public:
     QString errorString() const { return server_.errorString(); }
 
     quint16 port() const { return server_.serverPort(); }
+    QHostAddress address() const { return server_.serverAddress(); }
     int clientCount() const { return clients_; }
     // Where it listens and how many clients it serves, in one line.
     QString status() const;
@@ -44,6 +50,7 @@ private:
     void refuse(qintptr descriptor);
 
     session::InstrumentSession& session_;
+    ClientSlots& slots_;
     DescriptorServer server_;
     int clients_ = 0;
 };

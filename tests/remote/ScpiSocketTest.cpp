@@ -3,10 +3,7 @@
 // r6140k-sim over its pseudo-terminal, or on the in-process simulator where
 // only the socket's own bounds are at stake.
 
-#include <QProcess>
 #include <QTcpSocket>
-#include <QTest>
-#include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -15,10 +12,13 @@
 #include "SerialBridge.h"
 #include "SimulatedBridge.h"
 #include "Version.h"
+#include "ClientRun.h"
 #include "EventLoop.h"
+#include "OperatorHand.h"
 #include "PanelHarness.h"
 #include "ServedPanel.h"
 #include "SimProcess.h"
+#include "StreamingClients.h"
 
 using namespace std::chrono_literals;
 using namespace test_support;
@@ -35,31 +35,6 @@ struct OnSimulatorProcess : testing::Test {
     ServedPanel served { serial, "R6140K " + simulator.path() };
     QString port() const { return QString::number(served.server.port()); }
 };
-
-// Runs client programs side by side to their ends while the panel serves
-// them; what each printed. Each command is the program and its arguments.
-std::vector<std::string> runClients(const std::vector<QStringList>& commands)
-{
-    std::vector<std::unique_ptr<QProcess>> clients;
-    for (const QStringList& command : commands) {
-        clients.push_back(std::make_unique<QProcess>());
-        clients.back()->start(command.front(), command.mid(1));
-    }
-    EXPECT_TRUE(pumpUntil([&clients] {
-        return std::ranges::all_of(clients, [](const auto& client) { return client->state() == QProcess::NotRunning; });
-    }, 120s));
-    std::vector<std::string> outputs;
-    for (const auto& client : clients) {
-        EXPECT_EQ(client->exitCode(), 0) << client->readAllStandardError().toStdString();
-        outputs.push_back(client->readAllStandardOutput().trimmed().toStdString());
-    }
-    return outputs;
-}
-
-std::string runClient(const QString& program, const QStringList& arguments)
-{
-    return runClients({ QStringList { program } + arguments }).front();
-}
 
 // Writes each message and prints each query's reply.
 const char* PyvisaClient = R"(
@@ -130,69 +105,22 @@ TEST_P(RealClientOnSimulator, IdentifiesSetsQueriesAndHearsOfAFailedQuery)
 INSTANTIATE_TEST_SUITE_P(Debian, RealClientOnSimulator, testing::ValuesIn(RealClients),
     [](const testing::TestParamInfo<RealClient>& info) { return std::string(info.param.name); });
 
-// Streams 1,000 messages, setting one setting and querying it or the identity,
-// without waiting for replies; then checks each reply against what it must
-// be. Arguments: port, identity, setting.
-const char* StreamingClient = R"(
-import sys, pyvisa
-instrument = pyvisa.ResourceManager('@py').open_resource('TCPIP0::127.0.0.1::%s::SOCKET' % sys.argv[1],
-    read_termination='\n', write_termination='\n', timeout=10000)
-identity, setting, value, expected = sys.argv[2], sys.argv[3], 0, []
-for i in range(1000):
-    if i % 2 == 0:
-        value = (i * 37) % 20001 - 10000
-        instrument.write('%s %d' % (setting, value))
-    elif i % 10 == 1:
-        instrument.write('*IDN?')
-        expected.append(identity)
-    else:
-        instrument.write(setting + '?')
-        expected.append(str(value))
-for i, reply in enumerate(expected):
-    if instrument.read() != reply:
-        sys.exit('reply %d is not %r' % (i, reply))
-print('all 1000 in order')
-)";
-
 TEST_F(OnSimulatorProcess, OperatorAndStreamingClientsShareTheInstrument)
 {
     frmMain& m = served.panel.main;
-    const std::vector<std::string>& lines = served.panel.line.lines;
-    int presses = 0;
-    std::vector<std::size_t> linesAtPress { lines.size() };
-    QTimer operatorHand;
-    // A press every twenty lines or so, up to the slider's top, while the
-    // clients' exchanges run; the panel's own exchange (the follower's
-    // read-back) keeps the operator out.
-    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
-        if (served.panel.session.busy() && m.sending() && lines.size() >= linesAtPress.back() + 20
-            && presses < m.scrIAtt->topSetting()) {
-            linesAtPress.push_back(lines.size());
-            QTest::keyClick(m.scrIAtt, Qt::Key_Up);
-            ++presses;
-        }
-    });
-    operatorHand.start(0);
-    QStringList streaming = { "/usr/bin/python3", "-c", StreamingClient, port(), QString::fromStdString(Identity) };
+    OperatorHand operatorHand(served.panel);
+    QStringList streaming = { "/usr/bin/python3", "-c", SocketStreamingClient, port(), QString::fromStdString(Identity) };
     EXPECT_EQ(runClients({ streaming + QStringList { ":BAS:IOFF" }, streaming + QStringList { ":MOD:QINP" } }),
         (std::vector<std::string> { "all 1000 in order", "all 1000 in order" }));
     operatorHand.stop();
     ASSERT_TRUE(pumpUntil([&] { return !m.follower().pending() && !served.panel.session.busy(); }))
         << "the panel never read back what the client changed";
-    EXPECT_THAT(lines.back(), testing::AnyOf(":BAS:IOFF?", ":MOD:QINP?")) << "the read-back of what the clients changed";
+    EXPECT_THAT(served.panel.line.lines.back(), testing::AnyOf(":BAS:IOFF?", ":MOD:QINP?"))
+        << "the read-back of what the clients changed";
 
     EXPECT_THAT(served.panel.line.violations, IsEmpty());
-    EXPECT_GT(presses, 50);
-    EXPECT_EQ(m.scrIAtt->setting(), presses) << "no operator change was lost";
-    // Each change went out before any client line written after it, that is
-    // after at most the exchange then running.
-    for (int press = 0; press < presses; ++press) {
-        const auto pressedAt = lines.begin() + static_cast<std::ptrdiff_t>(linesAtPress[press + 1]);
-        const auto sent = std::find(pressedAt, lines.end(), ":MOD:IATT " + std::to_string(press + 1));
-        ASSERT_NE(sent, lines.end());
-        EXPECT_TRUE(std::all_of(pressedAt, sent, [](const std::string& line) { return line.starts_with(":MOD:IATT "); }))
-            << "change " << press + 1 << " waited behind a client's exchange";
-    }
+    EXPECT_GT(operatorHand.presses(), 50);
+    operatorHand.expectEveryPressSentInTurn();
     for (const instrument::Setting& setting : instrument::Settings)
         EXPECT_EQ(std::to_string(shownValue(m, setting.id)), served.panel.session.query(setting.query)) << setting.query;
 }

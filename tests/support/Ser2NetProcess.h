@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <chrono>
-#include <csignal>
+#include <optional>
 #include <string>
+
+#include "DaemonProcess.h"
 
 namespace test_support {
 
@@ -36,30 +35,15 @@ public:
         };
         file.write((connection("raw", "tcp", raw_) + connection("rfc", "telnet(rfc2217),tcp", rfc2217_)).toUtf8());
         file.close();
-        process_.setProcessChannelMode(QProcess::ForwardedChannels);
-        process_.start(R6140K_SER2NET_PATH, { "-n", "-d", "-c", config });
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!ready() && std::chrono::steady_clock::now() < deadline)
-            process_.waitForFinished(20); // returns early only if ser2net ended
+        process_.emplace(R6140K_SER2NET_PATH, QStringList { "-n", "-d", "-c", config },
+            [this] { return listening(raw_) && listening(rfc2217_); });
     }
 
-    ~Ser2NetProcess() { stop(); }
-    Ser2NetProcess(const Ser2NetProcess&) = delete;
-    Ser2NetProcess& operator=(const Ser2NetProcess&) = delete;
-
-    bool ready() const { return listening(raw_) && listening(rfc2217_); }
+    bool ready() const { return process_->ready(); }
     std::string rawUrl() const { return "tcp://127.0.0.1:" + std::to_string(raw_); }
     std::string rfc2217Url() const { return "rfc2217://127.0.0.1:" + std::to_string(rfc2217_); }
 
-    void stop()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-        process_.waitForFinished(5000);
-    }
+    void stop() { process_->stop(); }
 
 private:
     // Whether something listens on 127.0.0.1:port, as /proc/net/tcp tells.
@@ -74,7 +58,7 @@ private:
     QTemporaryDir dir_;
     quint16 raw_ = 0;
     quint16 rfc2217_ = 0;
-    QProcess process_;
+    std::optional<DaemonProcess> process_;
 };
 
 } // namespace test_support

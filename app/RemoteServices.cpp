@@ -1,0 +1,112 @@
+#include "RemoteServices.h"
+
+#include <cstdio>
+
+#include "DeviceCalls.h"
+#include "HostText.h"
+#include "ScpiServer.h"
+#include "Vxi11Server.h"
+
+namespace app {
+
+namespace {
+
+// Where a VXI-11 client asks for the core channel's port.
+constexpr quint16 PortMapperPort = 111;
+
+} // namespace
+
+RemoteServices::RemoteServices(session::InstrumentSession& session, const Options& options, QObject* parent)
+    : QObject(parent)
+    , session_(session)
+    , options_(options)
+    , registration_(vxi11::CoreProgram, vxi11::ProgramVersion)
+{
+    connect(&announcer_, &remote::ServiceAnnouncer::problemChanged, &status_,
+        [this](const QString& problem) { status_.setNote(remote::RemoteStatus::Note::Announcement, problem); });
+}
+
+RemoteServices::~RemoteServices() = default;
+
+bool RemoteServices::bind(QString* error)
+{
+    if (!bindSocket(error) || !bindVxi11(error))
+        return false;
+    noteExposure();
+    return true;
+}
+
+bool RemoteServices::bindSocket(QString* error)
+{
+    if (!options_.listen)
+        return true;
+    socket_ = std::make_unique<remote::ScpiServer>(session_, slots_);
+    status_.watch(*socket_);
+    const QString address = QString::fromStdString(options_.listen->host);
+    if (socket_->listen(QHostAddress(address), options_.listen->port))
+        return true;
+    *error = QString("Cannot listen on %1 port %2: %3").arg(address).arg(options_.listen->port).arg(socket_->errorString());
+    return false;
+}
+
+bool RemoteServices::bindVxi11(QString* error)
+{
+    if (!options_.vxi11Host)
+        return true;
+    vxi11_ = std::make_unique<remote::Vxi11Server>(session_, slots_);
+    status_.watch(*vxi11_);
+    const QString address = QString::fromStdString(*options_.vxi11Host);
+    if (!vxi11_->listen(QHostAddress(address))) {
+        *error = QString("Cannot serve VXI-11 on %1: %2").arg(address, vxi11_->errorString());
+        return false;
+    }
+    const std::string problem = registration_.registerAt(vxi11_->address(), vxi11_->port());
+    registered_ = problem.empty();
+    status_.setNote(remote::RemoteStatus::Note::PortMapper, QString::fromStdString(problem));
+    if (!registered_)
+        std::fprintf(stderr, "r6140k-panel: %s\n", problem.c_str());
+    return true;
+}
+
+// Neither server authenticates its clients: whoever reaches one controls
+// the instrument.
+void RemoteServices::noteExposure()
+{
+    QStringList exposed;
+    if (socket_ && !socket_->address().isLoopback())
+        exposed << QString("SCPI socket on %1:%2").arg(remote::hostText(socket_->address())).arg(socket_->port());
+    if (vxi11_ && !vxi11_->address().isLoopback())
+        exposed << QString("VXI-11 on %1").arg(remote::hostText(vxi11_->address()));
+    if (exposed.isEmpty())
+        return;
+    const QString reachable = "Reachable from other computers, without authentication";
+    status_.setNote(remote::RemoteStatus::Note::Exposure, reachable + "."); // the status line names the addresses
+    std::fprintf(stderr, "r6140k-panel: %s: %s.\n", qPrintable(reachable), qPrintable(exposed.join(", ")));
+}
+
+void RemoteServices::startAccepting()
+{
+    if (socket_)
+        socket_->startAccepting();
+}
+
+// The loopback addresses are not announced: no other computer reaches them.
+void RemoteServices::announce(const std::string& identity)
+{
+    remote::Announcement announcement = remote::Announcement::of(identity);
+    if (vxi11_ && registered_ && !vxi11_->address().isLoopback())
+        announcement.services.push_back({ "_vxi-11._tcp", vxi11_->address(), PortMapperPort });
+    if (socket_ && !socket_->address().isLoopback())
+        announcement.services.push_back({ "_scpi-raw._tcp", socket_->address(), socket_->port() });
+    if (!announcement.services.empty())
+        announcer_.announce(announcement);
+}
+
+quint16 RemoteServices::socketPort() const
+{
+    return socket_ ? socket_->port() : 0;
+}
+
+} // namespace app
+
+#include "moc_RemoteServices.cpp"

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "ClientSlots.h"
+#include "InstrumentSession.h"
+#include "Options.h"
+#include "PortMapper.h"
+#include "RemoteStatus.h"
+#include "ServiceAnnouncer.h"
+
+namespace remote {
+class ScpiServer;
+class Vxi11Server;
+}
+
+namespace app {
+
+// What the panel serves to scripts, as the options ask: the SCPI socket
+// and VXI-11, which share the remote clients' slots and one status line;
+// VXI-11's registration with the port mapper; and the mDNS announcement of
+// what other computers reach.
+class RemoteServices : public QObject {
+    Q_OBJECT
+public:
+    RemoteServices(session::InstrumentSession& session, const Options& options, QObject* parent = nullptr);
+    ~RemoteServices() override;
+
+    // Binds the servers and registers VXI-11 with the port mapper; false,
+    // and why in error, when an address cannot be had. Says on standard
+    // error what other computers reach without authentication.
+    bool bind(QString* error);
+    void startAccepting();
+    // Announces the servers that other computers reach, under the
+    // instrument's identification.
+    void announce(const std::string& identity);
+    // Withdraws the registration with the port mapper, for a run that ends
+    // at once; no client finds VXI-11 from then on.
+    void withdraw() { registration_.withdraw(); }
+
+    const remote::RemoteStatus& status() const { return status_; }
+    // The port the SCPI socket listens on; 0 without one.
+    quint16 socketPort() const;
+
+private:
+    bool bindSocket(QString* error);
+    bool bindVxi11(QString* error);
+    void noteExposure();
+
+    session::InstrumentSession& session_;
+    const Options options_;
+    remote::ClientSlots slots_;
+    remote::RemoteStatus status_ { slots_ };
+    std::unique_ptr<remote::ScpiServer> socket_;
+    std::unique_ptr<remote::Vxi11Server> vxi11_;
+    remote::PortMapperRegistration registration_;
+    bool registered_ = false;
+    remote::ServiceAnnouncer announcer_;
+};
+
+} // namespace app

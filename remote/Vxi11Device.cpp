@@ -1,0 +1,165 @@
+#include "Vxi11Device.h"
+
+#include <QPointer>
+#include <QString>
+
+#include "ClientWait.h"
+
+namespace remote {
+
+namespace {
+
+using vxi11::ErrorCode;
+using vxi11::Procedure;
+
+ErrorCode errorOf(DeviceLock::Outcome outcome)
+{
+    switch (outcome) {
+    case DeviceLock::Outcome::Granted:
+        return ErrorCode::None;
+    case DeviceLock::Outcome::TimedOut:
+        return ErrorCode::LockedByAnotherLink;
+    case DeviceLock::Outcome::Aborted:
+        break;
+    }
+    return ErrorCode::Abort;
+}
+
+// Device names are compared without regard to case.
+bool namesThisDevice(const std::string& name)
+{
+    return QString::fromStdString(name).compare(Vxi11Device::Name, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+Vxi11Device::Vxi11Device(session::InstrumentSession& session, ClientSlots& clientSlots, QObject* parent)
+    : QObject(parent)
+    , session_(session)
+    , slots_(clientSlots)
+{
+}
+
+void Vxi11Device::carryOut(
+    const QObject* connection, const std::string& origin, const vxi11::Call& call, Answer answer)
+{
+    if (call.procedure == Procedure::Null)
+        return answer(std::monostate {});
+    if (call.procedure == Procedure::CreateLink)
+        return createLink(connection, origin, std::get<vxi11::CreateLinkParms>(call.arguments), std::move(answer));
+    const std::optional<vxi11::LinkId> id = vxi11::linkOf(call.arguments);
+    if (!id)
+        return answer(vxi11::errorResult(call.procedure, ErrorCode::OperationNotSupported));
+    if (call.procedure == Procedure::DeviceAbort)
+        return abort(*id, answer);
+    const auto entry = links_.find(*id);
+    if (entry == links_.end() || entry->second.connection != connection)
+        return answer(vxi11::errorResult(call.procedure, ErrorCode::InvalidLink));
+    carryOutOnLink(*entry->second.link, call, answer);
+}
+
+void Vxi11Device::createLink(
+    const QObject* connection, const std::string& origin, const vxi11::CreateLinkParms& parms, Answer answer)
+{
+    if (!namesThisDevice(parms.device))
+        return answer(vxi11::errorResult(Procedure::CreateLink, ErrorCode::DeviceNotAccessible));
+    if (!slots_.take())
+        return answer(vxi11::errorResult(Procedure::CreateLink, ErrorCode::OutOfResources));
+    const vxi11::LinkId id = ++lastLink_;
+    links_.emplace(id, LinkEntry { connection, std::make_unique<Vxi11Link>(id, session_, origin) });
+    emit linksChanged();
+    const vxi11::CreateLinkResp created { ErrorCode::None, id, abortPort_, MaxRecvSize };
+    if (!parms.lockDevice)
+        return answer(created);
+    lock_.acquire(id, clientWait(parms.lockTimeout), [this, id, created, answer](DeviceLock::Outcome outcome) {
+        if (outcome == DeviceLock::Outcome::Granted)
+            return answer(created);
+        destroy(id);
+        answer(vxi11::errorResult(Procedure::CreateLink, errorOf(outcome)));
+    });
+}
+
+// From the abort channel, which any connection may open.
+void Vxi11Device::abort(vxi11::LinkId id, const Answer& answer)
+{
+    const auto entry = links_.find(id);
+    if (entry == links_.end())
+        return answer(vxi11::DeviceError { ErrorCode::InvalidLink });
+    lock_.abortWaits(id);
+    entry->second.link->abort();
+    answer(vxi11::DeviceError {});
+}
+
+void Vxi11Device::carryOutOnLink(Vxi11Link& link, const vxi11::Call& call, const Answer& answer)
+{
+    const vxi11::LinkId id = link.id();
+    switch (call.procedure) {
+    case Procedure::DeviceLock:
+        return lock_.acquire(id, clientWait(vxi11::lockTimeoutOf(call.arguments)),
+            [answer](DeviceLock::Outcome outcome) { answer(vxi11::DeviceError { errorOf(outcome) }); });
+    case Procedure::DeviceUnlock:
+        return answer(vxi11::DeviceError { lock_.release(id) ? ErrorCode::None : ErrorCode::NoLockHeld });
+    case Procedure::DestroyLink:
+        destroy(id);
+        return answer(vxi11::DeviceError {});
+    case Procedure::DeviceWrite:
+    case Procedure::DeviceRead:
+    case Procedure::DeviceClear:
+    case Procedure::DeviceReadStb:
+        break;
+    default:
+        return answer(vxi11::errorResult(call.procedure, ErrorCode::OperationNotSupported));
+    }
+    // Each call waits its lock time-out, with the waitlock flag or without:
+    // pyvisa-py gives its time-out without the flag. Not to wait, a client
+    // gives a time-out of 0.
+    lock_.whenFree(id, clientWait(vxi11::lockTimeoutOf(call.arguments)),
+        [this, link = QPointer(&link), call, answer](DeviceLock::Outcome outcome) {
+            if (outcome != DeviceLock::Outcome::Granted)
+                answer(vxi11::errorResult(call.procedure, errorOf(outcome)));
+            else if (link)
+                carryOutUnlocked(*link, call, answer);
+        });
+}
+
+// Once no other link holds the lock; a read may wait for the link's
+// exchange, the others go after it.
+void Vxi11Device::carryOutUnlocked(Vxi11Link& link, const vxi11::Call& call, const Answer& answer)
+{
+    if (call.procedure == Procedure::DeviceRead)
+        return link.read(std::get<vxi11::ReadParms>(call.arguments), answer);
+    link.whenIdle([link = &link, call, answer] {
+        switch (call.procedure) {
+        case Procedure::DeviceWrite:
+            return link->write(std::get<vxi11::WriteParms>(call.arguments), answer);
+        case Procedure::DeviceClear:
+            link->clear();
+            return answer(vxi11::DeviceError {});
+        default:
+            return answer(vxi11::ReadStbResp { ErrorCode::None, link->statusByte() });
+        }
+    });
+}
+
+void Vxi11Device::destroy(vxi11::LinkId id)
+{
+    lock_.forget(id);
+    if (links_.erase(id) == 0)
+        return;
+    slots_.release();
+    emit linksChanged();
+}
+
+void Vxi11Device::dropLinksOf(const QObject* connection)
+{
+    std::vector<vxi11::LinkId> gone;
+    for (const auto& [id, entry] : links_)
+        if (entry.connection == connection)
+            gone.push_back(id);
+    for (const vxi11::LinkId id : gone)
+        destroy(id);
+}
+
+} // namespace remote
+
+#include "moc_Vxi11Device.cpp"

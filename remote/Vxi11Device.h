@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "ClientSlots.h"
+#include "DeviceCalls.h"
+#include "DeviceLock.h"
+#include "InstrumentSession.h"
+#include "Vxi11Link.h"
+
+namespace remote {
+
+// The instrument as a VXI-11 device named inst0: carries out the calls of
+// both channels for the connections that bring them, with the links they
+// create, and the lock among those links. Each link takes one of the
+// remote clients' slots.
+class Vxi11Device : public QObject {
+    Q_OBJECT
+public:
+    using Answer = Vxi11Link::Answer;
+    static constexpr const char* Name = "inst0";
+    // What a client may write at once; pyvisa-py writes in pieces of
+    // 1024 bytes, and would cut a message at less.
+    static constexpr uint32_t MaxRecvSize = 1024;
+
+    Vxi11Device(session::InstrumentSession& session, ClientSlots& clientSlots, QObject* parent = nullptr);
+
+    // The port of the abort channel, which create_link tells clients.
+    void setAbortPort(quint16 port) { abortPort_ = port; }
+
+    // Carries out a call brought by a connection, whose links are its own;
+    // answer is called once, now or later.
+    void carryOut(const QObject* connection, const std::string& origin, const vxi11::Call& call, Answer answer);
+    // The connection has gone: so have its links.
+    void dropLinksOf(const QObject* connection);
+
+    int linkCount() const { return static_cast<int>(links_.size()); }
+
+signals:
+    void linksChanged();
+
+private:
+    struct LinkEntry {
+        const QObject* connection;
+        std::unique_ptr<Vxi11Link> link;
+    };
+
+    void createLink(const QObject* connection, const std::string& origin, const vxi11::CreateLinkParms& parms,
+        Answer answer);
+    void abort(vxi11::LinkId id, const Answer& answer);
+    void carryOutOnLink(Vxi11Link& link, const vxi11::Call& call, const Answer& answer);
+    void carryOutUnlocked(Vxi11Link& link, const vxi11::Call& call, const Answer& answer);
+    void destroy(vxi11::LinkId id);
+
+    session::InstrumentSession& session_;
+    ClientSlots& slots_;
+    quint16 abortPort_ = 0;
+    DeviceLock lock_;
+    std::map<vxi11::LinkId, LinkEntry> links_;
+    vxi11::LinkId lastLink_ = 0;
+};
+
+} // namespace remote

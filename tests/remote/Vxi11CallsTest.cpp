@@ -1,0 +1,315 @@
+// The panel's VXI-11 server, call by call, through a plain RPC client of the
+// test's own over TCP, on the in-process simulator: each call's answer,
+// and every line that reached the instrument (or was refused) meanwhile.
+
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+#include "RemoteStatus.h"
+#include "SimulatedBridge.h"
+#include "Version.h"
+#include "Vxi11Server.h"
+#include "EventLoop.h"
+#include "PanelHarness.h"
+
+using namespace test_support;
+
+namespace {
+
+const std::string Identity = std::string("R6140K Simulator,R6140K,SIM00001,") + app::VersionText;
+
+// XDR as RFC 4506 writes it, independent of the server's own code.
+struct Xdr {
+    QByteArray bytes;
+    Xdr& u32(uint32_t value)
+    {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.append(char(value >> shift));
+        return *this;
+    }
+    Xdr& opaque(const std::string& data)
+    {
+        u32(uint32_t(data.size()));
+        bytes.append(data.data(), qsizetype(data.size()));
+        bytes.append((4 - data.size() % 4) % 4, '\0');
+        return *this;
+    }
+};
+
+constexpr uint32_t Core = 0x0607AF, Abort = 0x0607B0;
+constexpr uint32_t CreateLink = 10, Write = 11, Read = 12, ReadStb = 13, Trigger = 14, Clear = 15, Lock = 18,
+                   Unlock = 19, Docmd = 22, DestroyLink = 23;
+constexpr uint32_t End = 0x08, TermCharSet = 0x80, ReasonCount = 1, ReasonChar = 2, ReasonEnd = 4;
+constexpr uint32_t Success = 0, ProgramUnavailable = 1, ProgramMismatch = 2, ProcedureUnavailable = 3, GarbageArguments = 4;
+constexpr uint32_t Link = 1; // the fixture's own link, the first the server makes
+// Stands for the abort channel's port in an expected answer.
+constexpr uint32_t AbortPortWord = 0xAB0A7F00;
+
+Xdr createLinkTo(const std::string& device, bool lock = false, uint32_t lockTimeout = 0)
+{
+    return Xdr().u32(1234).u32(lock).u32(lockTimeout).opaque(device);
+}
+Xdr write(const std::string& data, uint32_t flags = End, uint32_t link = Link)
+{
+    return Xdr().u32(link).u32(1000).u32(0).u32(flags).opaque(data);
+}
+Xdr read(uint32_t requestSize = 1000, uint32_t flags = 0, char termChar = 0, uint32_t ioTimeout = 50, uint32_t link = Link)
+{
+    return Xdr().u32(link).u32(requestSize).u32(ioTimeout).u32(0).u32(flags).u32(uint32_t(termChar));
+}
+Xdr generic()
+{
+    return Xdr().u32(Link).u32(0).u32(0).u32(1000);
+}
+Xdr lockFor(uint32_t lockTimeout, uint32_t link = Link)
+{
+    return Xdr().u32(link).u32(0).u32(lockTimeout);
+}
+Xdr linkOnly(uint32_t link = Link)
+{
+    return Xdr().u32(link);
+}
+Xdr error(uint32_t code)
+{
+    return Xdr().u32(code);
+}
+Xdr written(uint32_t size)
+{
+    return Xdr().u32(0).u32(size);
+}
+Xdr readOut(uint32_t reason, const std::string& data)
+{
+    return Xdr().u32(0).u32(reason).opaque(data);
+}
+Xdr readFailure(uint32_t code)
+{
+    return Xdr().u32(code).u32(0).opaque("");
+}
+
+// One call and the answer it must get: the accept status and the results.
+struct Step {
+    uint32_t procedure;
+    Xdr arguments;
+    Xdr answer;
+    uint32_t status = Success;
+    uint32_t program = Core;
+    uint32_t version = 1;
+};
+
+// A client over one TCP connection, one call at a time.
+class RpcClient {
+public:
+    explicit RpcClient(quint16 port)
+    {
+        socket_.connectToHost(QHostAddress::LocalHost, port);
+        EXPECT_TRUE(pumpUntil([this] { return socket_.state() == QAbstractSocket::ConnectedState; }));
+    }
+
+    // The reply from the accept status on.
+    QByteArray call(const Step& step)
+    {
+        sendCall(step);
+        return reply();
+    }
+
+    void sendCall(const Step& step)
+    {
+        Xdr message;
+        message.u32(++xid_).u32(0).u32(2).u32(step.program).u32(step.version).u32(step.procedure);
+        message.u32(0).u32(0).u32(0).u32(0); // credentials and verifier: none
+        message.bytes += step.arguments.bytes;
+        sendRecord(message.bytes);
+    }
+
+    void sendRecord(const QByteArray& payload)
+    {
+        socket_.write(Xdr().u32(0x80000000u | uint32_t(payload.size())).bytes + payload);
+    }
+
+    bool closedByServer()
+    {
+        return pumpUntil([this] { return socket_.state() == QAbstractSocket::UnconnectedState; });
+    }
+
+    QTcpSocket& socket() { return socket_; }
+
+    QByteArray reply()
+    {
+        if (!pumpUntil([this] { return wholeRecord(); }, std::chrono::seconds(10)))
+            return "no reply";
+        const QByteArray record = socket_.read(4 + (recordLength() & 0x7FFFFFFF));
+        // xid, REPLY, MSG_ACCEPTED, verifier (flavour, length): then the status.
+        const QByteArray header = Xdr().u32(xid_).u32(1).u32(0).u32(0).u32(0).bytes;
+        return record.mid(4, header.size()) == header ? record.mid(4 + header.size()) : "bad header " + record.toHex();
+    }
+private:
+    uint32_t recordLength()
+    {
+        const QByteArray head = socket_.peek(4);
+        return uint32_t(uchar(head[0])) << 24 | uint32_t(uchar(head[1])) << 16 | uint32_t(uchar(head[2])) << 8 | uchar(head[3]);
+    }
+    bool wholeRecord() { return socket_.bytesAvailable() >= 4 && socket_.bytesAvailable() >= 4 + (recordLength() & 0x7FFFFFFF); }
+
+    QTcpSocket socket_;
+    uint32_t xid_ = 0;
+};
+
+struct ServedOverVxi11 {
+    sim::SimulatedBridge simulator;
+    PanelHarness panel { simulator };
+    remote::ClientSlots clientSlots;
+    remote::Vxi11Server server { panel.session, clientSlots };
+    std::vector<std::string> traffic;
+
+    ServedOverVxi11()
+    {
+        EXPECT_TRUE(panel.startUpOn(std::string(sim::SimulatedBridge::Description) + " " + sim::SimulatedBridge::SerialNumber));
+        EXPECT_TRUE(server.listen(QHostAddress::LocalHost)) << server.errorString().toStdString();
+        panel.session.addLineObserver([this](auto direction, const std::string& line, const std::string&) {
+            using Direction = session::InstrumentSession::Direction;
+            traffic.push_back((direction == Direction::Sent ? "sent " : direction == Direction::Refused ? "refused " : "received ") + line);
+        });
+    }
+
+    QByteArray expected(const Step& step) const
+    {
+        QByteArray answer = Xdr().u32(step.status).bytes + step.answer.bytes;
+        const QByteArray marker = Xdr().u32(AbortPortWord).bytes;
+        return answer.replace(marker, Xdr().u32(server.abortPort()).bytes);
+    }
+};
+
+// A row: calls made on a fresh link, one after another, each with the answer
+// it must get, and the lines the instrument sees meanwhile.
+struct CallRow {
+    const char* name;
+    std::vector<Step> steps;
+    std::vector<std::string> traffic;
+};
+
+void PrintTo(const CallRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+const std::string LongMessage(300, 'X');
+
+const CallRow CallRows[] = {
+    { "CreateLinkNamesInst0InAnyCase", { { CreateLink, createLinkTo("INST0"), Xdr().u32(0).u32(2).u32(AbortPortWord).u32(1024) } }, {} },
+    { "CreateLinkToAnotherDeviceIsRefused", { { CreateLink, createLinkTo("inst1"), Xdr().u32(3).u32(0).u32(0).u32(0) } }, {} },
+    { "AQueryIsReadWithItsLineFeedAndEnd",
+        { { Write, write("*IDN?\n"), written(6) }, { Read, read(), readOut(ReasonEnd, Identity + "\n") } },
+        { "sent *IDN?", "received " + Identity } },
+    { "WritesWithoutEndAreJoined",
+        { { Write, write(":MOD:IATT 4", 0), written(11) }, { Write, write("1\r\n"), written(3) },
+            { Write, write(":mod:iatt?"), written(10) }, { Read, read(), readOut(ReasonEnd, "41\n") } },
+        { "sent :MOD:IATT 41", "sent :mod:iatt?", "received 41" } },
+    { "AReplyLongerThanTheRequestComesInPieces",
+        { { Write, write("*IDN?"), written(5) }, { Read, read(10), readOut(ReasonCount, Identity.substr(0, 10)) },
+            { Read, read(), readOut(ReasonEnd, Identity.substr(10) + "\n") } },
+        { "sent *IDN?", "received " + Identity } },
+    { "AReadEndsAtTheTerminationCharacter",
+        { { Write, write(":MOD:QATT 3;:MOD:QATT?"), written(22) },
+            { Read, read(1000, TermCharSet, '\n'), readOut(ReasonEnd | ReasonChar, "3\n") } },
+        { "sent :MOD:QATT 3;:MOD:QATT?", "received 3" } },
+    { "AReadWithoutAQueryTimesOut", { { Read, read(), readFailure(15) } }, {} },
+    { "AnUnansweredQueryIsATimeOutNotText", { { Write, write(":OUTPut?"), written(8) }, { Read, read(), readFailure(15) } },
+        { "sent :OUTPut?", "received READ TIMEOUT" } },
+    { "AMessageBeyondTheCommandBufferIsNotSent", { { Write, write(LongMessage + "?"), error(5).u32(0) } }, {} },
+    { "AnOversizeMessageInPiecesIsDroppedToItsEnd",
+        { { Write, write(LongMessage.substr(0, 200), 0), written(200) }, { Write, write(LongMessage.substr(0, 100), 0), error(5).u32(0) },
+            { Write, write("1"), error(5).u32(0) }, { Write, write("*IDN?"), written(5) } },
+        { "sent *IDN?", "received " + Identity } },
+    { "AMessageWithAControlCharacterIsRefused", { { Write, write("A\x01?"), error(5).u32(0) } }, { "refused A\x01?" } },
+    { "ClearDropsThePendingReply",
+        { { Write, write("*IDN?"), written(5) }, { Clear, generic(), error(0) }, { Read, read(), readFailure(15) } },
+        { "sent *IDN?", "received " + Identity } },
+    { "TheStatusByteTellsOfAPendingReply",
+        { { ReadStb, generic(), Xdr().u32(0).u32(0) }, { Write, write("*IDN?"), written(5) },
+            { ReadStb, generic(), Xdr().u32(0).u32(0x10) } },
+        { "sent *IDN?", "received " + Identity } },
+    { "UnlockWithoutTheLockIsRefused",
+        { { Lock, lockFor(0), error(0) }, { Unlock, linkOnly(), error(0) }, { Unlock, linkOnly(), error(12) } }, {} },
+    { "UnsupportedOperations", { { Trigger, generic(), error(8) }, { Docmd, Xdr().u32(Link).u32(0).u32(0).u32(0).u32(0x20000).u32(0).u32(0).opaque(""), Xdr().u32(8).opaque("") } }, {} },
+    { "AnUnknownLinkIsInvalid", { { Write, write("*IDN?", End, 99), error(4).u32(0) } }, {} },
+    { "ADestroyedLinkIsGone", { { DestroyLink, linkOnly(), error(0) }, { Write, write("*IDN?"), error(4).u32(0) } }, {} },
+    { "TheNullProcedureAnswersNothing", { { 0, Xdr(), Xdr() } }, {} },
+    { "AnUnknownProcedureIsUnavailable", { { 21, Xdr(), Xdr(), ProcedureUnavailable }, { 1, linkOnly(), Xdr(), ProcedureUnavailable } }, {} },
+    { "AnotherVersionIsAMismatch", { { Write, write("*IDN?"), Xdr().u32(1).u32(1), ProgramMismatch, Core, 2 } }, {} },
+    { "AnotherProgramIsUnavailable",
+        { { 3, Xdr(), Xdr(), ProgramUnavailable, 100000 }, { 1, linkOnly(), Xdr(), ProgramUnavailable, Abort } }, {} },
+    { "ArgumentsCutShortAreGarbage",
+        { { Write, Xdr().u32(Link).u32(1000), Xdr(), GarbageArguments }, { CreateLink, Xdr().u32(1).u32(7).u32(0).opaque("inst0"), Xdr(), GarbageArguments } },
+        {} },
+};
+
+class Vxi11Call : public testing::TestWithParam<CallRow> { };
+
+TEST_P(Vxi11Call, AnswersAndReachesTheInstrumentAsItShould)
+{
+    ServedOverVxi11 served;
+    RpcClient client(served.server.port());
+    ASSERT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).toHex(),
+        served.expected({ CreateLink, {}, Xdr().u32(0).u32(Link).u32(AbortPortWord).u32(1024) }).toHex());
+    for (const Step& step : GetParam().steps)
+        EXPECT_EQ(client.call(step).toHex(), served.expected(step).toHex()) << "procedure " << step.procedure;
+    EXPECT_EQ(served.traffic, GetParam().traffic);
+    EXPECT_TRUE(served.panel.line.violations.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Vxi11Call, testing::ValuesIn(CallRows),
+    [](const testing::TestParamInfo<CallRow>& info) { return std::string(info.param.name); });
+
+TEST(Vxi11Links, AFailedQueryIsAnIoErrorNeverText)
+{
+    ServedOverVxi11 served;
+    RpcClient client(served.server.port());
+    client.call({ CreateLink, createLinkTo("inst0"), {} });
+    served.panel.session.close(); // from now on every query fails at once
+    EXPECT_EQ(client.call({ Write, write("*IDN?"), {} }).toHex(), written(5).bytes.prepend(4, '\0').toHex());
+    EXPECT_EQ(client.call({ Read, read(), {} }).toHex(), readFailure(17).bytes.prepend(4, '\0').toHex());
+}
+
+TEST(Vxi11Links, ANinthClientIsOutOfResourcesAndTheStatusSaysSo)
+{
+    ServedOverVxi11 served;
+    remote::RemoteStatus status(served.clientSlots);
+    status.watch(served.server);
+    RpcClient client(served.server.port());
+    for (int link = 1; link <= remote::ClientSlots::Capacity; ++link)
+        EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(12).toHex(), Xdr().u32(0).u32(0).u32(link).bytes.toHex());
+    EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(8).toHex(), Xdr().u32(0).u32(9).bytes.toHex());
+    EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 8 links, 1 refused");
+    client.call({ DestroyLink, linkOnly(), {} });
+    EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(8).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 8 links");
+}
+
+TEST(Vxi11Links, TheAbortChannelEndsAWaitingReadAndAGoneLinkReleasesTheLock)
+{
+    ServedOverVxi11 served;
+    RpcClient holder(served.server.port());
+    RpcClient reader(served.server.port());
+    RpcClient aborter(served.server.abortPort());
+    holder.call({ CreateLink, createLinkTo("inst0"), {} });
+    reader.call({ CreateLink, createLinkTo("inst0"), {} });
+    EXPECT_EQ(holder.call({ Lock, lockFor(0), {} }).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    reader.sendCall({ Read, read(1000, 0, 0, 60000, 2), {} });
+    EXPECT_EQ(aborter.call({ 1, linkOnly(2), {}, Success, Abort }).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    EXPECT_EQ(reader.reply().toHex(), Xdr().u32(0).u32(23).u32(0).u32(0).bytes.toHex());
+    holder.socket().abort();
+    EXPECT_EQ(reader.call({ Lock, lockFor(0, 2), {} }).toHex(), Xdr().u32(0).u32(0).bytes.toHex()) << "the lock went with its link";
+}
+
+TEST(Vxi11Links, ARecordBeyondTheBoundOrNoCallEndsTheConnection)
+{
+    ServedOverVxi11 served;
+    for (const QByteArray& record : { QByteArray(64 * 1024 + 1, 'x'), Xdr().u32(7).u32(1).bytes }) {
+        RpcClient client(served.server.port());
+        client.sendRecord(record);
+        EXPECT_TRUE(client.closedByServer());
+    }
+    EXPECT_TRUE(served.traffic.empty());
+}
+
+} // namespace

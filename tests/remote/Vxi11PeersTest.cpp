@@ -1,0 +1,348 @@
+// The panel as a LAN instrument with Debian's own peers: rpcbind, pyvisa-py,
+// lxi-tools, avahi-daemon and avahi-browse, each started by the test inside
+// the test program's own network namespace (see PrivateNetwork.h); the
+// panel in-process on r6140k-sim over its pseudo-terminal, or the real
+// r6140k-panel where its start and end are at stake.
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <set>
+#include <string_view>
+
+#include "PortMapper.h"
+#include "RemoteServices.h"
+#include "SerialBridge.h"
+#include "Version.h"
+#include "ClientRun.h"
+#include "DaemonProcess.h"
+#include "EventLoop.h"
+#include "OperatorHand.h"
+#include "PanelHarness.h"
+#include "PrivateNetwork.h"
+#include "SimProcess.h"
+#include "StreamingClients.h"
+#include "WidgetTestRun.h"
+
+using namespace std::chrono_literals;
+using namespace test_support;
+using testing::HasSubstr;
+
+namespace {
+
+const std::string Identity = std::string("R6140K Simulator,R6140K,SIM00001,") + app::VersionText;
+const QString Python = "/usr/bin/python3";
+
+struct PortMapperDaemon : DaemonProcess {
+    PortMapperDaemon()
+        : DaemonProcess("rpcbind", { "-f" }, [] { return remote::portMapperProblem().empty(); })
+    {
+    }
+};
+
+// A D-Bus system bus of the test's own, at the place avahi looks for it
+// (the namespace's own /run), and avahi-daemon on the test's interface.
+struct AvahiDaemons {
+    QTemporaryDir configs;
+    DaemonProcess bus { "dbus-daemon", { "--nofork", "--config-file", write("bus.conf", BusConfig) },
+        [] { return QFile::exists("/run/dbus/system_bus_socket"); } };
+    DaemonProcess avahi { "avahi-daemon", { "--no-drop-root", "--no-chroot", "-f", write("avahi.conf", AvahiConfig) },
+        [] { return QFile::exists("/run/avahi-daemon/socket"); } };
+
+    static constexpr const char* BusConfig = R"(<busconfig><type>system</type>
+<listen>unix:path=/run/dbus/system_bus_socket</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/></policy>
+</busconfig>)";
+    static constexpr const char* AvahiConfig = "[server]\nuse-ipv4=yes\nuse-ipv6=no\nallow-interfaces=v0\n"
+                                               "[wide-area]\nenable-wide-area=no\n[publish]\npublish-workstation=no\n";
+
+    QString write(const QString& name, const char* text)
+    {
+        QDir().mkpath("/run/dbus");
+        QFile file(configs.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(text);
+        return file.fileName();
+    }
+};
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::Any, 0);
+    return probe.serverPort();
+}
+
+app::Options servingOn(const std::string& host, std::optional<quint16> socketPort = std::nullopt)
+{
+    app::Options options;
+    options.vxi11Host = host;
+    if (socketPort)
+        options.listen = app::Options::ListenAddress { host, *socketPort };
+    return options;
+}
+
+// The panel on r6140k-sim, serving what the options ask, as main() wires it.
+struct PanelOnLan {
+    explicit PanelOnLan(const app::Options& options)
+        : remote(panel.session, options)
+    {
+        QObject::connect(&panel.main, &frmMain::identified, &remote, &app::RemoteServices::announce);
+        QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &panel.main, &frmMain::showRemoteStatus);
+        QString why;
+        EXPECT_TRUE(remote.bind(&why)) << why.toStdString();
+        EXPECT_TRUE(panel.startUpOn("R6140K " + simulator.path()));
+        remote.startAccepting();
+        panel.session.addLineObserver([this](auto, const std::string&, const std::string& origin) { origins.insert(origin.substr(0, origin.rfind(':'))); });
+    }
+    std::string status() const { return remote.status().text().toStdString(); }
+
+    SimProcess simulator;
+    usblink::SerialBridge serial { { simulator.path() } };
+    PanelHarness panel { serial };
+    app::RemoteServices remote;
+    std::set<std::string> origins;
+};
+
+struct LoopbackPanel : testing::Test {
+    PortMapperDaemon portMapper;
+    PanelOnLan served { servingOn("127.0.0.1") };
+};
+
+// The default settings of a VISA resource: no termination is set.
+const char* PyvisaSession = R"(
+import sys, pyvisa
+instrument = pyvisa.ResourceManager('@py').open_resource(sys.argv[1])
+print(repr(instrument.query('*IDN?')))
+instrument.write(':MOD:IATT 41')
+print(repr(instrument.query(':mod:iatt?')))
+instrument.write(':MOD:IATT?')
+print(instrument.read_stb())
+instrument.clear()
+instrument.timeout = 200
+try:
+    instrument.read()
+except pyvisa.VisaIOError as error:
+    print(error.error_code == pyvisa.constants.StatusCode.error_timeout)
+instrument.close()
+)";
+
+class PyvisaResource : public LoopbackPanel, public testing::WithParamInterface<const char*> { };
+
+TEST_P(PyvisaResource, QueriesSetsAndClearsWithoutTerminationSettings)
+{
+    EXPECT_EQ(runClient(Python, { "-c", PyvisaSession, GetParam() }),
+        "'" + Identity + "\\n'\n'41\\n'\n16\nTrue");
+    EXPECT_EQ(served.panel.main.scrIAtt->setting(), 41) << "the panel's control follows the client";
+    EXPECT_THAT(served.origins, testing::Contains("vxi11 127.0.0.1"));
+    EXPECT_TRUE(served.panel.line.violations.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Debian, PyvisaResource, testing::Values("TCPIP::127.0.0.1::INSTR", "TCPIP0::127.0.0.1::inst0::INSTR"),
+    [](const auto& info) { return info.index == 0 ? std::string("DefaultDevice") : std::string("Inst0"); });
+
+// One session holds the lock; the other's write and lock wait their (short)
+// lock time-out, then fail; once the lock is released the write goes through.
+const char* PyvisaLocking = R"(
+import sys, time, pyvisa
+manager = pyvisa.ResourceManager('@py')
+holder, other = manager.open_resource(sys.argv[1]), manager.open_resource(sys.argv[1])
+manager.visalib.sessions[other.session].lock_timeout = 300
+holder.lock_excl()
+holder.write(':MOD:QATT 5')
+for attempt in (lambda: other.write(':MOD:QATT 9'), other.lock_excl):
+    start = time.monotonic()
+    try:
+        attempt()
+    except pyvisa.VisaIOError as error:
+        print(error.error_code.name, time.monotonic() - start >= 0.3)
+print(holder.query(':MOD:QATT?').strip())
+holder.unlock()
+other.write(':MOD:QATT 9')
+print(holder.query(':MOD:QATT?').strip())
+)";
+
+TEST_F(LoopbackPanel, ALinkHoldsTheLockWhileAnotherWaitsAndFails)
+{
+    EXPECT_EQ(runClient(Python, { "-c", PyvisaLocking, "TCPIP::127.0.0.1::INSTR" }),
+        "error_io True\nerror_resource_locked True\n5\n9");
+}
+
+TEST_F(LoopbackPanel, LxiAsksOverVxi11AndDiscoversThePanel)
+{
+    EXPECT_EQ(runClient("lxi", { "scpi", "-a", "127.0.0.1", "*IDN?" }), Identity);
+    EXPECT_THAT(runClient("lxi", { "discover", "-t", "1" }), HasSubstr("Found \"" + Identity + "\" on address 127.0.0.1"));
+}
+
+TEST(Vxi11BesideTheSocket, OperatorAndStreamingClientsShareTheInstrument)
+{
+    PortMapperDaemon portMapper;
+    const quint16 socketPort = freePort();
+    PanelOnLan served(servingOn("127.0.0.1", socketPort));
+    OperatorHand operatorHand(served.panel);
+    const QString identity = QString::fromStdString(Identity);
+    EXPECT_EQ(runClients({ { Python, "-c", Vxi11StreamingClient, identity, ":BAS:IOFF" },
+                  { Python, "-c", SocketStreamingClient, QString::number(socketPort), identity, ":MOD:QINP" } }),
+        (std::vector<std::string> { "all 1000 in order", "all 1000 in order" }));
+    operatorHand.stop();
+    EXPECT_TRUE(served.panel.line.violations.empty()) << served.panel.line.violations.front();
+    EXPECT_GT(operatorHand.presses(), 50);
+    operatorHand.expectEveryPressSentInTurn();
+}
+
+// mDNS on the test's own interface: avahi-browse and lxi see the panel's
+// services under its identification, until the panel withdraws them.
+TEST(Vxi11OnTheLan, AnnouncedByMdnsWithTheIdentification)
+{
+    PortMapperDaemon portMapper;
+    AvahiDaemons avahi;
+    ASSERT_TRUE(avahi.avahi.ready());
+    const quint16 socketPort = freePort();
+    auto served = std::make_unique<PanelOnLan>(servingOn(LanAddress, socketPort));
+    std::string browsed;
+    ASSERT_TRUE(pumpUntil([&] { return !(browsed = runClient("avahi-browse", { "-rpt", "_vxi-11._tcp" })).empty(); }, 10s))
+        << served->status();
+    EXPECT_THAT(browsed, HasSubstr(std::string(";") + LanAddress + ";111;"));
+    EXPECT_THAT(browsed, HasSubstr("\"Manufacturer=R6140K Simulator\""));
+    EXPECT_THAT(browsed, HasSubstr("\"SerialNumber=SIM00001\""));
+    const std::string listed = runClient("lxi", { "discover", "--mdns", "-t", "1" });
+    EXPECT_THAT(listed, HasSubstr("Found \"" + Identity + "\" on address " + LanAddress));
+    EXPECT_THAT(listed, HasSubstr("vxi-11 service on port 111"));
+    EXPECT_THAT(listed, HasSubstr("scpi-raw service on port " + std::to_string(socketPort)));
+
+    served.reset();
+    EXPECT_TRUE(pumpUntil([] { return runClient("avahi-browse", { "-pt", "_vxi-11._tcp" }).empty(); }, 10s))
+        << "the announcement outlived the panel";
+}
+
+TEST(Vxi11OnTheLan, WithoutRpcbindOrAvahiThePanelSaysWhatIsMissingAndTheSocketWorks)
+{
+    const quint16 socketPort = freePort();
+    PanelOnLan served(servingOn(LanAddress, socketPort));
+    ASSERT_TRUE(pumpUntil([&] { return served.status().find("avahi-daemon") != std::string::npos; }, 10s));
+    EXPECT_EQ(served.status(),
+        std::string("VXI-11 inst0 on ") + LanAddress + ", no link; SCPI socket on " + LanAddress + ":"
+            + std::to_string(socketPort) + ", no client connected\n"
+            + "Reachable from other computers, without authentication. " + remote::PortMapperMissing
+            + " No mDNS announcement: avahi-daemon is not running (sudo apt install avahi-daemon, then sudo "
+              "systemctl start avahi-daemon).");
+    const QLabel* shown = served.panel.main.lblRemoteStatus;
+    EXPECT_EQ(shown->text().toStdString(), served.status());
+    EXPECT_LE(shown->heightForWidth(shown->width()), shown->height()) << "the status line is cut off";
+    EXPECT_EQ(runClient("lxi", { "scpi", "-a", LanAddress, "-p", QString::number(socketPort), "-r", "*IDN?" }), Identity);
+}
+
+// The real program, which registers at start-up and stays in its device
+// chooser here: what the port mapper lists of VXI-11, as rpcinfo shows it.
+struct RealPanel {
+    explicit RealPanel(QStringList arguments = { "--vxi11", "--port", "/dev/null" },
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+    {
+        process.setProcessEnvironment(environment);
+        process.start(R6140K_PANEL_PATH, arguments);
+    }
+    ~RealPanel()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    QProcess process;
+};
+
+std::string registeredVxi11()
+{
+    const QString listing = QString::fromStdString(runClient("rpcinfo", { "-p" }));
+    const auto found = QRegularExpression(R"(395183\s+1\s+tcp\s+(\d+))").match(listing);
+    return found.hasMatch() ? found.captured(1).toStdString() : "";
+}
+
+TEST(RealPanel, WithdrawsItsRegistrationOnTermination)
+{
+    PortMapperDaemon portMapper;
+    for (const int signal : { SIGTERM, SIGINT }) {
+        RealPanel panel;
+        ASSERT_TRUE(pumpUntil([] { return !registeredVxi11().empty(); }, 10s)) << "the panel did not register";
+        ::kill(static_cast<pid_t>(panel.process.processId()), signal);
+        ASSERT_TRUE(panel.process.waitForFinished(10000));
+        EXPECT_EQ(panel.process.exitStatus(), QProcess::CrashExit) << "ended by the signal, as without VXI-11";
+        EXPECT_EQ(registeredVxi11(), "") << "signal " << signal;
+    }
+}
+
+// Quit ends the process at once (_Exit): the registration goes before it.
+// Under Xvfb, the operator's keys from xdotool: Tab and Space choose the
+// device, Shift+Tab and Space from the first control press Quit.
+TEST(RealPanel, WithdrawsItsRegistrationOnQuit)
+{
+    PortMapperDaemon portMapper;
+    SimProcess simulator;
+    QProcess display;
+    display.start("Xvfb", { "-displayfd", "1", "-nolisten", "tcp" });
+    ASSERT_TRUE(pumpUntil([&] { return display.canReadLine(); }, 10s));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", ":" + display.readLine().trimmed());
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    RealPanel panel({ "--vxi11", "--port", QString::fromStdString(simulator.path()) }, environment);
+    const auto keys = [&](const QString& window, const QStringList& keys) {
+        QProcess xdotool;
+        xdotool.setProcessEnvironment(environment);
+        xdotool.start("xdotool", QStringList { "search", "--sync", "--onlyvisible", "--name", window, "windowfocus", "--sync", "key" } + keys);
+        return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
+    };
+    ASSERT_TRUE(keys("Select Device", { "Tab", "space" }));
+    ASSERT_TRUE(pumpUntil([] { return !registeredVxi11().empty(); }, 10s));
+    ASSERT_NE(simulator.receivedBefore(":SYST:REFL?").back(), "(no marker :SYST:REFL?)") << "start-up did not end";
+    ASSERT_TRUE(keys("^R6140K Control Panel", { "shift+Tab", "space" }));
+    ASSERT_TRUE(panel.process.waitForFinished(10000));
+    EXPECT_EQ(panel.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(panel.process.exitCode(), 0);
+    EXPECT_EQ(registeredVxi11(), "");
+    display.kill();
+    display.waitForFinished(5000);
+}
+
+TEST(RealPanel, ReplacesTheRegistrationOfAKilledPanel)
+{
+    PortMapperDaemon portMapper;
+    std::string stale;
+    {
+        RealPanel killed;
+        ASSERT_TRUE(pumpUntil([&] { return !(stale = registeredVxi11()).empty(); }, 10s));
+        killed.process.kill();
+        killed.process.waitForFinished(5000);
+    }
+    ASSERT_EQ(registeredVxi11(), stale) << "a killed panel leaves its registration";
+    RealPanel next;
+    ASSERT_TRUE(pumpUntil([&] { return !registeredVxi11().empty() && registeredVxi11() != stale; }, 10s));
+    EXPECT_EQ(runClient("rpcinfo", { "-n", QString::fromStdString(registeredVxi11()), "-t", "127.0.0.1", "395183", "1" }),
+        "program 395183 version 1 ready and waiting");
+}
+
+TEST(RealPanel, WithoutRpcbindSaysWhatIsMissing)
+{
+    RealPanel panel;
+    QByteArray said;
+    const std::string missing = std::string("r6140k-panel: ") + remote::PortMapperMissing + "\n";
+    EXPECT_TRUE(pumpUntil([&] { return (said += panel.process.readAllStandardError()).contains(missing.c_str()); }, 10s))
+        << said.toStdString();
+    RealPanel check({ "--check", "--vxi11", "--port", "/dev/null" });
+    ASSERT_TRUE(check.process.waitForFinished(20000));
+    EXPECT_THAT(check.process.readAllStandardOutput().toStdString(), HasSubstr(remote::PortMapperMissing));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Listing the tests, as CTest does when the program is built, needs no
+    // namespace, nor root.
+    if (std::find(argv, argv + argc, std::string_view("--gtest_list_tests")) == argv + argc)
+        enterPrivateNetwork();
+    return runWidgetTests(argc, argv);
+}
