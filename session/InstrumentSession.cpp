@@ -188,9 +188,26 @@ usblink::Reply InstrumentSession::ask(const std::string& message)
         if (notAnswering_)
             reply = NotSent;
         else if (carrying())
-            reply = exchange(message);
+            reply = awaitReply(message, [&] { return exchange(message); });
     });
     return reply;
+}
+
+// Marks the reply to query as awaited while steps take it; a wait inside
+// another (an exchange asked for from inside one) gives the outer one back.
+usblink::Reply InstrumentSession::awaitReply(const std::string& query, const std::function<usblink::Reply()>& steps)
+{
+    std::optional<AwaitedReply> outer = std::exchange(awaited_, AwaitedReply { query, clock_() });
+    for (const WaitObserver& observer : waitObservers_)
+        observer();
+    const usblink::Reply reply = steps();
+    awaited_ = std::move(outer);
+    return reply;
+}
+
+void InstrumentSession::addWaitObserver(WaitObserver observer)
+{
+    waitObservers_.push_back(std::move(observer));
 }
 
 // A query and its reply, on a line brought back in step first if need be.
@@ -262,7 +279,7 @@ bool InstrumentSession::probe()
     exclusive([&] {
         if (closed_ || !notAnswering_)
             return;
-        answered = resynchronise().answered();
+        answered = awaitReply(instrument::commands::Identify, [this] { return resynchronise(); }).answered();
     });
     if (answered) {
         notAnswering_ = false;

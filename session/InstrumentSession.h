@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,6 +51,7 @@ public:
     using Exchange = std::function<void()>;
     using ObserverId = std::size_t;
     using LinkObserver = std::function<void()>;
+    using WaitObserver = std::function<void()>;
 
     // Who causes the lines of exchanges not queued by anyone else.
     static constexpr const char* PanelOrigin = "panel";
@@ -78,6 +81,19 @@ public:
     std::string query(const std::string& message) { return ask(message).text; }
     // The same, telling a reply from a time-out or a failure by its outcome.
     usblink::Reply ask(const std::string& message);
+
+    // A reply that the running exchange awaits: the query it answers, and
+    // when the wait began, on the session's clock.
+    struct AwaitedReply {
+        std::string query;
+        std::chrono::milliseconds since;
+    };
+    // The reply awaited now; none between an exchange's queries.
+    const std::optional<AwaitedReply>& awaitedReply() const { return awaited_; }
+    // The clock the session and its driver's time-outs run on.
+    std::chrono::milliseconds now() const { return clock_(); }
+    // Told whenever the session begins to await a reply.
+    void addWaitObserver(WaitObserver observer);
 
     // Whether an exchange runs now.
     bool busy() const { return depth_ > 0; }
@@ -135,6 +151,7 @@ private:
     void write(const std::string& message);
     bool refused(const std::string& message) const;
     usblink::Reply exchange(const std::string& message);
+    usblink::Reply awaitReply(const std::string& query, const std::function<usblink::Reply()>& steps);
     usblink::Reply resynchronise();
     void noteSilence();
     void noteNotice();
@@ -159,6 +176,8 @@ private:
     std::string linkNotice_;
     bool exchangeBeganUp_ = false;
     std::vector<LinkObserver> linkObservers_;
+    std::optional<AwaitedReply> awaited_;
+    std::vector<WaitObserver> waitObservers_;
     bool closed_ = false;
     int depth_ = 0;
     int exclusiveDepth_ = 0;

@@ -5,6 +5,7 @@
 // row makes late is answered only with the next line written. The log is
 // what the session's observer saw.
 
+#include <chrono>
 #include <functional>
 #include <set>
 #include <gmock/gmock.h>
@@ -50,10 +51,13 @@ struct Fixture {
     std::string owed; // the replies still to come
     CheckedBridge line { bridge };
     std::function<void()> pending;
-    InstrumentSession session { line, [this] {
-                                   if (auto action = std::exchange(pending, nullptr))
-                                       action();
-                               } };
+    std::chrono::milliseconds now { 0 }; // the session's clock, moved on by the rows that look at it
+    InstrumentSession session { line,
+        [this] {
+            if (auto action = std::exchange(pending, nullptr))
+                action();
+        },
+        [this] { return now; } };
     std::vector<std::string> log;
 };
 
@@ -196,6 +200,22 @@ const Interleaving Interleavings[] = {
         },
         { "> A?", "panel's", "< re A?", "> B? (client 1)", "not panel's", "< re B? (client 1)", "> P 1",
             "not panel's", "not panel's" } },
+    { "TheReplyAwaitedIsKnownByItsQueryAndTheTimeItWasAskedUntilItComes",
+        [](Fixture& f) {
+            f.session.addWaitObserver([&f] { f.log.push_back("awaiting"); });
+            const auto noteAwaited = [&f] {
+                const auto& awaited = f.session.awaitedReply();
+                f.log.push_back(awaited ? awaited->query + " since " + std::to_string(awaited->since.count()) : "none");
+            };
+            f.now = std::chrono::milliseconds(7000);
+            f.atNextEventPoint([&f, noteAwaited] {
+                f.now += std::chrono::milliseconds(400);
+                noteAwaited();
+            });
+            f.session.query("A?");
+            noteAwaited();
+        },
+        { "awaiting", "> A?", "A? since 7000", "< re A?", "none" } },
     { "ClosedSendsNothingAndQueriesReadError",
         [](Fixture& f) {
             f.session.close();
