@@ -1,25 +1,18 @@
 #include "LinkMonitor.h"
 
-#include <QLabel>
 #include <QWidget>
 
-#include "FittedText.h"
+#include "StatusLine.h"
 
 namespace panel {
 LinkMonitor::LinkMonitor(session::InstrumentSession& session, QWidget* window, QRect geometry,
     std::chrono::milliseconds interval, std::function<void()> reconnected)
     : QObject(window)
     , session_(session)
-    , label_(new QLabel(window))
+    , line_(new StatusLine("lblLinkStatus", "Link status",
+          "The link to the instrument: why it is down and what to do; empty while all is well.", geometry, window))
     , reconnected_(std::move(reconnected))
 {
-    label_->setObjectName("lblLinkStatus");
-    label_->setAccessibleName("Link status");
-    label_->setGeometry(geometry);
-    label_->setWordWrap(true);
-    label_->setTextFormat(Qt::PlainText);
-    label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label_->setFocusPolicy(Qt::NoFocus);
     timer_.setInterval(interval);
     connect(&timer_, &QTimer::timeout, this, &LinkMonitor::attempt);
     session_.addLinkObserver([this] { show(); });
@@ -31,13 +24,11 @@ void LinkMonitor::show()
 {
     if (!session_.linkDown()) {
         timer_.stop();
-        const QString notice = QString::fromStdString(session_.linkNotice());
-        fitText(label_, notice, label_->parentWidget()->font().pointSizeF());
+        line_->setStatus(QString::fromStdString(session_.linkNotice()));
         return;
     }
     const char* note = session_.notAnswering() ? SilenceNote : RetryNote;
-    fitText(label_, QString::fromStdString(session_.linkProblem() + " " + note),
-        label_->parentWidget()->font().pointSizeF());
+    line_->setStatus(QString::fromStdString(session_.linkProblem() + " " + note));
     if (timer_.interval() > 0 && !timer_.isActive())
         timer_.start();
 }

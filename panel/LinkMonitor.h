@@ -7,10 +7,11 @@
 
 #include "InstrumentSession.h"
 
-class QLabel;
 class QWidget;
 
 namespace panel {
+
+class StatusLine;
 
 // The main window's link status line and the reconnecting behind it. While
 // the session's link is down the line says why and what to do, and about
@@ -26,12 +27,12 @@ public:
     static constexpr const char* SilenceNote
         = "Asking it again every second; changes are not sent meanwhile.";
 
-    // The label is placed on window at geometry. An interval of zero
+    // The line is placed on window at geometry. An interval of zero
     // leaves the reopening to attempt().
     LinkMonitor(session::InstrumentSession& session, QWidget* window, QRect geometry,
         std::chrono::milliseconds interval, std::function<void()> reconnected);
 
-    QLabel* label() const { return label_; }
+    StatusLine* line() const { return line_; }
 
     // One attempt to open the device again, or to hear a silent instrument;
     // nothing while the link is up or an exchange runs. Runs as one exchange,
@@ -42,7 +43,7 @@ private:
     void show();
 
     session::InstrumentSession& session_;
-    QLabel* label_;
+    StatusLine* line_;
     QTimer timer_;
     std::function<void()> reconnected_;
 };

@@ -16,15 +16,16 @@
 #include "MessageSyntax.h"
 #include "Buttons.h"
 #include "EnterKey.h"
-#include "FittedText.h"
 #include "LinkMonitor.h"
 #include "MessageBoxes.h"
 #include "RoomForText.h"
 #include "SettingScrollBar.h"
 #include "SettingText.h"
 #include "SetupFiles.h"
+#include "StatusLine.h"
 #include "Twips.h"
 #include "ValueEditor.h"
+#include "WholeText.h"
 #include "frmSaveState.h"
 #include "frmSelect.h"
 #include "frmTrafficLog.h"
@@ -133,6 +134,11 @@ int pageStepOf(SettingKind kind)
     return kind == SettingKind::Attenuator ? 8 : 10;
 }
 
+// The free space beside cmdMod_ZIN, down to just above the frames, and
+// right of cmdBB_Swap, down to just above the row of cmdMod_ZIN.
+constexpr int LinkStatusLeft = 5160, LinkStatusTop = 2040, LinkStatusWidth = 4695, LinkStatusHeight = 825;
+constexpr int RemoteStatusLeft = 2640, RemoteStatusTop = 1320, RemoteStatusWidth = 7215, RemoteStatusHeight = 690;
+
 // The texts of a value label that may be the widest: every decibel value, and
 // the ends of an offset range, whose digits are all of one width.
 QStringList widestValueTexts(SettingKind kind)
@@ -197,9 +203,10 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
     buildValueEditor();
     buildShortcuts();
     buildSetupActions();
-    linkMonitor = new panel::LinkMonitor(session(), this, twipsRect(5160, 2040, 4695, 615), env_.reconnectInterval,
+    linkMonitor = new panel::LinkMonitor(session(), this,
+        twipsRect(LinkStatusLeft, LinkStatusTop, LinkStatusWidth, LinkStatusHeight), env_.reconnectInterval,
         [this] { identifyAndReadBack(); });
-    lblLinkStatus = linkMonitor->label();
+    lblLinkStatus = linkMonitor->line();
     follower_ = new session::SettingsFollower(session(),
         { .show = [this](SettingId id, int16_t value) { apply(id, value); },
             .readBack = [this](const std::vector<SettingId>& settings) { RefreshSettings(settings); },
@@ -295,21 +302,17 @@ void frmMain::buildButtons()
         this, "cmdQuit", "Quit", "Quit", twipsRect(8640, 8160, 1215, 495), this, &frmMain::cmdQuit_Click);
 }
 
-// Free space right of the first two-state button; a label takes no focus.
 void frmMain::buildRemoteStatus()
 {
-    lblRemoteStatus = new QLabel(this);
-    lblRemoteStatus->setObjectName("lblRemoteStatus");
-    lblRemoteStatus->setGeometry(twipsRect(2640, 1320, 7215, 615));
-    lblRemoteStatus->setAccessibleName("Remote control status");
-    lblRemoteStatus->setTextFormat(Qt::PlainText);
-    lblRemoteStatus->setWordWrap(true);
-    lblRemoteStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblRemoteStatus = new panel::StatusLine("lblRemoteStatus", "Remote control status",
+        "Where scripts reach the instrument through the panel (--listen, --vxi11), and how many clients it serves; "
+        "empty when nothing listens.",
+        twipsRect(RemoteStatusLeft, RemoteStatusTop, RemoteStatusWidth, RemoteStatusHeight), this);
 }
 
 void frmMain::showRemoteStatus(const QString& status)
 {
-    panel::fitText(lblRemoteStatus, status, font().pointSizeF());
+    lblRemoteStatus->setStatus(status);
 }
 
 void frmMain::setFocusOrder()
@@ -372,7 +375,7 @@ void frmMain::startUp()
     if (ended_ || !chooseDevice())
         return;
     session().open(Selection);
-    lblUSB_ID->setText("USB ID = " + QString::fromLatin1(Devices.at(static_cast<std::size_t>(Selection))));
+    panel::showWhole(lblUSB_ID, "USB ID = " + QString::fromLatin1(Devices.at(static_cast<std::size_t>(Selection))));
     TimerModule::Delay(0.5f, env_.clock, env_.processEvents);
     if (ended_)
         return;
@@ -389,7 +392,7 @@ void frmMain::identifyAndReadBack()
     if (ended_)
         return;
     identity_ = identity.text;
-    lblIDN->setText(IdentityCaption + QString::fromLatin1(identity.text));
+    panel::showWhole(lblIDN, IdentityCaption + QString::fromLatin1(identity.text));
     if (identity.answered())
         emit identified(identity.text);
     RefreshFromInstrument();

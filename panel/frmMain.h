@@ -20,6 +20,7 @@ namespace panel {
 class LinkMonitor;
 class SetupFiles;
 class SettingScrollBar;
+class StatusLine;
 class ValueEditor;
 }
 
@@ -132,11 +133,11 @@ public:
     panel::ValueEditor* txtValue;
     // Why the link is down and what to do, in the free space beside
     // cmdMod_ZIN; empty while the link is up.
-    QLabel* lblLinkStatus;
+    panel::StatusLine* lblLinkStatus;
     panel::LinkMonitor* linkMonitor;
     // Where remote clients reach the instrument through the panel; empty
     // when nothing listens.
-    QLabel* lblRemoteStatus;
+    panel::StatusLine* lblRemoteStatus;
     // "Save Setup..." (Ctrl+S) and "Load Setup..." (Ctrl+O): the settings to
     // and from a setup file.
     QAction* actSaveSetup;

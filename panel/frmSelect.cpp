@@ -30,6 +30,9 @@ frmSelect::frmSelect(const usblink::DeviceList& devices, QWidget* parent)
     lstSelector->setGeometry(twipsRect(120, 720, 3855, 1230));
     lstSelector->setSelectionMode(QAbstractItemView::SingleSelection);
     lstSelector->setAccessibleName("Attached R6140K devices");
+    // A long device path keeps both of its ends in sight; the tool tip
+    // holds it whole.
+    lstSelector->setTextElideMode(Qt::ElideMiddle);
 
     cmdSelect = panel::addButton(this, "cmdSelect", "Select and Continue", "Control the selected device",
         twipsRect(2520, 2160, 1455, 495), this, &frmSelect::cmdSelect_Click);
@@ -46,7 +49,8 @@ bool frmSelect::Form_Load()
     for (std::size_t k = 0; k < devices_.size() && row < Rows; ++k) {
         if (!instrument::isInstrumentEntry(devices_[k]))
             continue;
-        lstSelector->addItem(QString::fromLatin1(devices_[k]));
+        auto* item = new QListWidgetItem(QString::fromLatin1(devices_[k]), lstSelector);
+        item->setToolTip(item->text());
         ListToDevice[static_cast<std::size_t>(row++)] = static_cast<int16_t>(k);
     }
     if (row == 0) {

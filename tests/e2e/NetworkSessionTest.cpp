@@ -12,6 +12,7 @@
 
 #include "BridgeSelection.h"
 #include "PanelHarness.h"
+#include "StatusLine.h"
 #include "Ser2NetProcess.h"
 #include "SimProcess.h"
 
@@ -73,7 +74,7 @@ TEST_P(NetworkSession, StartUpAndReadBackCarryExactlyTheUsualLines)
     EXPECT_TRUE(panel.main.lblIDN->text().startsWith("*IDN? = R6140K Simulator,R6140K,SIM00001,"))
         << panel.main.lblIDN->text().toStdString();
     EXPECT_EQ(panel.main.lblRefLock->text(), ":SYSTem:REFLock? = 1");
-    EXPECT_EQ(panel.main.lblLinkStatus->text(), "");
+    EXPECT_EQ(panel.main.lblLinkStatus->status(), "");
     panel.session.send("*CLS");
     EXPECT_EQ(simulator.receivedBefore("*CLS"), StartUpLines);
     EXPECT_EQ(lineSpeed(), GetParam().lineSpeed);
@@ -90,7 +91,7 @@ TEST_P(NetworkSession, AStoppedServerReadsReadErrorAtOnceAndTheStatusLineSaysWhy
     panel.main.cmdError->click();
     EXPECT_EQ(seen.text, "READ ERROR");
     EXPECT_LT(clock.elapsed(), usblink::FTDI_Driver::ReadTimeoutMs / 5);
-    EXPECT_THAT(panel.main.lblLinkStatus->text().toStdString(), HasSubstr("The connection to " + url + " was closed."));
+    EXPECT_THAT(panel.main.lblLinkStatus->status().toStdString(), HasSubstr("The connection to " + url + " was closed."));
 }
 
 INSTANTIATE_TEST_SUITE_P(Ser2Net, NetworkSession, testing::ValuesIn(Protocols),

@@ -15,6 +15,7 @@
 #include "Eventually.h"
 #include "LinkMonitor.h"
 #include "PanelHarness.h"
+#include "StatusLine.h"
 #include "SerialBridge.h"
 #include "SettingScrollBar.h"
 #include "SimProcess.h"
@@ -42,20 +43,20 @@ TEST(Reconnect, TheLossIsShownNothingIsSentAndTheReturnIsIdentifiedAndReadBack)
     PanelHarness panel(serial, std::chrono::milliseconds(20));
     frmMain& m = panel.main;
     EXPECT_TRUE(panel.startUpOn("R6140K " + path));
-    ASSERT_EQ(m.lblLinkStatus->text(), "");
+    ASSERT_EQ(m.lblLinkStatus->status(), "");
 
     first.reset(); // its pseudo-terminal goes with it
     // At once, before the panel tries again: the freed pseudo-terminal's
     // number may soon belong to another test's instrument.
     pointLink(path, folder.filePath("gone").toStdString());
     ASSERT_TRUE(eventually([&] { return panel.session.linkDown(); }));
-    EXPECT_THAT(m.lblLinkStatus->text().toStdString(), HasSubstr(path + " has gone"));
-    EXPECT_THAT(m.lblLinkStatus->text().toStdString(), HasSubstr(panel::LinkMonitor::RetryNote));
+    EXPECT_THAT(m.lblLinkStatus->status().toStdString(), HasSubstr(path + " has gone"));
+    EXPECT_THAT(m.lblLinkStatus->status().toStdString(), HasSubstr(panel::LinkMonitor::RetryNote));
     const std::size_t linesBefore = panel.line.lines.size();
     QTest::keyClick(m.scrIAtt, Qt::Key_Up);
     m.cmdBB_Swap->click();
     m.cmdRST->click();
-    EXPECT_TRUE(eventually([&] { return m.lblLinkStatus->text().contains("is not there"); }))
+    EXPECT_TRUE(eventually([&] { return m.lblLinkStatus->status().contains("is not there"); }))
         << "a reopening attempt meets the missing path";
     EXPECT_EQ(panel.line.lines.size(), linesBefore);
     EXPECT_EQ(m.scrIAtt->setting(), 0);
@@ -64,7 +65,7 @@ TEST(Reconnect, TheLossIsShownNothingIsSentAndTheReturnIsIdentifiedAndReadBack)
     SimProcess second({ "--serial", "SIM00002" });
     pointLink(path, second.path());
     ASSERT_TRUE(eventually([&] { return !panel.session.linkDown(); }));
-    EXPECT_EQ(m.lblLinkStatus->text(), "");
+    EXPECT_EQ(m.lblLinkStatus->status(), "");
     EXPECT_TRUE(m.lblIDN->text().startsWith("*IDN? = R6140K Simulator,R6140K,SIM00002,"))
         << m.lblIDN->text().toStdString();
     EXPECT_EQ(panel.linesSince(linesBefore), StartUpLines);

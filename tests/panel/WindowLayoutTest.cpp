@@ -3,12 +3,16 @@
 // name for assistive technology, and no caption is cut off by its control.
 // CTest runs the caption checks at QT_SCALE_FACTOR 1 and 2.
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "LinkMonitor.h"
 #include "ProgramIcon.h"
+#include "ScriptedBridge.h"
 #include "SettingScrollBar.h"
+#include "StatusLine.h"
 #include "frmSaveState.h"
 #include "frmTrafficLog.h"
 #include "SimulatedBridge.h"
@@ -160,6 +164,66 @@ TEST_F(OpenedWindows, NoCaptionIsClippedWithTheWidestRunTimeTexts)
         label->setText(text);
         noteIfClipped(*label, clipped);
     }
+    EXPECT_THAT(clipped, IsEmpty());
+}
+
+// A status line keeps the window's font size whatever it says, within its
+// margin; what does not fit is left out where an ellipsis says so, and is in
+// the tool tip and the accessible name whole.
+TEST_F(OpenedWindows, AStatusLineKeepsItsFontAndMarginAndHoldsTheWholeTextInItsToolTip)
+{
+    panel.startUp();
+    frmMain& m = panel.main;
+    const QString busy = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_R6140K_A50285BI-if00-port0 is in use by minicom "
+                         "(pid 1234): close it there. ";
+    const std::pair<panel::StatusLine*, QString> rows[] = {
+        { m.lblLinkStatus, "" },
+        { m.lblLinkStatus, "/dev/ttyUSB0 has gone: unplugged, or its program ended." },
+        { m.lblLinkStatus, busy + panel::LinkMonitor::RetryNote },
+        { m.lblLinkStatus, (busy + panel::LinkMonitor::RetryNote).repeated(3) },
+        { m.lblRemoteStatus, "SCPI socket on 127.0.0.1:5025, 8 clients connected, 1 refused" },
+        { m.lblRemoteStatus,
+            "VXI-11 inst0 on 192.168.100.200, 8 links; SCPI socket on 192.168.100.200:5025, 8 clients connected, 1 "
+            "refused\nReachable from other computers, without authentication. " + busy.repeated(2) },
+    };
+    Findings clipped;
+    for (const auto& [line, text] : rows) {
+        SCOPED_TRACE(text.toStdString());
+        line->setStatus(text);
+        noteIfClipped(*line, clipped);
+        EXPECT_EQ(line->font().pointSizeF(), m.font().pointSizeF());
+        EXPECT_GT(line->contentsRect().left(), line->rect().left());
+        EXPECT_LT(line->contentsRect().right(), line->rect().right());
+        EXPECT_EQ(line->status(), text);
+        if (!text.isEmpty())
+            EXPECT_EQ(line->toolTip(), text);
+        EXPECT_TRUE(line->accessibleName().endsWith(text));
+    }
+    EXPECT_THAT(clipped, IsEmpty());
+}
+
+// A device path too long for the chooser's list or the main window's label
+// keeps both its ends in sight, and is whole in the tool tip.
+TEST(LongTexts, ADevicePathTooLongForItsPlaceIsWholeInItsToolTip)
+{
+    const std::string path = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_R6140K_A50285BI-if00-port0";
+    const QString entry = QString::fromStdString("R6140K " + path);
+    test_support::ScriptedBridge bridge;
+    bridge.devices = { { "R6140K", path } };
+    PanelHarness panel(bridge);
+    QString listed;
+    const auto chooser = whenModalOpens<frmSelect>([&listed](frmSelect* window) {
+        listed = window->lstSelector->item(0)->toolTip();
+        window->cmdSelect->click();
+    });
+    panel.main.Form_Load();
+    EXPECT_EQ(listed, entry);
+    const QLabel* shown = panel.main.lblUSB_ID;
+    EXPECT_EQ(shown->toolTip(), "USB ID = " + entry);
+    EXPECT_TRUE(shown->text().startsWith("USB ID = R6140K /dev/")) << shown->text().toStdString();
+    EXPECT_TRUE(shown->text().endsWith("port0")) << shown->text().toStdString();
+    Findings clipped;
+    noteIfClipped(*shown, clipped);
     EXPECT_THAT(clipped, IsEmpty());
 }
 

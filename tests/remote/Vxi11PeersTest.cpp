@@ -19,6 +19,7 @@
 #include "PortMapper.h"
 #include "RemoteServices.h"
 #include "SerialBridge.h"
+#include "StatusLine.h"
 #include "Version.h"
 #include "ClientRun.h"
 #include "DaemonProcess.h"
@@ -232,8 +233,9 @@ TEST(Vxi11OnTheLan, WithoutRpcbindOrAvahiThePanelSaysWhatIsMissingAndTheSocketWo
             + "Reachable from other computers, without authentication. " + remote::PortMapperMissing
             + " No mDNS announcement: avahi-daemon is not running (sudo apt install avahi-daemon, then sudo "
               "systemctl start avahi-daemon).");
-    const QLabel* shown = served.panel.main.lblRemoteStatus;
-    EXPECT_EQ(shown->text().toStdString(), served.status());
+    const panel::StatusLine* shown = served.panel.main.lblRemoteStatus;
+    EXPECT_EQ(shown->status().toStdString(), served.status());
+    EXPECT_EQ(shown->toolTip().toStdString(), served.status()) << "the whole text, however much of it fits";
     EXPECT_LE(shown->heightForWidth(shown->width()), shown->height()) << "the status line is cut off";
     EXPECT_EQ(runClient("lxi", { "scpi", "-a", LanAddress, "-p", QString::number(socketPort), "-r", "*IDN?" }), Identity);
 }

@@ -9,6 +9,7 @@
 
 #include "LinkMonitor.h"
 #include "PanelHarness.h"
+#include "StatusLine.h"
 #include "PseudoTerminal.h"
 #include "SerialBridge.h"
 #include "SettingScrollBar.h"
@@ -44,7 +45,7 @@ TEST_P(LinkTrouble, StartUpGoesOnTheStatusLineSaysWhyAndNoChangeIsSent)
 
     EXPECT_EQ(m.lblIDN->text(), "*IDN? = READ ERROR");
     EXPECT_EQ(panel.line.lines, StartUpLines);
-    EXPECT_EQ(m.lblLinkStatus->text().toStdString(), reason + " " + panel::LinkMonitor::RetryNote);
+    EXPECT_EQ(m.lblLinkStatus->status().toStdString(), reason + " " + panel::LinkMonitor::RetryNote);
     QTest::keyClick(m.scrBB_I_Off, Qt::Key_Up);
     m.cmdMod_ZIN->click();
     m.cmdRST->click();

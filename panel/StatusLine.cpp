@@ -1,0 +1,68 @@
+#include "StatusLine.h"
+
+namespace panel {
+
+namespace {
+
+constexpr QChar Ellipsis(0x2026);
+constexpr QChar BreakOpportunity(0x200B); // a zero-width space
+
+// A device path or address is one long word to the line breaker; a break
+// after each slash lets it wrap where a reader expects it to.
+QString breakableAtSlashes(QString text)
+{
+    return text.replace('/', QString('/') + BreakOpportunity);
+}
+
+} // namespace
+
+StatusLine::StatusLine(const char* name, QString caption, QString purpose, QRect geometry, QWidget* parent)
+    : QLabel(parent)
+    , caption_(std::move(caption))
+    , purpose_(std::move(purpose))
+{
+    setObjectName(name);
+    setGeometry(geometry);
+    setContentsMargins(4, 1, 4, 1);
+    setWordWrap(true);
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFocusPolicy(Qt::NoFocus);
+    setStatus({});
+}
+
+void StatusLine::setStatus(const QString& text)
+{
+    status_ = text;
+    setText(fitted(text));
+    setToolTip(text.isEmpty() ? purpose_ : text);
+    setAccessibleName(text.isEmpty() ? caption_ : caption_ + ": " + text);
+}
+
+// The text as it fits, or the longest start of it that fits with an
+// ellipsis after it.
+QString StatusLine::fitted(const QString& text) const
+{
+    const QString shown = breakableAtSlashes(text);
+    if (fits(shown))
+        return shown;
+    qsizetype fitting = 0;
+    qsizetype tooLong = shown.size();
+    while (tooLong - fitting > 1) {
+        const qsizetype middle = (fitting + tooLong) / 2;
+        (fits(shown.left(middle) + Ellipsis) ? fitting : tooLong) = middle;
+    }
+    return shown.left(fitting) + Ellipsis;
+}
+
+bool StatusLine::fits(const QString& text) const
+{
+    const QRect space = contentsRect();
+    const QRect needed
+        = fontMetrics().boundingRect(QRect(space.topLeft(), QSize(space.width(), QWIDGETSIZE_MAX)), Qt::TextWordWrap, text);
+    return needed.height() <= space.height() && needed.width() <= space.width();
+}
+
+} // namespace panel
+
+#include "moc_StatusLine.cpp"
