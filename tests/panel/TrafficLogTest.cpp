@@ -18,6 +18,7 @@
 #include "frmTrafficLog.h"
 #include "EventLoop.h"
 #include "PanelHarness.h"
+#include "UnsendableMessages.h"
 
 using namespace test_support;
 using testing::ElementsAre;
@@ -116,6 +117,24 @@ TEST_F(TrafficLog, CopiesTheSelectedLinesOrElseAllAndSavesAll)
 
 // Shown in two batches: lines beyond the capacity are dropped oldest first,
 // from those shown and from those still waiting to be shown.
+// Typed or pasted, a message the instrument could not take as it stands is
+// refused in place with the reason; nothing is sent, nothing listed.
+class UnsendableOnCommandLine : public TrafficLog, public testing::WithParamInterface<Unsendable> { };
+
+TEST_P(UnsendableOnCommandLine, IsRefusedInPlaceWithTheReason)
+{
+    const std::size_t linesBefore = panel.line.lines.size();
+    const QStringList listedBefore = linesWithoutTime();
+    log->txtCommand->setText(QString::fromUtf8(GetParam().bytes));
+    QTest::keyClick(log->txtCommand, Qt::Key_Return);
+    EXPECT_THAT(log->txtCommand->toolTip().toStdString(), testing::HasSubstr(GetParam().reason));
+    EXPECT_EQ(panel.line.lines.size(), linesBefore);
+    EXPECT_EQ(linesWithoutTime(), listedBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, UnsendableOnCommandLine, testing::ValuesIn(UnsendableMessages),
+    [](const testing::TestParamInfo<Unsendable>& info) { return std::string(info.param.name); });
+
 TEST(TrafficLogModel, KeepsTheNewestLinesUpToItsCapacity)
 {
     panel::TrafficLogModel model(3);
