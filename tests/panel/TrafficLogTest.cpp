@@ -115,8 +115,6 @@ TEST_F(TrafficLog, CopiesTheSelectedLinesOrElseAllAndSavesAll)
     EXPECT_EQ(saved.readAll(), all.toUtf8());
 }
 
-// Shown in two batches: lines beyond the capacity are dropped oldest first,
-// from those shown and from those still waiting to be shown.
 // Typed or pasted, a message the instrument could not take as it stands is
 // refused in place with the reason; nothing is sent, nothing listed.
 class UnsendableOnCommandLine : public TrafficLog, public testing::WithParamInterface<Unsendable> { };
@@ -135,6 +133,8 @@ TEST_P(UnsendableOnCommandLine, IsRefusedInPlaceWithTheReason)
 INSTANTIATE_TEST_SUITE_P(Messages, UnsendableOnCommandLine, testing::ValuesIn(UnsendableMessages),
     [](const testing::TestParamInfo<Unsendable>& info) { return std::string(info.param.name); });
 
+// Shown in two batches: lines beyond the capacity are dropped oldest first,
+// from those shown and from those still waiting to be shown.
 TEST(TrafficLogModel, KeepsTheNewestLinesUpToItsCapacity)
 {
     panel::TrafficLogModel model(3);
@@ -152,6 +152,18 @@ TEST(TrafficLogModel, KeepsTheNewestLinesUpToItsCapacity)
     model.showPending();
     EXPECT_EQ(model.text(),
         "01:02:03.004\treceived\tpanel\t4\n01:02:03.005\treceived\tpanel\t5\n01:02:03.006\treceived\tpanel\t6\n");
+}
+
+// A client's CR, TAB or ESC neither forges a line in the saved text nor
+// reaches the terminal that shows it.
+TEST(TrafficLogModel, WritesEveryCharacterOutsidePrintableAsciiEscaped)
+{
+    panel::TrafficLogModel model;
+    model.append({ 0, session::InstrumentSession::Direction::Refused, "10.0.0.7:4000\x1b",
+        QString::fromLatin1("*RST\r\n12:00:00.000\tsent\tpanel\t*RST\x1b[31m\\\xe9") });
+    model.showPending();
+    EXPECT_THAT(model.text().toStdString(),
+        testing::EndsWith("\trefused\t10.0.0.7:4000\\x1b\t*RST\\r\\n12:00:00.000\\tsent\\tpanel\\t*RST\\x1b[31m\\\\\\xe9\n"));
 }
 
 } // namespace
