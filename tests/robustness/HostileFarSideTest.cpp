@@ -60,7 +60,10 @@ TEST_F(HostileFarSide, ASubnegotiationThatNeverEndsIsCutAndSaidSo)
 {
     open("endless-subnegotiation", "rfc2217");
     ASSERT_TRUE(pumpUntil([this] { return farSide.hasSent(); }));
-    EXPECT_EQ(session->query("*IDN?"), "FAR,SIDE,1,0");
+    // What followed the cut is data: the purge before a query drops it, unless
+    // it is still on its way, when it comes before the first reply.
+    session->query("*IDN?");
+    EXPECT_EQ(session->query("*IDN?"), "FAR,SIDE,1,0") << "a later reply is not swallowed";
     EXPECT_NE(session->linkNotice().find("subnegotiation longer than 1024 bytes"), std::string::npos)
         << session->linkNotice();
 }
