@@ -11,7 +11,7 @@ class frmMain;
 
 namespace panel {
 
-// The main window's "Save Setup..." (Ctrl+S) and "Load Setup..." (Ctrl+O):
+// The main window's "Save Setup…" (Ctrl+S) and "Load Setup…" (Ctrl+O):
 // the instrument's settings into a setup file, and a checked setup file,
 // once the operator has seen its messages, to the instrument. Both do
 // nothing while the window does not send. Their exchanges join the

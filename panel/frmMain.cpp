@@ -352,8 +352,8 @@ void frmMain::buildSetupActions()
         addAction(action);
         return action;
     };
-    actSaveSetup = addSetupAction("actSaveSetup", "Save Setup...", QKeySequence::Save, &panel::SetupFiles::save);
-    actLoadSetup = addSetupAction("actLoadSetup", "Load Setup...", QKeySequence::Open, &panel::SetupFiles::load);
+    actSaveSetup = addSetupAction("actSaveSetup", "Save Setup…", QKeySequence::Save, &panel::SetupFiles::save);
+    actLoadSetup = addSetupAction("actLoadSetup", "Load Setup…", QKeySequence::Open, &panel::SetupFiles::load);
 }
 
 void frmMain::Form_Load()

@@ -138,7 +138,7 @@ public:
     // Where remote clients reach the instrument through the panel; empty
     // when nothing listens.
     panel::StatusLine* lblRemoteStatus;
-    // "Save Setup..." (Ctrl+S) and "Load Setup..." (Ctrl+O): the settings to
+    // "Save Setup…" (Ctrl+S) and "Load Setup…" (Ctrl+O): the settings to
     // and from a setup file.
     QAction* actSaveSetup;
     QAction* actLoadSetup;

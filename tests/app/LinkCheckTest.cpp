@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ using namespace test_support;
 
 namespace {
 
-enum class Line { Simulator, Missing, HeldHere };
+enum class Line { Simulator, Missing, BareName, Folder, HeldHere };
 
 struct Check {
     const char* name;
@@ -34,8 +35,15 @@ const Check Checks[] = {
     { "OnAMissingPathSaysWhy", Line::Missing, false, 1,
         { "PATH\n  state:         does not exist\n",
             "R6140K PATH: PATH is not there: unplugged, or its program is not running.\n" } },
+    { "OnABareNameReportsAndOpensTheSameDevice", Line::BareName, false, 1,
+        { "/dev/r6140k-no-such-port\n  state:         does not exist\n",
+            "R6140K /dev/r6140k-no-such-port: /dev/r6140k-no-such-port is not there" } },
+    { "OnAFolderSaysItIsNoSerialPort", Line::Folder, false, 1,
+        { "PATH\n  state:         is a directory, not a serial port\n",
+            "R6140K PATH: PATH is a directory, not a serial port.\n" } },
     { "WithoutAccessSaysWhatToDo", Line::Simulator, true, 1,
-        { "  access:        No permission to open PATH: ", "R6140K PATH: No permission to open PATH: " } },
+        { "  access:        No permission to open PATH: ", "R6140K PATH: No permission to open PATH: ",
+            "  held by:       could not tell (other users' programs are not visible)\n" } },
     { "OnAPortHeldElsewhereNamesTheProgram", Line::HeldHere, false, 1,
         { "  held by:       ME\n", "R6140K PATH: PATH is in use by ME: close it there.\n" } },
 };
@@ -95,6 +103,10 @@ TEST_P(LinkCheck, ReportsTheLineAndExitsWithWhetherAnInstrumentAnswered)
     std::string path = "/dev/r6140k-no-such-port";
     if (check.line == Line::Simulator) {
         path = simulator.emplace().path();
+    } else if (check.line == Line::BareName) {
+        path = "r6140k-no-such-port";
+    } else if (check.line == Line::Folder) {
+        path = std::filesystem::temp_directory_path().string();
     } else if (check.line == Line::HeldHere) {
         static int argc = 1;
         static char name[] = "test";

@@ -33,6 +33,9 @@ TEST(Options, TakeEveryPortInOrderAndTheBackend)
     const Options options = parse({"--backend", "d2xx", "--port", "/dev/pts/3", "--port=/dev/ttyS1"});
     EXPECT_EQ(options.backend, Options::Backend::D2xx);
     EXPECT_THAT(options.ports, ElementsAre("/dev/pts/3", "/dev/ttyS1"));
+    EXPECT_THAT(parse({ "--port", "ttyS0", "--port", "./here" }).ports, ElementsAre("/dev/ttyS0", "./here"))
+        << "a bare name is the device the system opens";
+    EXPECT_EXIT(parse({ "--port", "" }), testing::ExitedWithCode(2), "--port: the path is empty");
 }
 
 TEST(Options, PassOverQtsOwnOptions)
@@ -82,8 +85,18 @@ TEST(Options, ListenOnLoopbackUnlessAnotherAddressIsNamed)
         EXPECT_EQ(options.listen->host, row.host) << row.argument;
         EXPECT_EQ(options.listen->port, row.port) << row.argument;
     }
-    EXPECT_EXIT(parse({"--listen", "65536"}), testing::ExitedWithCode(2), "port must be a number");
-    EXPECT_EXIT(parse({"--listen", "localhost:5025"}), testing::ExitedWithCode(2), "localhost is not an IP address");
+    const struct {
+        const char* argument;
+        const char* says;
+    } refused[] = {
+        {"65536", "65536: the port must be a number from 0 to 65535"},
+        {"localhost:5025", "localhost:5025: localhost is not an IP address"},
+        {"::1", "::1: an IPv6 address goes in brackets"},
+        {"[::1", "\\[::1: an IPv6 address in brackets must be followed by :PORT"},
+    };
+    for (const auto& row : refused)
+        EXPECT_EXIT(parse({"--listen", row.argument}), testing::ExitedWithCode(2),
+            std::string("--listen ") + row.says + " \\(expected PORT, HOST:PORT or \\[IPv6\\]:PORT");
 }
 
 TEST(BridgeSelection, SimulationTakesPrecedenceOverTheBackend)

@@ -18,6 +18,7 @@
 #include "frmTrafficLog.h"
 #include "EventLoop.h"
 #include "PanelHarness.h"
+#include "UnsendableMessages.h"
 
 using namespace test_support;
 using testing::ElementsAre;
@@ -114,6 +115,24 @@ TEST_F(TrafficLog, CopiesTheSelectedLinesOrElseAllAndSavesAll)
     EXPECT_EQ(saved.readAll(), all.toUtf8());
 }
 
+// Typed or pasted, a message the instrument could not take as it stands is
+// refused in place with the reason; nothing is sent, nothing listed.
+class UnsendableOnCommandLine : public TrafficLog, public testing::WithParamInterface<Unsendable> { };
+
+TEST_P(UnsendableOnCommandLine, IsRefusedInPlaceWithTheReason)
+{
+    const std::size_t linesBefore = panel.line.lines.size();
+    const QStringList listedBefore = linesWithoutTime();
+    log->txtCommand->setText(QString::fromUtf8(GetParam().bytes));
+    QTest::keyClick(log->txtCommand, Qt::Key_Return);
+    EXPECT_THAT(log->txtCommand->toolTip().toStdString(), testing::HasSubstr(GetParam().reason));
+    EXPECT_EQ(panel.line.lines.size(), linesBefore);
+    EXPECT_EQ(linesWithoutTime(), listedBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, UnsendableOnCommandLine, testing::ValuesIn(UnsendableMessages),
+    [](const testing::TestParamInfo<Unsendable>& info) { return std::string(info.param.name); });
+
 // Shown in two batches: lines beyond the capacity are dropped oldest first,
 // from those shown and from those still waiting to be shown.
 TEST(TrafficLogModel, KeepsTheNewestLinesUpToItsCapacity)
@@ -133,6 +152,18 @@ TEST(TrafficLogModel, KeepsTheNewestLinesUpToItsCapacity)
     model.showPending();
     EXPECT_EQ(model.text(),
         "01:02:03.004\treceived\tpanel\t4\n01:02:03.005\treceived\tpanel\t5\n01:02:03.006\treceived\tpanel\t6\n");
+}
+
+// A client's CR, TAB or ESC neither forges a line in the saved text nor
+// reaches the terminal that shows it.
+TEST(TrafficLogModel, WritesEveryCharacterOutsidePrintableAsciiEscaped)
+{
+    panel::TrafficLogModel model;
+    model.append({ 0, session::InstrumentSession::Direction::Refused, "10.0.0.7:4000\x1b",
+        QString::fromLatin1("*RST\r\n12:00:00.000\tsent\tpanel\t*RST\x1b[31m\\\xe9") });
+    model.showPending();
+    EXPECT_THAT(model.text().toStdString(),
+        testing::EndsWith("\trefused\t10.0.0.7:4000\\x1b\t*RST\\r\\n12:00:00.000\\tsent\\tpanel\\t*RST\\x1b[31m\\\\\\xe9\n"));
 }
 
 } // namespace

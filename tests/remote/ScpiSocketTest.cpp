@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include "ScpiClient.h"
 #include "ScpiServer.h"
@@ -18,6 +19,7 @@
 #include "PanelHarness.h"
 #include "ServedPanel.h"
 #include "SimProcess.h"
+#include "UnsendableMessages.h"
 #include "StreamingClients.h"
 
 using namespace std::chrono_literals;
@@ -178,6 +180,66 @@ TEST_F(OnSimulatedBridge, AClientGoneMidQueryLeavesNoReplyBehind)
     EXPECT_EQ(received, (std::vector<std::string> { "127.0.0.1 " + Identity, "127.0.0.1 17" }))
         << "the gone client's reply was read, and dropped";
     EXPECT_THAT(served.panel.line.violations, IsEmpty());
+}
+
+// Each line is refused as it stands: a query answers READ ERROR, a setting
+// gets nothing; neither reaches the instrument, and the log lists it as
+// refused, under the client's own address and port.
+class UnsendableOnSocket : public OnSimulatedBridge, public testing::WithParamInterface<Unsendable> { };
+
+TEST_P(UnsendableOnSocket, IsRefusedAndListedUnderTheClientsAddress)
+{
+    std::vector<std::string> refused;
+    served.panel.session.addLineObserver([&](auto direction, const std::string& line, const std::string& origin) {
+        if (direction == session::InstrumentSession::Direction::Refused)
+            refused.push_back(origin + " " + line);
+    });
+    const auto client = connectClient();
+    const std::string& message = GetParam().bytes;
+    client->write(QByteArray::fromStdString(message + "\n*IDN?\n"));
+    ASSERT_TRUE(pumpUntil([&] { return client->bytesAvailable() >= qint64(Identity.size()); }));
+    const std::string answered = instrument::expectsReply(message) ? "READ ERROR\n" : "";
+    EXPECT_EQ(client->readAll().toStdString(), answered + Identity + "\n");
+    EXPECT_EQ(refused, (std::vector { "127.0.0.1:" + std::to_string(client->localPort()) + " " + message }));
+    EXPECT_EQ(served.panel.line.lines.back(), "*IDN?") << "nothing else went out";
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, UnsendableOnSocket, testing::ValuesIn(UnsendableMessages),
+    [](const testing::TestParamInfo<Unsendable>& info) { return std::string(info.param.name); });
+
+// 12,000 queries without reading a reply in between: each is answered, in
+// order, while reading the client pauses; its place is free once it closes.
+TEST_F(OnSimulatedBridge, APipeliningClientHasEveryLineAnsweredInOrder)
+{
+    constexpr int Queries = 12000;
+    const auto client = connectClient();
+    QByteArray lines;
+    for (int i = 0; i < Queries; ++i)
+        lines += i % 2 ? "*IDN?\n" : ":MOD:IATT?\n";
+    client->write(lines);
+    QByteArray replies;
+    ASSERT_TRUE(pumpUntil([&] {
+        replies += client->readAll();
+        return replies.count('\n') >= Queries;
+    }, 120s));
+    const QList<QByteArray> answers = replies.split('\n');
+    for (int i = 0; i < Queries; ++i)
+        ASSERT_EQ(answers[i].toStdString(), i % 2 ? Identity : "0") << "reply " << i;
+    client->disconnectFromHost();
+    EXPECT_TRUE(pumpUntil([&] { return served.server.clientCount() == 0; }));
+}
+
+// A client that ends its sending (shutdown(SHUT_WR), as "nc -N" does) right
+// after its query still reads the reply, then the connection closes.
+TEST_F(OnSimulatedBridge, AHalfClosedClientStillGetsItsReplies)
+{
+    const auto client = connectClient();
+    client->write("*IDN?\n:MOD:QATT 9\n:MOD:QATT?\n");
+    ASSERT_TRUE(client->waitForBytesWritten(5000));
+    ASSERT_EQ(::shutdown(static_cast<int>(client->socketDescriptor()), SHUT_WR), 0);
+    ASSERT_TRUE(pumpUntil([&] { return hungUp(*client); }));
+    EXPECT_EQ(client->readAll().toStdString(), Identity + "\n9\n");
+    EXPECT_TRUE(pumpUntil([&] { return served.server.clientCount() == 0; }));
 }
 
 } // namespace
