@@ -18,13 +18,19 @@ LinkMonitor::LinkMonitor(session::InstrumentSession& session, QWidget* window, Q
     session_.addLinkObserver([this] { show(); });
 }
 
-// While the link is up the line is empty, or says what the backend did
-// about it that the operator should know.
+void LinkMonitor::showWaiting(const QString& waitingFor)
+{
+    waitingFor_ = waitingFor;
+    show();
+}
+
+// While the link is up the line says what the panel waits for, or what the
+// backend did about the link that the operator should know, or nothing.
 void LinkMonitor::show()
 {
     if (!session_.linkDown()) {
         timer_.stop();
-        line_->setStatus(QString::fromStdString(session_.linkNotice()));
+        line_->setStatus(waitingFor_.isEmpty() ? QString::fromStdString(session_.linkNotice()) : waitingFor_);
         return;
     }
     const char* note = session_.notAnswering() ? SilenceNote : RetryNote;

@@ -17,7 +17,8 @@ class StatusLine;
 // the session's link is down the line says why and what to do, and about
 // once a second the device is opened again, or a silent instrument asked
 // whether it answers again; once it is back, the window's identification and
-// read-back run and the line is empty again.
+// read-back run and the line is empty again. While the link is up the line
+// may say what the panel waits for (see BusyIndicator).
 class LinkMonitor : public QObject {
     Q_OBJECT
 
@@ -34,6 +35,10 @@ public:
 
     StatusLine* line() const { return line_; }
 
+    // What the panel waits for, shown while the link is up; empty when
+    // it waits for nothing.
+    void showWaiting(const QString& waitingFor);
+
     // One attempt to open the device again, or to hear a silent instrument;
     // nothing while the link is up or an exchange runs. Runs as one exchange,
     // with the identification and read-back when the instrument is back.
@@ -44,6 +49,7 @@ private:
 
     session::InstrumentSession& session_;
     StatusLine* line_;
+    QString waitingFor_;
     QTimer timer_;
     std::function<void()> reconnected_;
 };

@@ -22,6 +22,8 @@ public:
         setModal(true);
         setFixedSize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));
         useDialogFont(this);
+        // The focus mark shows from the start, not only after the first Tab.
+        setAttribute(Qt::WA_KeyboardFocusChange);
     }
 
     void centreOverParent()

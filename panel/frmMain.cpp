@@ -7,14 +7,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <algorithm>
 
 #include "Version.h"
 #include "CommandSet.h"
 #include "MessageSyntax.h"
+#include "BusyIndicator.h"
 #include "Buttons.h"
+#include "ControlHelp.h"
 #include "EnterKey.h"
 #include "LinkMonitor.h"
 #include "MessageBoxes.h"
@@ -24,8 +25,10 @@
 #include "SetupFiles.h"
 #include "StatusLine.h"
 #include "Twips.h"
+#include "UnreadMark.h"
 #include "ValueEditor.h"
 #include "WholeText.h"
+#include "frmKeys.h"
 #include "frmSaveState.h"
 #include "frmSelect.h"
 #include "frmTrafficLog.h"
@@ -42,6 +45,8 @@ namespace {
 constexpr const char* TitlePrefix = "R6140K Control Panel   V";
 constexpr const char* IdentityCaption = "*IDN? = ";
 constexpr const char* ReferenceLockCaption = ":SYSTem:REFLock? = ";
+constexpr const char* ReadingBack = "Reading settings back…";
+constexpr const char* LinkWentDown = "the link went down";
 
 // The controls of the settings, in focus order, keyed by the setting each
 // one shows. Positions are in twips.
@@ -128,6 +133,25 @@ const ToggleLayout& toggleLayoutOf(SettingId id)
     return *std::ranges::find(Toggles, id, &ToggleLayout::setting);
 }
 
+const SliderLayout& sliderLayoutOf(SettingId id)
+{
+    return *std::ranges::find(Sliders, id, &SliderLayout::setting);
+}
+
+panel::SettingScrollBar::Reading readingOf(SettingKind kind)
+{
+    if (kind == SettingKind::Attenuator)
+        return { instrument::DecibelsPerStep, "dB" };
+    return { 1, "counts" };
+}
+
+// Why a read-back left its setting unknown: the failure the reply stands
+// for, or a reply that holds no value the control can show.
+QString unreadReason(const usblink::Reply& reply)
+{
+    return reply.answered() ? "no value in the reply" : QString::fromLatin1(reply.text);
+}
+
 // A page step is 10 counts on an offset, 1 dB on an attenuator.
 int pageStepOf(SettingKind kind)
 {
@@ -194,6 +218,8 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
     setWindowTitle("6140-IQ Control Panel");
     setFixedSize(panel::twipsToPixels(9990), panel::twipsToPixels(8775));
     panel::useDialogFont(this);
+    // The focus mark shows from the start, not only after the first Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     buildGeneralInformation();
     buildToggles();
     buildSliders();
@@ -201,12 +227,17 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
     buildRemoteStatus();
     setFocusOrder();
     buildValueEditor();
-    buildShortcuts();
-    buildSetupActions();
+    buildActions();
     linkMonitor = new panel::LinkMonitor(session(), this,
         twipsRect(LinkStatusLeft, LinkStatusTop, LinkStatusWidth, LinkStatusHeight), env_.reconnectInterval,
         [this] { identifyAndReadBack(); });
     lblLinkStatus = linkMonitor->line();
+    busy_ = new panel::BusyIndicator(session(), this, *linkMonitor);
+    markEveryValueUnread({});
+    session().addLinkObserver([this] {
+        if (session().linkDown())
+            markEveryValueUnread(LinkWentDown);
+    });
     follower_ = new session::SettingsFollower(session(),
         { .show = [this](SettingId id, int16_t value) { apply(id, value); },
             .readBack = [this](const std::vector<SettingId>& settings) { RefreshSettings(settings); },
@@ -246,9 +277,10 @@ void frmMain::buildToggles()
         auto* button = new QPushButton(row.mnemonic, this);
         button->setObjectName(row.name);
         button->setGeometry(twipsRect(row.left, row.top, ToggleWidth, ToggleHeight));
-        button->setAccessibleName(row.accessibleName);
+        button->setToolTip(panel::toggleHelp(instrument::settingOf(row.setting), row.accessibleName));
         connect(button, &QPushButton::clicked, this, [this, id = row.setting] { toggleClick(id); });
         control(row.setting).button = button;
+        showValue(row.setting);
     }
 }
 
@@ -264,20 +296,25 @@ void frmMain::buildSliders()
     }
     for (const SliderLayout& row : Sliders) {
         QGroupBox* frame = frames[static_cast<std::size_t>(row.frame)];
-        const SettingKind kind = instrument::settingOf(row.setting).kind;
+        const instrument::Setting& setting = instrument::settingOf(row.setting);
+        const SettingKind kind = setting.kind;
         const instrument::SettingRange range = instrument::rangeOf(kind);
         auto* slider = new SettingScrollBar(range.min, range.max, pageStepOf(kind), frame);
         slider->setObjectName(row.name);
         slider->setGeometry(twipsRect(row.left, SliderTop, SliderWidth, SliderHeight));
-        slider->setAccessibleName(row.accessibleName);
+        slider->setAccessibleName(QString("%1, %2").arg(row.caption, row.accessibleName));
+        slider->setReading(readingOf(kind));
+        slider->setToolTip(panel::sliderHelp(setting, row.accessibleName, pageStepOf(kind)));
         slider->installEventFilter(this);
         connect(slider, &SettingScrollBar::settingChanged, this, [this, id = row.setting] { sliderChange(id); });
+        // The label follows a dragged thumb; the value is sent on release.
+        connect(slider, &SettingScrollBar::settingMoved, this, [this, id = row.setting] { showValue(id); });
 
         auto* valueLabel = new QLabel("0", frame);
         valueLabel->setObjectName(row.valueLabel);
         valueLabel->setGeometry(twipsRect(row.valueLeft, ValueLabelTop, row.valueWidth, ValueLabelHeight));
         valueLabel->setAlignment(Qt::AlignCenter);
-        valueLabel->setAccessibleName(QString(row.accessibleName) + " value");
+        valueLabel->setToolTip(panel::valueLabelHelp(setting));
         panel::makeRoomFor(valueLabel, widestValueTexts(kind));
 
         auto* nameLabel = new QLabel(row.caption, frame);
@@ -287,19 +324,24 @@ void frmMain::buildSliders()
 
         control(row.setting).slider = slider;
         control(row.setting).valueLabel = valueLabel;
+        showValue(row.setting);
     }
 }
 
 void frmMain::buildButtons()
 {
-    cmdError = panel::addButton(this, "cmdError", "Query :SYSTem:Error?", "Show the instrument's oldest error",
+    cmdError = panel::addButton(this, "cmdError", "Query :SYSTem:Error?",
+        "Show the instrument's oldest error: sends :SYST:ERR? and shows the reply. Space or Enter presses it.",
         twipsRect(120, 8160, 2295, 495), this, &frmMain::cmdError_Click);
-    cmdRST = panel::addButton(this, "cmdRST", "Send: *RST", "Reset the instrument and read it back",
+    cmdRST = panel::addButton(this, "cmdRST", "Send: *RST",
+        "Reset the instrument: sends *RST, then reads every setting back. Space or Enter presses it.",
         twipsRect(3720, 8160, 1575, 495), this, &frmMain::cmdRST_Click);
-    cmdUserStates = panel::addButton(this, "cmdUserStates", "Save / Recall User States", "Save or recall user states",
+    cmdUserStates = panel::addButton(this, "cmdUserStates", "Save / Recall User States",
+        "Store the settings in, or recall them from, one of the instrument's ten user states (SYST:SAVE, SYST:REC). "
+        "Space or Enter presses it.",
         twipsRect(5640, 8160, 2655, 495), this, &frmMain::cmdUserStates_Click);
-    cmdQuit = panel::addButton(
-        this, "cmdQuit", "Quit", "Quit", twipsRect(8640, 8160, 1215, 495), this, &frmMain::cmdQuit_Click);
+    cmdQuit = panel::addButton(this, "cmdQuit", "Quit", "Close the instrument and end the program (Ctrl+Q).",
+        twipsRect(8640, 8160, 1215, 495), this, &frmMain::cmdQuit_Click);
 }
 
 void frmMain::buildRemoteStatus()
@@ -335,25 +377,26 @@ void frmMain::buildValueEditor()
         txtValue->attach(slider(row.setting), valueLabel(row.setting), instrument::settingOf(row.setting).kind);
 }
 
-void frmMain::buildShortcuts()
-{
-    new QShortcut(QKeySequence(Qt::Key_F5), this, this, &frmMain::refreshKeyPress);
-    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this, this, &frmMain::showTrafficLog);
-}
-
-void frmMain::buildSetupActions()
+// The window's commands, each with its key; a right-click on the window's
+// free space lists them.
+void frmMain::buildActions()
 {
     setupFiles_ = new panel::SetupFiles(*this);
-    const auto addSetupAction = [this](const char* name, const char* text, QKeySequence keys, void (panel::SetupFiles::*run)()) {
+    const auto addCommand = [this](const char* name, const char* text, QKeySequence keys, auto run) {
         auto* action = new QAction(text, this);
         action->setObjectName(name);
         action->setShortcut(keys);
-        connect(action, &QAction::triggered, setupFiles_, run);
+        connect(action, &QAction::triggered, this, run);
         addAction(action);
         return action;
     };
-    actSaveSetup = addSetupAction("actSaveSetup", "Save Setup…", QKeySequence::Save, &panel::SetupFiles::save);
-    actLoadSetup = addSetupAction("actLoadSetup", "Load Setup…", QKeySequence::Open, &panel::SetupFiles::load);
+    actRefresh = addCommand("actRefresh", "Refresh", Qt::Key_F5, [this] { refreshKeyPress(); });
+    actTrafficLog = addCommand("actTrafficLog", "Traffic Log", Qt::CTRL | Qt::Key_L, [this] { showTrafficLog(); });
+    actSaveSetup = addCommand("actSaveSetup", "Save Setup…", QKeySequence::Save, [this] { setupFiles_->save(); });
+    actLoadSetup = addCommand("actLoadSetup", "Load Setup…", QKeySequence::Open, [this] { setupFiles_->load(); });
+    actKeys = addCommand("actKeys", "Keys", Qt::Key_F1, [this] { showKeys(); });
+    actQuit = addCommand("actQuit", "Quit", Qt::CTRL | Qt::Key_Q, [this] { cmdQuit_Click(); });
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void frmMain::Form_Load()
@@ -417,6 +460,7 @@ bool frmMain::chooseDevice()
 
 void frmMain::RefreshFromInstrument()
 {
+    const panel::BusyIndicator::Activity reading(*busy_, ReadingBack);
     session().exclusive([this] {
         SendEnabled = 0;
         for (const instrument::Setting& setting : instrument::Settings)
@@ -429,21 +473,26 @@ void frmMain::RefreshFromInstrument()
 
 void frmMain::RefreshSettings(const std::vector<SettingId>& settings)
 {
+    const panel::BusyIndicator::Activity reading(*busy_, ReadingBack);
     session().exclusive([this, &settings] {
         for (const SettingId id : settings)
             readBack(instrument::settingOf(id));
     });
 }
 
-// A reply that is no usable number leaves its control as it is.
+// A reply that is no value the control can show leaves the control's value
+// as it is, marked unread.
 void frmMain::readBack(const instrument::Setting& setting)
 {
-    if (const auto value = commands::toInteger(session().query(setting.query)))
-        apply(setting.id, *value);
+    const usblink::Reply reply = session().ask(setting.query);
+    const auto value = reply.answered() ? commands::toInteger(reply.text) : std::nullopt;
+    if (!value || !apply(setting.id, *value))
+        markUnread(setting.id, unreadReason(reply));
 }
 
-// Shows a value the instrument holds, without sending it back.
-void frmMain::apply(SettingId id, int16_t value)
+// Shows a value the instrument holds, without sending it back; false when
+// the control cannot show it.
+bool frmMain::apply(SettingId id, int16_t value)
 {
     SettingControl& shown = control(id);
     if (shown.button) {
@@ -451,22 +500,57 @@ void frmMain::apply(SettingId id, int16_t value)
     } else {
         SettingScrollBar* bar = shown.slider;
         if (value < bar->bottomSetting() || value > bar->topSetting())
-            return;
+            return false;
         const QSignalBlocker blocker(bar);
         bar->setSetting(value);
     }
     // Also when the value is unchanged, so the label shows what was reported.
     showValue(id);
+    markRead(id);
+    return true;
 }
 
-// The caption of a setting's button, or the label above its slider.
+// The caption of a setting's button, or the label above its slider, and
+// the names assistive technology reads them by, which carry the value.
 void frmMain::showValue(SettingId id)
 {
     const SettingControl& shown = control(id);
+    if (shown.button) {
+        const ToggleLayout& layout = toggleLayoutOf(id);
+        shown.button->setText(QString("%1\n%2").arg(layout.mnemonic).arg(shown.state));
+        shown.button->setAccessibleName(QString("%1 = %2, %3").arg(layout.mnemonic).arg(shown.state).arg(layout.accessibleName));
+        return;
+    }
+    const QString value = valueText(instrument::settingOf(id).kind, shown.slider->shownSetting());
+    shown.valueLabel->setText(value);
+    shown.valueLabel->setAccessibleName(QString("%1 = %2").arg(sliderLayoutOf(id).caption, value));
+}
+
+// The controls that show a setting: its button, or its slider and value label.
+std::vector<QWidget*> frmMain::controlsOf(SettingId id) const
+{
+    const SettingControl& shown = controls_[instrument::indexOf(id)];
     if (shown.button)
-        shown.button->setText(QString("%1\n%2").arg(toggleLayoutOf(id).mnemonic).arg(shown.state));
-    else
-        shown.valueLabel->setText(valueText(instrument::settingOf(id).kind, shown.slider->setting()));
+        return { shown.button };
+    return { shown.slider, shown.valueLabel };
+}
+
+void frmMain::markRead(SettingId id)
+{
+    for (QWidget* shown : controlsOf(id))
+        panel::markRead(shown);
+}
+
+void frmMain::markUnread(SettingId id, const QString& reason)
+{
+    for (QWidget* shown : controlsOf(id))
+        panel::markUnread(shown, reason);
+}
+
+void frmMain::markEveryValueUnread(const QString& reason)
+{
+    for (const instrument::Setting& setting : instrument::Settings)
+        markUnread(setting.id, reason);
 }
 
 void frmMain::toggleClick(SettingId id)
@@ -475,14 +559,17 @@ void frmMain::toggleClick(SettingId id)
     if (sending()) {
         toggle.state = toggle.state == 0 ? 1 : 0;
         session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, toggle.state));
+        markRead(id);
     }
     showValue(id);
 }
 
 void frmMain::sliderChange(SettingId id)
 {
-    if (sending())
+    if (sending()) {
         session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, slider(id)->setting()));
+        markRead(id);
+    }
     // Read again: a change handled while the message was sent may have moved it.
     showValue(id);
 }
@@ -522,6 +609,15 @@ void frmMain::refreshKeyPress()
 {
     if (!session().busy())
         RefreshFromInstrument();
+}
+
+void frmMain::showKeys()
+{
+    if (!keys_)
+        keys_ = new frmKeys(this);
+    keys_->show();
+    keys_->raise();
+    keys_->activateWindow();
 }
 
 frmTrafficLog* frmMain::showTrafficLog()

@@ -14,9 +14,11 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class frmKeys;
 class frmTrafficLog;
 
 namespace panel {
+class BusyIndicator;
 class LinkMonitor;
 class SetupFiles;
 class SettingScrollBar;
@@ -138,10 +140,16 @@ public:
     // Where remote clients reach the instrument through the panel; empty
     // when nothing listens.
     panel::StatusLine* lblRemoteStatus;
-    // "Save Setup…" (Ctrl+S) and "Load Setup…" (Ctrl+O): the settings to
-    // and from a setup file.
+    // The window's commands and their keys, also on its context menu:
+    // Refresh (F5), Traffic Log (Ctrl+L), "Save Setup…" (Ctrl+S) and "Load
+    // Setup…" (Ctrl+O), the settings to and from a setup file, Keys (F1)
+    // and Quit (Ctrl+Q).
+    QAction* actRefresh;
+    QAction* actTrafficLog;
     QAction* actSaveSetup;
     QAction* actLoadSetup;
+    QAction* actKeys;
+    QAction* actQuit;
 
 signals:
     // The instrument answered *IDN? at start-up, or once its link came back.
@@ -160,8 +168,7 @@ private:
     void buildRemoteStatus();
     void setFocusOrder();
     void buildValueEditor();
-    void buildShortcuts();
-    void buildSetupActions();
+    void buildActions();
 
     void startUp();
     bool chooseDevice();
@@ -177,11 +184,18 @@ private:
     void toggleClick(instrument::SettingId id);
     void sliderChange(instrument::SettingId id);
     void readBack(const instrument::Setting& setting);
-    void apply(instrument::SettingId id, int16_t value);
+    bool apply(instrument::SettingId id, int16_t value);
     void showValue(instrument::SettingId id);
+    std::vector<QWidget*> controlsOf(instrument::SettingId id) const;
+    void markRead(instrument::SettingId id);
+    void markUnread(instrument::SettingId id, const QString& reason);
+    void markEveryValueUnread(const QString& reason);
+    void showKeys();
 
     bool ended_ = false;
     frmTrafficLog* trafficLog_ = nullptr;
+    frmKeys* keys_ = nullptr;
+    panel::BusyIndicator* busy_;
     panel::SetupFiles* setupFiles_;
     std::string identity_;
     session::SettingsFollower* follower_;

@@ -29,20 +29,26 @@ frmSaveState::frmSaveState(session::InstrumentSession& session, QWidget* parent)
     scrUser = new panel::SettingScrollBar(FirstState, LastState, 1, fraStoRecall);
     scrUser->setObjectName("scrUser");
     scrUser->setGeometry(twipsRect(240, 720, 735, 1095));
-    scrUser->setAccessibleName("User state number");
+    scrUser->setAccessibleName("Select State, user state number");
+    scrUser->setToolTip("The user state to store or recall, 0 to 9: Up/Down, Page Up/Page Down, Home/End.");
     connect(scrUser, &panel::SettingScrollBar::settingChanged, this, &frmSaveState::scrUser_Change);
 
-    cmdSave = panel::addButton(fraStoRecall, "cmdSave", "SYSTem:SAVE", "Store the settings in the user state",
+    cmdSave = panel::addButton(fraStoRecall, "cmdSave", "SYSTem:SAVE",
+        "Store the instrument's settings in the chosen user state: sends SYST:SAVE and the state. Space or Enter "
+        "presses it.",
         twipsRect(1440, 720, 2775, 495), this, &frmSaveState::cmdSave_Click);
-    cmdRecall = panel::addButton(fraStoRecall, "cmdRecall", "SYSTem:RECall", "Recall the user state",
+    cmdRecall = panel::addButton(fraStoRecall, "cmdRecall", "SYSTem:RECall",
+        "Recall the chosen user state: sends SYST:REC and the state. Space or Enter presses it.",
         twipsRect(1440, 1440, 2775, 495), this, &frmSaveState::cmdRecall_Click);
-    cmdReturn = panel::addButton(this, "cmdReturn", "Return", "Return to the main window",
+    cmdReturn = panel::addButton(this, "cmdReturn", "Return",
+        "Back to the main window, which reads every setting back. Space or Enter presses it.",
         twipsRect(3240, 2520, 1215, 495), this, &frmSaveState::cmdReturn_Click);
 
     lblUser = new QLabel("0", fraStoRecall);
     lblUser->setObjectName("lblUser");
     lblUser->setGeometry(twipsRect(240, 360, 810, 195));
     lblUser->setAlignment(Qt::AlignCenter);
+    lblUser->setAccessibleName("User state = 0");
 
     Label1 = new QLabel("Select State", fraStoRecall);
     Label1->setObjectName("Label1");
@@ -59,6 +65,7 @@ frmSaveState::frmSaveState(session::InstrumentSession& session, QWidget* parent)
 void frmSaveState::scrUser_Change()
 {
     lblUser->setText(QString::number(scrUser->setting()));
+    lblUser->setAccessibleName("User state = " + lblUser->text());
 }
 
 void frmSaveState::cmdSave_Click()

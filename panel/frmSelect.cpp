@@ -29,12 +29,15 @@ frmSelect::frmSelect(const usblink::DeviceList& devices, QWidget* parent)
     lstSelector->setObjectName("lstSelector");
     lstSelector->setGeometry(twipsRect(120, 720, 3855, 1230));
     lstSelector->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstSelector->setAccessibleName("Attached R6140K devices");
+    lstSelector->setAccessibleName(Label1->text());
+    lstSelector->setAccessibleDescription("Attached R6140K devices");
+    lstSelector->setToolTip("The attached R6140K devices: Up/Down chooses one. A row's tool tip holds its whole path.");
     // A long device path keeps both of its ends in sight; the tool tip
     // holds it whole.
     lstSelector->setTextElideMode(Qt::ElideMiddle);
 
-    cmdSelect = panel::addButton(this, "cmdSelect", "Select and Continue", "Control the selected device",
+    cmdSelect = panel::addButton(this, "cmdSelect", "Select and Continue",
+        "Control the selected device. Space or Enter presses it.",
         twipsRect(2520, 2160, 1455, 495), this, &frmSelect::cmdSelect_Click);
     // Wider desktop fonts than the layout was drawn for would clip the
     // caption: grow the button leftwards, keeping its right edge.

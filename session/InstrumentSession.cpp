@@ -39,10 +39,25 @@ InstrumentSession::InstrumentSession(
     usblink::BridgeLibrary& library, usblink::FTDI_Driver::EventPump processEvents, usblink::FTDI_Driver::Clock clock)
     : watch_(library, [this](usblink::DeviceHandle handle) { noteLoss(handle); })
     , clock_(std::move(clock))
-    , driver_(watch_, processEvents, clock_)
+    , driver_(watch_, [this] { atEventPoint(); }, clock_)
+    , processEvents_(std::move(processEvents))
 {
     watch_.watchLosses([this](usblink::DeviceHandle handle) { noteLoss(handle); });
-    watch_.pumpWhileWaiting(std::move(processEvents));
+    watch_.pumpWhileWaiting([this] { atEventPoint(); });
+}
+
+void InstrumentSession::atEventPoint()
+{
+    if (processEvents_)
+        processEvents_();
+    if (awaited_)
+        tellWaitObservers();
+}
+
+void InstrumentSession::tellWaitObservers() const
+{
+    for (const WaitObserver& observer : waitObservers_)
+        observer();
 }
 
 // The library may outlive the session (several sessions in turn on one
@@ -198,10 +213,10 @@ usblink::Reply InstrumentSession::ask(const std::string& message)
 usblink::Reply InstrumentSession::awaitReply(const std::string& query, const std::function<usblink::Reply()>& steps)
 {
     std::optional<AwaitedReply> outer = std::exchange(awaited_, AwaitedReply { query, clock_() });
-    for (const WaitObserver& observer : waitObservers_)
-        observer();
+    tellWaitObservers();
     const usblink::Reply reply = steps();
     awaited_ = std::move(outer);
+    tellWaitObservers();
     return reply;
 }
 
@@ -296,6 +311,7 @@ void InstrumentSession::exclusive(const Exchange& steps)
         const ExchangeMark exclusive(exclusiveDepth_);
         steps();
     }
+    tellWaitObservers();
     runQueued();
 }
 

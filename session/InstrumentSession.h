@@ -92,7 +92,9 @@ public:
     const std::optional<AwaitedReply>& awaitedReply() const { return awaited_; }
     // The clock the session and its driver's time-outs run on.
     std::chrono::milliseconds now() const { return clock_(); }
-    // Told whenever the session begins to await a reply.
+    // Told when a wait for a reply begins, at each event point while it
+    // lasts, and when it or an exchange ends: what the windows show of a
+    // wait can follow it as it goes.
     void addWaitObserver(WaitObserver observer);
 
     // Whether an exchange runs now.
@@ -155,6 +157,8 @@ private:
     usblink::Reply resynchronise();
     void noteSilence();
     void noteNotice();
+    void atEventPoint();
+    void tellWaitObservers() const;
     void report(Direction direction, const std::string& line) const;
     void beginExchange();
     bool carrying() const;
@@ -178,6 +182,7 @@ private:
     std::vector<LinkObserver> linkObservers_;
     std::optional<AwaitedReply> awaited_;
     std::vector<WaitObserver> waitObservers_;
+    usblink::FTDI_Driver::EventPump processEvents_;
     bool closed_ = false;
     int depth_ = 0;
     int exclusiveDepth_ = 0;

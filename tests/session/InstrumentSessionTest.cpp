@@ -202,7 +202,13 @@ const Interleaving Interleavings[] = {
             "not panel's", "not panel's" } },
     { "TheReplyAwaitedIsKnownByItsQueryAndTheTimeItWasAskedUntilItComes",
         [](Fixture& f) {
-            f.session.addWaitObserver([&f] { f.log.push_back("awaiting"); });
+            // Told at the start, at event points and at the end of a wait;
+            // the same news in a row is logged once.
+            f.session.addWaitObserver([&f] {
+                const std::string news = f.session.awaitedReply() ? "told: awaiting" : "told: none";
+                if (f.log.empty() || f.log.back() != news)
+                    f.log.push_back(news);
+            });
             const auto noteAwaited = [&f] {
                 const auto& awaited = f.session.awaitedReply();
                 f.log.push_back(awaited ? awaited->query + " since " + std::to_string(awaited->since.count()) : "none");
@@ -215,7 +221,7 @@ const Interleaving Interleavings[] = {
             f.session.query("A?");
             noteAwaited();
         },
-        { "awaiting", "> A?", "A? since 7000", "< re A?", "none" } },
+        { "told: awaiting", "> A?", "A? since 7000", "told: awaiting", "< re A?", "told: none", "none" } },
     { "ClosedSendsNothingAndQueriesReadError",
         [](Fixture& f) {
             f.session.close();
