@@ -22,7 +22,9 @@ QString rangeText(instrument::SettingKind kind)
 
 QString stepOf(instrument::SettingKind kind, int steps)
 {
-    return kind == instrument::SettingKind::Attenuator ? valueText(kind, steps) : QString::number(steps);
+    if (kind == instrument::SettingKind::Attenuator)
+        return valueText(kind, steps);
+    return QString("%1 %2").arg(steps).arg(steps == 1 ? "count" : "counts");
 }
 
 } // namespace

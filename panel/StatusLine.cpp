@@ -1,5 +1,7 @@
 #include "StatusLine.h"
 
+#include <QAccessible>
+
 namespace panel {
 
 namespace {
@@ -28,15 +30,25 @@ StatusLine::StatusLine(const char* name, QString caption, QString purpose, QRect
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setFocusPolicy(Qt::NoFocus);
-    setStatus({});
+    show({});
 }
 
+// Screen readers hear of the change as of a live region's: by the line's
+// name, which carries the text, and an event that tells it changed.
 void StatusLine::setStatus(const QString& text)
+{
+    if (text != status_)
+        show(text);
+}
+
+void StatusLine::show(const QString& text)
 {
     status_ = text;
     setText(fitted(text));
     setToolTip(text.isEmpty() ? purpose_ : text);
     setAccessibleName(text.isEmpty() ? caption_ : caption_ + ": " + text);
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 // The text as it fits, or the longest start of it that fits with an

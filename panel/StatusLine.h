@@ -22,6 +22,7 @@ public:
     const QString& status() const { return status_; }
 
 private:
+    void show(const QString& text);
     QString fitted(const QString& text) const;
     bool fits(const QString& text) const;
 

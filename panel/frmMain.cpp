@@ -556,10 +556,11 @@ void frmMain::markEveryValueUnread(const QString& reason)
 void frmMain::toggleClick(SettingId id)
 {
     SettingControl& toggle = control(id);
+    // Known from now on, unless its sending finds the link down.
     if (sending()) {
         toggle.state = toggle.state == 0 ? 1 : 0;
-        session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, toggle.state));
         markRead(id);
+        session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, toggle.state));
     }
     showValue(id);
 }
@@ -567,8 +568,8 @@ void frmMain::toggleClick(SettingId id)
 void frmMain::sliderChange(SettingId id)
 {
     if (sending()) {
-        session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, slider(id)->setting()));
         markRead(id);
+        session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, slider(id)->setting()));
     }
     // Read again: a change handled while the message was sent may have moved it.
     showValue(id);

@@ -36,7 +36,10 @@ struct PanelHarness {
     std::function<void()> atEventPoint;
     std::optional<int> endStatus; // set when the panel ends the program
     std::string story; // the line's story at that moment, see storySoFar()
-    session::InstrumentSession session { line, [this] { processEvents(); } };
+    // The session's clock, when a test sets one; the steady clock otherwise.
+    usblink::FTDI_Driver::Clock sessionClock;
+    session::InstrumentSession session { line, [this] { processEvents(); },
+        [this] { return sessionClock ? sessionClock() : usblink::FTDI_Driver::steadyClock(); } };
     frmMain main { { &session, [this] { processEvents(); }, [this] { return now += 0.01; },
         [this](int status) { noteEnd(status); }, reconnectInterval } };
 

@@ -1,0 +1,279 @@
+// What the main window says of what it knows: values never read, or whose
+// read failed, drawn greyed and described as such; what it waits for; and
+// what assistive technology reads of every control.
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QPushButton>
+#include <QTest>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "PanelHarness.h"
+#include "ScriptedBridge.h"
+#include "SettingText.h"
+#include "StatusLine.h"
+#include "frmSaveState.h"
+
+using namespace test_support;
+using instrument::SettingId;
+using instrument::SettingKind;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+bool drawnGreyed(const QWidget* control)
+{
+    const QPalette& colours = control->palette();
+    return colours.color(QPalette::Active, QPalette::WindowText) == colours.color(QPalette::Disabled, QPalette::WindowText)
+        && colours.color(QPalette::Active, QPalette::ButtonText) == colours.color(QPalette::Disabled, QPalette::ButtonText);
+}
+
+QString accessible(QWidget* control, QAccessible::Text kind)
+{
+    return QAccessible::queryAccessibleInterface(control)->text(kind);
+}
+
+// The controls that show a setting: its button, or its slider and value label.
+std::vector<QWidget*> controlsOf(const frmMain& main, SettingId id)
+{
+    if (QPushButton* button = main.button(id))
+        return { button };
+    return { main.slider(id), main.valueLabel(id) };
+}
+
+// A scripted instrument that answers every query with 7, or with the reply
+// a test gives it.
+struct ScriptedPanel : testing::Test {
+    ScriptedBridge bridge;
+    PanelHarness panel { bridge };
+    std::map<std::string, std::string> replies;
+
+    void SetUp() override
+    {
+        bridge.devices = { { "R6140K", "A1" } };
+        bridge.respond = [this](const std::string& line) -> std::string {
+            if (line.empty() || line.back() != '?')
+                return "";
+            const auto it = replies.find(line);
+            return it == replies.end() ? "7\r\n" : it->second;
+        };
+    }
+};
+
+// Each setting's description at one moment; "" where it is known, and its
+// description then is what its tool tip says of it.
+using Descriptions = std::map<SettingId, std::string>;
+
+struct Moment {
+    const char* name;
+    std::function<void(ScriptedPanel&)> reach;
+    Descriptions expected;
+};
+
+Descriptions everySetting(const std::string& description)
+{
+    Descriptions all;
+    for (const instrument::Setting& setting : instrument::Settings)
+        all[setting.id] = description;
+    return all;
+}
+
+Descriptions everySettingBut(Descriptions exceptions)
+{
+    Descriptions all = everySetting("");
+    for (const auto& [id, description] : exceptions)
+        all[id] = description;
+    return all;
+}
+
+const Moment Moments[] = {
+    { "BehindTheChooser", [](ScriptedPanel& f) {
+            const auto leave = whenModalOpens<frmSelect>([](frmSelect* chooser) { chooser->reject(); });
+            f.panel.main.Form_Load();
+        },
+        everySetting("not read") },
+    { "AfterASilentStartUp", [](ScriptedPanel& f) {
+            f.bridge.respond = nullptr;
+            f.panel.startUp();
+        },
+        everySetting("not read: READ TIMEOUT") },
+    { "AfterFailedReads", [](ScriptedPanel& f) {
+            f.replies = { { ":MOD:IATT?", "" }, { ":BAS:SWAP?", "abc\r\n" }, { ":BAS:IOFF?", "40000\r\n" } };
+            f.panel.startUp();
+        },
+        everySettingBut({ { SettingId::ModulatorIAttenuator, "not read: READ TIMEOUT" },
+            { SettingId::BasebandSwap, "not read: no value in the reply" },
+            { SettingId::BasebandIOffset, "not read: no value in the reply" } }) },
+    { "AfterTheLinkWentDown", [](ScriptedPanel& f) {
+            f.panel.startUp();
+            f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
+            f.panel.main.cmdBB_ZIN->click();
+        },
+        everySetting("not read: the link went down") },
+    { "AfterF5WithTheLinkDown", [](ScriptedPanel& f) {
+            f.panel.startUp();
+            f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
+            f.panel.main.cmdBB_ZIN->click();
+            f.panel.main.actRefresh->trigger();
+        },
+        everySetting("not read: READ ERROR") },
+    { "AfterASuccessfulReadBack", [](ScriptedPanel& f) {
+            f.replies = { { ":MOD:IATT?", "" } };
+            f.panel.startUp();
+            f.replies.clear();
+            f.panel.main.actRefresh->trigger();
+        },
+        everySetting("") },
+};
+
+class KnownValues : public ScriptedPanel, public testing::WithParamInterface<Moment> { };
+
+TEST_P(KnownValues, UnknownValuesAreGreyedAndSaySoAndKnownOnesAreNot)
+{
+    GetParam().reach(*this);
+    for (const auto& [id, description] : GetParam().expected) {
+        for (QWidget* control : controlsOf(panel.main, id)) {
+            SCOPED_TRACE(control->objectName().toStdString());
+            EXPECT_EQ(accessible(control, QAccessible::Description),
+                description.empty() ? control->toolTip() : QString::fromStdString(description));
+            EXPECT_EQ(drawnGreyed(control), !description.empty());
+            EXPECT_TRUE(control->isEnabled()) << "greyed, yet taking input as the panel lets it";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, KnownValues, testing::ValuesIn(Moments),
+    [](const testing::TestParamInfo<Moment>& info) { return info.param.name; });
+
+// Sent by the operator and not since contradicted, a value is known again.
+TEST_F(ScriptedPanel, AValueSentIsKnownUntilAReadFails)
+{
+    replies = { { ":MOD:ZINP?", "" } };
+    panel.startUp();
+    ASSERT_TRUE(drawnGreyed(panel.main.cmdMod_ZIN));
+    panel.main.cmdMod_ZIN->click();
+    EXPECT_FALSE(drawnGreyed(panel.main.cmdMod_ZIN));
+    EXPECT_EQ(accessible(panel.main.cmdMod_ZIN, QAccessible::Description), panel.main.cmdMod_ZIN->toolTip());
+}
+
+// The panel's own exchange, with the session's clock moved on at each event
+// point: past 300 ms the pointer is busy and the link status line says what
+// is awaited; both go when the exchange ends.
+struct BusyRow {
+    const char* name;
+    std::chrono::milliseconds perEventPoint;
+    std::function<void(frmMain&)> act;
+    std::set<QString> shown;
+};
+
+const BusyRow BusyRows[] = {
+    { "ReadBack", 100ms, [](frmMain& m) { m.actRefresh->trigger(); }, { "Reading settings back…" } },
+    { "ErrorQuery", 200ms, [](frmMain& m) {
+            SeenMessage seen;
+            const auto box = acknowledgeNextMessage(seen);
+            m.cmdError->click();
+        },
+        { "Waiting for the instrument's reply to :SYST:ERR?" } },
+    { "ShortWaits", 5ms, [](frmMain& m) { m.actRefresh->trigger(); }, {} },
+};
+
+class Busy : public ScriptedPanel, public testing::WithParamInterface<BusyRow> { };
+
+TEST_P(Busy, ShowsWhatIsAwaitedPast300MsAndNothingOnceItEnds)
+{
+    std::chrono::milliseconds now { 0 };
+    panel.sessionClock = [&now] { return now; };
+    panel.startUp();
+    frmMain& m = panel.main;
+    std::set<QString> shown;
+    std::optional<std::chrono::milliseconds> firstShown;
+    bool busyPointer = true;
+    const std::chrono::milliseconds start = now;
+    panel.atEventPoint = [&] {
+        now += GetParam().perEventPoint;
+        const QString status = m.lblLinkStatus->status();
+        if (status.isEmpty())
+            return;
+        shown.insert(status);
+        busyPointer = busyPointer && m.cursor().shape() == Qt::BusyCursor;
+        firstShown = firstShown.value_or(now);
+    };
+    GetParam().act(m);
+    panel.atEventPoint = nullptr;
+    EXPECT_EQ(shown, GetParam().shown);
+    EXPECT_TRUE(busyPointer);
+    if (firstShown)
+        EXPECT_GT(*firstShown - start, 300ms);
+    EXPECT_EQ(m.lblLinkStatus->status(), "");
+    EXPECT_NE(m.cursor().shape(), Qt::BusyCursor);
+}
+
+INSTANTIATE_TEST_SUITE_P(Exchanges, Busy, testing::ValuesIn(BusyRows),
+    [](const testing::TestParamInfo<BusyRow>& info) { return info.param.name; });
+
+// Every control of the main window as assistive technology reads it, against
+// what the window shows.
+TEST_F(ScriptedPanel, AssistiveTechnologyReadsWhatTheWindowShows)
+{
+    replies = { { ":BAS:IOFF?", "500\r\n" }, { ":MOD:IATT?", "41\r\n" }, { ":BAS:SWAP?", "1\r\n" } };
+    panel.startUp();
+    frmMain& m = panel.main;
+    for (const instrument::Setting& setting : instrument::Settings) {
+        SCOPED_TRACE(setting.query);
+        if (QPushButton* button = m.button(setting.id)) {
+            const QString state = QString::number(m.state(setting.id));
+            EXPECT_THAT(accessible(button, QAccessible::Name).toStdString(),
+                testing::StartsWith(button->text().replace('\n', " = ").toStdString()));
+            continue;
+        }
+        panel::SettingScrollBar* slider = m.slider(setting.id);
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(slider);
+        QAccessibleValueInterface* value = read->valueInterface();
+        ASSERT_TRUE(value);
+        EXPECT_EQ(read->role(), QAccessible::Slider);
+        const double perStep = setting.kind == SettingKind::Attenuator ? 0.125 : 1;
+        const instrument::SettingRange range = instrument::rangeOf(setting.kind);
+        EXPECT_EQ(value->currentValue().toDouble(), slider->setting() * perStep);
+        EXPECT_EQ(value->minimumValue().toDouble(), range.min * perStep);
+        EXPECT_EQ(value->maximumValue().toDouble(), range.max * perStep);
+        const QString shown = m.valueLabel(setting.id)->text();
+        EXPECT_EQ(read->text(QAccessible::Value), setting.kind == SettingKind::Attenuator ? shown : shown + " counts");
+        EXPECT_THAT(accessible(m.valueLabel(setting.id), QAccessible::Name).toStdString(),
+            testing::EndsWith(" = " + shown.toStdString()));
+    }
+    EXPECT_EQ(accessible(m.scrBB_I_Off, QAccessible::Value), "500 counts");
+    EXPECT_EQ(accessible(m.scrIAtt, QAccessible::Value), "5.125 dB");
+    EXPECT_EQ(accessible(m.lblBB_I_OFF, QAccessible::Name), "BB I = 500");
+    EXPECT_EQ(accessible(m.cmdBB_Swap, QAccessible::Name), ":BASEband:SWAP = 1, Baseband I/Q swap");
+}
+
+// Each accessible name holds the control's visible caption; a status line's
+// holds its text.
+TEST_F(ScriptedPanel, NamesHoldTheCaptionsAndStatusLinesTheirText)
+{
+    panel.startUp();
+    for (QPushButton* button : panel.main.findChildren<QPushButton*>()) {
+        const QString caption = button->text().remove('&').section('\n', 0, 0);
+        EXPECT_TRUE(accessible(button, QAccessible::Name).contains(caption)) << caption.toStdString();
+    }
+    panel.main.lblRemoteStatus->setStatus("SCPI socket on 127.0.0.1:5025, 8 clients connected, 1 refused");
+    EXPECT_EQ(accessible(panel.main.lblRemoteStatus, QAccessible::Name),
+        "Remote control status: SCPI socket on 127.0.0.1:5025, 8 clients connected, 1 refused");
+}
+
+TEST_F(ScriptedPanel, TheUserStateSelectorReadsAsTheStateNumber)
+{
+    panel.startUp();
+    frmSaveState window(panel.session, &panel.main);
+    QTest::keyClicks(window.scrUser, "", Qt::NoModifier);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(window.scrUser, Qt::Key_Up);
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(window.scrUser);
+    EXPECT_EQ(read->valueInterface()->currentValue().toInt(), 3);
+    EXPECT_EQ(read->text(QAccessible::Value), "3");
+    EXPECT_EQ(read->valueInterface()->maximumValue().toInt(), 9);
+    EXPECT_EQ(accessible(window.lblUser, QAccessible::Name), "User state = 3");
+}
+
+} // namespace
