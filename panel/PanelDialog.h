@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 
 #include "EnterKey.h"
+#include "FocusMark.h"
 #include "Twips.h"
 
 namespace panel {
@@ -22,8 +23,7 @@ public:
         setModal(true);
         setFixedSize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));
         useDialogFont(this);
-        // The focus mark shows from the start, not only after the first Tab.
-        setAttribute(Qt::WA_KeyboardFocusChange);
+        new FocusMarkFromTheStart(this);
     }
 
     void centreOverParent()

@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "FocusMark.h"
 #include "Twips.h"
 
 namespace {
@@ -72,7 +73,7 @@ frmKeys::frmKeys(QWidget* parent)
     setObjectName("frmKeys");
     setWindowTitle("Keys");
     panel::useDialogFont(this);
-    setAttribute(Qt::WA_KeyboardFocusChange);
+    new panel::FocusMarkFromTheStart(this);
 
     lstKeys = new QTreeWidget(this);
     lstKeys->setObjectName("lstKeys");

@@ -17,6 +17,7 @@
 #include "Buttons.h"
 #include "ControlHelp.h"
 #include "EnterKey.h"
+#include "FocusMark.h"
 #include "LinkMonitor.h"
 #include "MessageBoxes.h"
 #include "RoomForText.h"
@@ -218,8 +219,7 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
     setWindowTitle("6140-IQ Control Panel");
     setFixedSize(panel::twipsToPixels(9990), panel::twipsToPixels(8775));
     panel::useDialogFont(this);
-    // The focus mark shows from the start, not only after the first Tab.
-    setAttribute(Qt::WA_KeyboardFocusChange);
+    new panel::FocusMarkFromTheStart(this);
     buildGeneralInformation();
     buildToggles();
     buildSliders();
@@ -623,8 +623,10 @@ void frmMain::showKeys()
 
 frmTrafficLog* frmMain::showTrafficLog()
 {
-    if (!trafficLog_)
+    if (!trafficLog_) {
         trafficLog_ = new frmTrafficLog(session(), this);
+        trafficLog_->addActions({ actRefresh, actTrafficLog, actKeys, actQuit });
+    }
     trafficLog_->show();
     trafficLog_->raise();
     trafficLog_->activateWindow();

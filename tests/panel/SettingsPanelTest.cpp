@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QWheelEvent>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include "ScriptedBridge.h"
 #include "SettingText.h"
 #include "ValueEditor.h"
+#include "frmKeys.h"
+#include "frmTrafficLog.h"
 
 using namespace test_support;
 using panel::SettingScrollBar;
@@ -190,6 +193,78 @@ TEST_F(SettingsPanel, TheSliderThatHasTheFocusAloneIsDrawnMarked)
     EXPECT_NE(bar->grab().toImage(), unfocused);
     panel.main.scrIAtt->setFocus();
     EXPECT_EQ(bar->grab().toImage(), unfocused);
+}
+
+// The focus mark shows from the start, before any Tab: on the button that
+// has the focus, and on the chooser's list.
+TEST_F(SettingsPanel, TheFocusMarkShowsFromTheStartOnButtonsAndLists)
+{
+    QPushButton* first = panel.main.cmdBB_Swap;
+    ASSERT_TRUE(first->hasFocus());
+    const QImage focused = first->grab().toImage();
+    panel.main.cmdBB_ZIN->setFocus();
+    EXPECT_NE(first->grab().toImage(), focused);
+
+    PanelHarness another(simulator);
+    QImage listFocused, listUnfocused;
+    const auto chooser = whenModalOpens<frmSelect>([&](frmSelect* window) {
+        QApplication::setActiveWindow(window);
+        listFocused = window->lstSelector->grab().toImage();
+        window->cmdSelect->setFocus();
+        listUnfocused = window->lstSelector->grab().toImage();
+        window->cmdSelect->click();
+    });
+    another.main.Form_Load();
+    EXPECT_NE(listFocused, listUnfocused);
+}
+
+// The wheel moves a slider only once it has the focus.
+TEST_F(SettingsPanel, TheWheelMovesOnlyTheSliderThatHasTheFocus)
+{
+    SettingScrollBar* bar = panel.main.scrBB_Q_Off;
+    const auto turnWheel = [bar] {
+        const QPointF centre = QRectF(bar->rect()).center();
+        QWheelEvent notch(centre, bar->mapToGlobal(centre), {}, { 0, 120 }, Qt::NoButton, Qt::NoModifier,
+            Qt::NoScrollPhase, false);
+        QApplication::sendEvent(bar, &notch);
+    };
+    panel.main.cmdBB_Swap->setFocus();
+    turnWheel();
+    EXPECT_THAT(newLines(), testing::IsEmpty());
+    EXPECT_EQ(bar->setting(), 0);
+    bar->setFocus();
+    turnWheel();
+    EXPECT_THAT(newLines(), testing::SizeIs(1));
+    EXPECT_GT(bar->setting(), 0);
+}
+
+// The window's command keys, in the main window and in the traffic log.
+TEST_F(SettingsPanel, CommandKeysWorkInTheMainWindowAndTheTrafficLog)
+{
+    frmTrafficLog* log = panel.main.showTrafficLog();
+    const auto keysShown = [this] {
+        const frmKeys* keys = panel.main.findChild<frmKeys*>();
+        return keys && keys->isVisible();
+    };
+    const struct {
+        const char* name;
+        QWidget* window;
+        QKeyCombination keys;
+        std::function<bool()> done;
+    } rows[] = {
+        { "F5", &panel.main, Qt::Key_F5, [this] { return newLines() == ReadBackQueries; } },
+        { "F5 in the log", log, Qt::Key_F5, [this] { return newLines() == ReadBackQueries; } },
+        { "F1", &panel.main, Qt::Key_F1, keysShown },
+        { "F1 in the log", log, Qt::Key_F1, keysShown },
+        { "Ctrl+Q in the log", log, Qt::CTRL | Qt::Key_Q, [this] { return panel.endStatus == 0; } },
+    };
+    for (const auto& row : rows) {
+        if (frmKeys* keys = panel.main.findChild<frmKeys*>())
+            keys->close();
+        QApplication::setActiveWindow(row.window);
+        QTest::keyClick(row.window, row.keys.key(), row.keys.keyboardModifiers());
+        EXPECT_TRUE(row.done()) << row.name;
+    }
 }
 
 TEST_F(SettingsPanel, SlidersReachBothEndsAndNoFurther)

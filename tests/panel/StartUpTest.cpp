@@ -310,6 +310,13 @@ TEST(Ending, QuitAfterStartUpClosesTheDeviceOnceWhicheverKeyPressesIt)
         EXPECT_EQ(panel.endStatus, 0) << key;
         EXPECT_THAT(panel.story, testing::MatchesRegex("closed=1; lines=.*:SYST:REFL\\?")) << key;
     }
+    sim::SimulatedBridge simulator;
+    PanelHarness panel(simulator);
+    panel.startUp();
+    QApplication::setActiveWindow(&panel.main);
+    QTest::keyClick(&panel.main, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(panel.endStatus, 0) << "Ctrl+Q";
+    EXPECT_THAT(panel.story, testing::MatchesRegex("closed=1; lines=.*:SYST:REFL\\?")) << "Ctrl+Q";
 }
 
 } // namespace
