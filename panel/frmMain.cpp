@@ -279,8 +279,9 @@ void frmMain::buildToggles()
         button->setGeometry(twipsRect(row.left, row.top, ToggleWidth, ToggleHeight));
         button->setToolTip(panel::toggleHelp(instrument::settingOf(row.setting), row.accessibleName));
         connect(button, &QPushButton::clicked, this, [this, id = row.setting] { toggleClick(id); });
+        // Its state joins the caption and the name once it is read.
+        button->setAccessibleName(QString("%1, %2").arg(row.mnemonic, row.accessibleName));
         control(row.setting).button = button;
-        showValue(row.setting);
     }
 }
 
