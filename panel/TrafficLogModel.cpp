@@ -56,8 +56,17 @@ void TrafficLogModel::append(Entry entry)
     pending_.push_back(std::move(entry));
     if (pending_.size() > capacity_)
         pending_.pop_front();
-    if (!batch_.isActive())
+    if (viewsShown_ && !batch_.isActive())
         batch_.start();
+}
+
+void TrafficLogModel::setViewsShown(bool shown)
+{
+    viewsShown_ = shown;
+    if (shown)
+        showPending();
+    else
+        batch_.stop();
 }
 
 void TrafficLogModel::showPending()

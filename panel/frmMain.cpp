@@ -212,6 +212,7 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
             .readBack = [this](const std::vector<SettingId>& settings) { RefreshSettings(settings); },
             .readBackAll = [this] { RefreshFromInstrument(); } },
         session::SettingsFollower::DefaultQuiet, this);
+    trafficLog_ = new frmTrafficLog(session(), this); // records from now on, shown or not
 }
 
 void frmMain::buildGeneralInformation()
@@ -526,8 +527,6 @@ void frmMain::refreshKeyPress()
 
 frmTrafficLog* frmMain::showTrafficLog()
 {
-    if (!trafficLog_)
-        trafficLog_ = new frmTrafficLog(session(), this);
     trafficLog_->show();
     trafficLog_->raise();
     trafficLog_->activateWindow();

@@ -15,7 +15,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <utility>
 
 #include "Buttons.h"
 #include "MessageSyntax.h"
@@ -53,6 +52,9 @@ QString saveFailure(const QString& path, const QString& reason)
 frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , session_(session)
+    , observer_(session.addLineObserver([this](auto direction, const std::string& line, const std::string& origin) {
+        record(direction, line, origin);
+    }))
 {
     setObjectName("frmTrafficLog");
     setWindowTitle("Traffic Log");
@@ -84,11 +86,12 @@ frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* paren
     layout->addWidget(lstTraffic, 1);
     layout->addLayout(commandLine);
     resize(panel::twipsRect(0, 0, 10800, 6000).size());
+    model_.setViewsShown(false); // until the window is first shown
 }
 
 frmTrafficLog::~frmTrafficLog()
 {
-    stopListening();
+    session_.removeLineObserver(observer_);
 }
 
 void frmTrafficLog::buildList()
@@ -127,23 +130,13 @@ void frmTrafficLog::followTheNewestLines()
     });
 }
 
-void frmTrafficLog::listen()
+// The instrument's texts are 8-bit characters, as the main window shows
+// them. The time is taken in UTC, which needs no look at the time zone.
+void frmTrafficLog::record(
+    session::InstrumentSession::Direction direction, const std::string& line, const std::string& origin)
 {
-    if (observer_)
-        return;
-    // The instrument's texts are 8-bit characters, as the main window shows
-    // them. The time is taken in UTC, which needs no look at the time zone.
-    observer_ = session_.addLineObserver([this](session::InstrumentSession::Direction direction,
-                                             const std::string& line, const std::string& origin) {
-        model_.append({ QDateTime::currentMSecsSinceEpoch(), direction, QString::fromLatin1(origin),
-            QString::fromLatin1(line) });
-    });
-}
-
-void frmTrafficLog::stopListening()
-{
-    if (observer_)
-        session_.removeLineObserver(*std::exchange(observer_, std::nullopt));
+    model_.append(
+        { QDateTime::currentMSecsSinceEpoch(), direction, QString::fromLatin1(origin), QString::fromLatin1(line) });
 }
 
 QString frmTrafficLog::linesAsText()
@@ -155,16 +148,16 @@ QString frmTrafficLog::linesAsText()
 void frmTrafficLog::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    listen();
+    model_.setViewsShown(true);
     txtCommand->setFocus(Qt::OtherFocusReason);
 }
 
-// A window minimised is hidden by the window system, and keeps listening.
+// Closed or minimised, the window keeps recording, but its list is not
+// brought up to date line by line.
 void frmTrafficLog::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    if (!event->spontaneous())
-        stopListening();
+    model_.setViewsShown(false);
 }
 
 void frmTrafficLog::keyPressEvent(QKeyEvent* event)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QWidget>
-#include <optional>
 
 #include "InstrumentSession.h"
 #include "TrafficLogModel.h"
@@ -10,14 +9,15 @@ class QLineEdit;
 class QPushButton;
 class QTreeView;
 
-// The traffic log: every line sent to and received from the instrument
-// while it is open, with the time to the millisecond, the direction and who
-// caused it (the panel, a remote client by address and port, or the
-// window's own command line). It keeps the newest lines, copies them and
-// saves them as text. The command line sends a message through the
-// session's queue like any other origin; a query's reply then appears in
-// the list. Only while it is open does it listen to the session: closed, it
-// costs nothing.
+// The traffic log: every line sent to and received from the instrument,
+// with the time to the millisecond, the direction and who caused it (the
+// panel, a remote client by address and port, or the window's own command
+// line). It keeps the newest lines, copies them and saves them as text. The
+// command line sends a message through the session's queue like any other
+// origin; a query's reply then appears in the list. It records for its whole
+// life, open or closed, so that opening it shows what led up to now, such
+// as a stall that already happened; closed, it only gathers the lines, and
+// its list is brought up to date when it opens.
 class frmTrafficLog : public QWidget {
     Q_OBJECT
 public:
@@ -43,8 +43,7 @@ protected:
 private:
     void buildList();
     void followTheNewestLines();
-    void listen();
-    void stopListening();
+    void record(session::InstrumentSession::Direction direction, const std::string& line, const std::string& origin);
 
     void txtCommand_Return();
     void cmdCopy_Click();
@@ -52,6 +51,6 @@ private:
 
     session::InstrumentSession& session_;
     panel::TrafficLogModel model_;
-    std::optional<session::InstrumentSession::ObserverId> observer_;
+    session::InstrumentSession::ObserverId observer_;
     bool atNewest_ = true;
 };

@@ -25,18 +25,22 @@ using testing::ElementsAre;
 
 namespace {
 
-struct TrafficLog : testing::Test {
+// The panel started up on the simulator, its traffic log not yet opened.
+struct UnopenedTrafficLog : testing::Test {
     sim::SimulatedBridge simulator;
     PanelHarness panel { simulator };
     frmTrafficLog* log = nullptr;
+    qsizetype listedAtOpening = 0;
 
-    void SetUp() override
+    void SetUp() override { panel.startUp(); }
+
+    void open()
     {
-        panel.startUp();
         QApplication::setActiveWindow(&panel.main);
         QTest::keyClick(&panel.main, Qt::Key_L, Qt::ControlModifier);
         log = panel.main.findChild<frmTrafficLog*>();
         ASSERT_TRUE(log && log->isVisible());
+        listedAtOpening = log->lstTraffic->model()->rowCount();
     }
 
     void enter(const char* message)
@@ -46,16 +50,25 @@ struct TrafficLog : testing::Test {
         QTest::keyClick(log->txtCommand, Qt::Key_Return);
     }
 
-    // Each line kept, without its time, which is checked on its own.
-    QStringList linesWithoutTime()
+    // Each line kept since the given row, without its time, which is
+    // checked on its own; by default those since the log was opened.
+    QStringList linesWithoutTime(std::optional<qsizetype> from = {})
     {
-        QStringList lines = log->linesAsText().split('\n', Qt::SkipEmptyParts);
+        QStringList lines = log->linesAsText().split('\n', Qt::SkipEmptyParts).sliced(from.value_or(listedAtOpening));
         static const QRegularExpression time(R"(^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9]{3}\t)");
         for (QString& line : lines) {
             EXPECT_TRUE(time.match(line).hasMatch()) << line.toStdString();
             line.remove(time);
         }
         return lines;
+    }
+};
+
+struct TrafficLog : UnopenedTrafficLog {
+    void SetUp() override
+    {
+        UnopenedTrafficLog::SetUp();
+        open();
     }
 };
 
@@ -66,7 +79,7 @@ TEST_F(TrafficLog, TheCommandLineHasTheFocusAndAQuerysReplyIsListed)
     EXPECT_THAT(linesWithoutTime(),
         ElementsAre("sent\tcommand line\t*IDN?",
             QString("received\tcommand line\tR6140K Simulator,R6140K,SIM00001,") + app::VersionText));
-    EXPECT_EQ(log->lstTraffic->model()->rowCount(), 2);
+    EXPECT_EQ(log->lstTraffic->model()->rowCount(), listedAtOpening + 2);
 }
 
 // The command line is one of the others the panel follows: a setting it
@@ -80,14 +93,23 @@ TEST_F(TrafficLog, ASettingSentFromTheCommandLineIsReadBackOntoItsSlider)
         ElementsAre("sent\tcommand line\t:MOD:QATT 5", "sent\tpanel\t:MOD:QATT?", "received\tpanel\t5"));
 }
 
-TEST_F(TrafficLog, ListensOnlyWhileOpenAndKeepsItsLinesWhenClosed)
+// Opened, the log shows what led up to now: the start-up, though it was
+// never open then, and what came while it was closed.
+TEST_F(UnopenedTrafficLog, RecordsFromStartUpAndWhileClosed)
 {
+    open();
+    QStringList sentAtStartUp;
+    for (const std::string& line : StartUpLines)
+        sentAtStartUp << "sent\tpanel\t" + QString::fromStdString(line);
+    EXPECT_EQ(linesWithoutTime(0).filter(QRegularExpression("^sent\t")), sentAtStartUp);
+
     QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
     log->close();
     QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
     EXPECT_EQ(panel.main.showTrafficLog(), log);
     QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
-    EXPECT_THAT(linesWithoutTime(), ElementsAre("sent\tpanel\t:MOD:IATT 1", "sent\tpanel\t:MOD:IATT 3"));
+    EXPECT_THAT(linesWithoutTime(),
+        ElementsAre("sent\tpanel\t:MOD:IATT 1", "sent\tpanel\t:MOD:IATT 2", "sent\tpanel\t:MOD:IATT 3"));
 }
 
 TEST_F(TrafficLog, CopiesTheSelectedLinesOrElseAllAndSavesAll)
