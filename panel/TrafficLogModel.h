@@ -51,6 +51,12 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+signals:
+    // Around each batch handed to the views: the oldest lines make way
+    // first (dropped: how many), then the new ones are added.
+    void batchAboutToBeShown();
+    void batchShown(int dropped);
+
 private:
     static QString field(const Entry& entry, int column);
 

@@ -117,16 +117,23 @@ void frmTrafficLog::buildList()
 }
 
 // A list scrolled to its newest line stays there as lines come in; one
-// scrolled back to older lines stays where the operator put it.
+// scrolled back to older lines keeps them in view while they are kept. Where
+// the list stands is noted once a batch, before the oldest lines make way:
+// their removal moves the scroll bar.
 void frmTrafficLog::followTheNewestLines()
 {
-    connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+    connect(&model_, &TrafficLogModel::batchAboutToBeShown, this, [this] {
         const QScrollBar* bar = lstTraffic->verticalScrollBar();
-        atNewest_ = bar->value() == bar->maximum();
+        scrolledBackTo_.reset();
+        if (bar->value() < bar->maximum())
+            scrolledBackTo_ = lstTraffic->indexAt({}).row();
     });
-    connect(&model_, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (atNewest_)
+    connect(&model_, &TrafficLogModel::batchShown, this, [this](int dropped) {
+        if (!scrolledBackTo_)
             lstTraffic->scrollToBottom();
+        else
+            lstTraffic->scrollTo(
+                model_.index(std::max(*scrolledBackTo_ - dropped, 0), 0), QAbstractItemView::PositionAtTop);
     });
 }
 

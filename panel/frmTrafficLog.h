@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 #include "InstrumentSession.h"
 #include "TrafficLogModel.h"
@@ -52,5 +53,6 @@ private:
     session::InstrumentSession& session_;
     panel::TrafficLogModel model_;
     session::InstrumentSession::ObserverId observer_;
-    bool atNewest_ = true;
+    // The row at the top of a list scrolled back from its newest line.
+    std::optional<int> scrolledBackTo_;
 };

@@ -112,6 +112,33 @@ TEST_F(UnopenedTrafficLog, RecordsFromStartUpAndWhileClosed)
         ElementsAre("sent\tpanel\t:MOD:IATT 1", "sent\tpanel\t:MOD:IATT 2", "sent\tpanel\t:MOD:IATT 3"));
 }
 
+// At its capacity, each batch drops as many of the oldest lines as it adds:
+// a list at its newest line stays there, one scrolled back keeps its lines
+// in view.
+TEST_F(TrafficLog, PastItsCapacityFollowsTheNewestLinesUnlessScrolledBack)
+{
+    QTreeView* list = log->lstTraffic;
+    auto* lines = static_cast<panel::TrafficLogModel*>(list->model());
+    const auto exchangeBatch = [&](int count) {
+        for (int n = 0; n < count; ++n)
+            panel.session.send("*CLS");
+        lines->showPending();
+    };
+    const auto newestShown = [&] {
+        return list->viewport()->rect().contains(list->visualRect(lines->index(lines->rowCount() - 1, 0)));
+    };
+    exchangeBatch(panel::TrafficLogModel::DefaultCapacity);
+    for (int batch = 0; batch < 3; ++batch) {
+        exchangeBatch(100);
+        EXPECT_TRUE(newestShown()) << "batch " << batch;
+    }
+    EXPECT_EQ(lines->rowCount(), panel::TrafficLogModel::DefaultCapacity);
+    list->scrollTo(lines->index(5000, 0), QAbstractItemView::PositionAtTop);
+    exchangeBatch(100);
+    EXPECT_EQ(list->indexAt({}).row(), 4900);
+    EXPECT_FALSE(newestShown());
+}
+
 TEST_F(TrafficLog, CopiesTheSelectedLinesOrElseAllAndSavesAll)
 {
     enter("*IDN?");
