@@ -11,10 +11,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSaveFile>
+#include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "Buttons.h"
 #include "MessageSyntax.h"
@@ -47,6 +50,27 @@ QString saveFailure(const QString& path, const QString& reason)
     return QString("Could not create %1: %2.").arg(path, reason);
 }
 
+// A position along one axis that keeps an extent within the screen's span
+// as far as it fits.
+int within(int position, int extent, int spanStart, int spanLength)
+{
+    return std::clamp(position, spanStart, std::max(spanStart, spanStart + spanLength - extent));
+}
+
+// Where a window frame of the given size goes beside the main window's
+// frame, level with its top: to its right where the screen has room, else
+// to its left, else on the side with more room, as far over as the screen
+// allows, so that it covers as little of the main window as it can.
+QPoint besideOf(const QRect& main, QSize size, const QRect& screen)
+{
+    const int roomRight = screen.x() + screen.width() - (main.x() + main.width());
+    const int roomLeft = main.x() - screen.x();
+    const bool toTheRight = roomRight >= size.width() || (roomLeft < size.width() && roomRight >= roomLeft);
+    const int x = toTheRight ? main.x() + main.width() : main.x() - size.width();
+    return { within(x, size.width(), screen.x(), screen.width()),
+        within(main.y(), size.height(), screen.y(), screen.height()) };
+}
+
 } // namespace
 
 frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* parent)
@@ -65,6 +89,7 @@ frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* paren
     cmdSave = panel::addButton(
         this, "cmdSave", "&Save...", "Save the log as text", {}, this, &frmTrafficLog::cmdSave_Click);
     buildList();
+    addClosingKeys();
     auto* commandCaption = new QLabel("Co&mmand:", this);
     commandCaption->setObjectName("lblCommand");
     txtCommand = new QLineEdit(this);
@@ -116,6 +141,27 @@ void frmTrafficLog::buildList()
     followTheNewestLines();
 }
 
+// Esc and Ctrl+W close the window wherever its focus is, the command line
+// included.
+void frmTrafficLog::addClosingKeys()
+{
+    for (const QKeySequence& keys : { QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W) })
+        new QShortcut(keys, this, this, &QWidget::close);
+}
+
+// The first time it opens, the log goes beside the main window rather than
+// over it; afterwards it opens where the operator left it.
+void frmTrafficLog::placeBesideMainWindow()
+{
+    const QWidget* main = parentWidget();
+    if (!main)
+        return;
+    // Not yet shown, the log has no frame of its own: it will get one like
+    // the main window's.
+    const QSize frame = size() + main->frameGeometry().size() - main->size();
+    move(besideOf(main->frameGeometry(), frame, main->screen()->availableGeometry()));
+}
+
 // A list scrolled to its newest line stays there as lines come in; one
 // scrolled back to older lines keeps them in view while they are kept. Where
 // the list stands is noted once a batch, before the oldest lines make way:
@@ -154,6 +200,8 @@ QString frmTrafficLog::linesAsText()
 
 void frmTrafficLog::showEvent(QShowEvent* event)
 {
+    if (!std::exchange(placed_, true))
+        placeBesideMainWindow();
     QWidget::showEvent(event);
     model_.setViewsShown(true);
     txtCommand->setFocus(Qt::OtherFocusReason);

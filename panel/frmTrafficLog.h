@@ -18,7 +18,8 @@ class QTreeView;
 // origin; a query's reply then appears in the list. It records for its whole
 // life, open or closed, so that opening it shows what led up to now, such
 // as a stall that already happened; closed, it only gathers the lines, and
-// its list is brought up to date when it opens.
+// its list is brought up to date when it opens. It first opens beside the
+// main window; Esc and Ctrl+W close it.
 class frmTrafficLog : public QWidget {
     Q_OBJECT
 public:
@@ -43,6 +44,8 @@ protected:
 
 private:
     void buildList();
+    void addClosingKeys();
+    void placeBesideMainWindow();
     void followTheNewestLines();
     void record(session::InstrumentSession::Direction direction, const std::string& line, const std::string& origin);
 
@@ -55,4 +58,5 @@ private:
     session::InstrumentSession::ObserverId observer_;
     // The row at the top of a list scrolled back from its newest line.
     std::optional<int> scrolledBackTo_;
+    bool placed_ = false;
 };

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -25,14 +26,17 @@ using testing::ElementsAre;
 
 namespace {
 
-// The panel started up on the simulator, its traffic log not yet opened.
-struct UnopenedTrafficLog : testing::Test {
+struct TrafficLog : testing::Test {
     sim::SimulatedBridge simulator;
     PanelHarness panel { simulator };
     frmTrafficLog* log = nullptr;
     qsizetype listedAtOpening = 0;
 
-    void SetUp() override { panel.startUp(); }
+    void SetUp() override
+    {
+        panel.startUp();
+        open();
+    }
 
     void open()
     {
@@ -40,6 +44,7 @@ struct UnopenedTrafficLog : testing::Test {
         QTest::keyClick(&panel.main, Qt::Key_L, Qt::ControlModifier);
         log = panel.main.findChild<frmTrafficLog*>();
         ASSERT_TRUE(log && log->isVisible());
+        QApplication::setActiveWindow(log);
         listedAtOpening = log->lstTraffic->model()->rowCount();
     }
 
@@ -61,14 +66,6 @@ struct UnopenedTrafficLog : testing::Test {
             line.remove(time);
         }
         return lines;
-    }
-};
-
-struct TrafficLog : UnopenedTrafficLog {
-    void SetUp() override
-    {
-        UnopenedTrafficLog::SetUp();
-        open();
     }
 };
 
@@ -94,22 +91,20 @@ TEST_F(TrafficLog, ASettingSentFromTheCommandLineIsReadBackOntoItsSlider)
 }
 
 // Opened, the log shows what led up to now: the start-up, though it was
-// never open then, and what came while it was closed.
-TEST_F(UnopenedTrafficLog, RecordsFromStartUpAndWhileClosed)
+// never open then, and what came while it was closed, by Esc or Ctrl+W
+// from its command line.
+TEST_F(TrafficLog, RecordsFromStartUpAndWhileClosedByEscOrCtrlW)
 {
-    open();
-    QStringList sentAtStartUp;
-    for (const std::string& line : StartUpLines)
-        sentAtStartUp << "sent\tpanel\t" + QString::fromStdString(line);
-    EXPECT_EQ(linesWithoutTime(0).filter(QRegularExpression("^sent\t")), sentAtStartUp);
-
-    QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
-    log->close();
-    QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
-    EXPECT_EQ(panel.main.showTrafficLog(), log);
-    QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
-    EXPECT_THAT(linesWithoutTime(),
-        ElementsAre("sent\tpanel\t:MOD:IATT 1", "sent\tpanel\t:MOD:IATT 2", "sent\tpanel\t:MOD:IATT 3"));
+    EXPECT_THAT(linesWithoutTime(0), testing::IsSupersetOf({ "sent\tpanel\tSYST:CLE", "sent\tpanel\t*IDN?" }));
+    const qsizetype listedAtFirstOpening = listedAtOpening;
+    for (const QKeyCombination keys : { QKeyCombination(Qt::Key_Escape), Qt::CTRL | Qt::Key_W }) {
+        QTest::keyClick(log->txtCommand, keys.key(), keys.keyboardModifiers());
+        EXPECT_FALSE(log->isVisible()) << QKeySequence(keys).toString().toStdString();
+        QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
+        open();
+    }
+    EXPECT_THAT(
+        linesWithoutTime(listedAtFirstOpening), ElementsAre("sent\tpanel\t:MOD:IATT 1", "sent\tpanel\t:MOD:IATT 2"));
 }
 
 // At its capacity, each batch drops as many of the oldest lines as it adds:
@@ -124,19 +119,39 @@ TEST_F(TrafficLog, PastItsCapacityFollowsTheNewestLinesUnlessScrolledBack)
             panel.session.send("*CLS");
         lines->showPending();
     };
-    const auto newestShown = [&] {
-        return list->viewport()->rect().contains(list->visualRect(lines->index(lines->rowCount() - 1, 0)));
-    };
     exchangeBatch(panel::TrafficLogModel::DefaultCapacity);
-    for (int batch = 0; batch < 3; ++batch) {
-        exchangeBatch(100);
-        EXPECT_TRUE(newestShown()) << "batch " << batch;
-    }
-    EXPECT_EQ(lines->rowCount(), panel::TrafficLogModel::DefaultCapacity);
+    exchangeBatch(100);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(lines->index(lines->rowCount() - 1, 0))));
     list->scrollTo(lines->index(5000, 0), QAbstractItemView::PositionAtTop);
     exchangeBatch(100);
     EXPECT_EQ(list->indexAt({}).row(), 4900);
-    EXPECT_FALSE(newestShown());
+}
+
+// The first time, level with the main window and beside it, to its right,
+// else its left, else over as little of it as the screen allows. Each row:
+// where the main window's frame is put and where the log's should open,
+// from the screen's left, given the widths of the screen and both frames;
+// room on the right, on the left only, on neither side.
+TEST(TrafficLogWindow, OpensBesideTheMainWindowAndThenWhereTheOperatorLeftIt)
+{
+    using Lefts = std::pair<int, int> (*)(int screen, int main, int log);
+    for (const Lefts lefts : std::initializer_list<Lefts> {
+             [](int s, int m, int l) { return std::pair(std::min(0, s - m - l), std::min(0, s - m - l) + m); },
+             [](int s, int, int l) { return std::pair((s + l) / 2, (s - l) / 2); },
+             [](int s, int m, int l) { return std::pair(0, std::min(m, s - l)); } }) {
+        sim::SimulatedBridge simulator;
+        PanelHarness panel { simulator };
+        panel.startUp();
+        auto* log = panel.main.findChild<frmTrafficLog*>();
+        const QRect screen = panel.main.screen()->availableGeometry(), main = panel.main.frameGeometry();
+        const auto [mainLeft, logLeft]
+            = lefts(screen.width(), main.width(), log->width() + main.width() - panel.main.width());
+        panel.main.move(screen.x() + mainLeft, screen.y());
+        EXPECT_EQ(panel.main.showTrafficLog()->frameGeometry().topLeft(), QPoint(screen.x() + logLeft, screen.y()));
+        log->move(screen.topLeft());
+        log->close();
+        EXPECT_EQ(panel.main.showTrafficLog()->pos(), screen.topLeft());
+    }
 }
 
 TEST_F(TrafficLog, CopiesTheSelectedLinesOrElseAllAndSavesAll)
