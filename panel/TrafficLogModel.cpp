@@ -56,8 +56,17 @@ void TrafficLogModel::append(Entry entry)
     pending_.push_back(std::move(entry));
     if (pending_.size() > capacity_)
         pending_.pop_front();
-    if (!batch_.isActive())
+    if (viewsShown_ && !batch_.isActive())
         batch_.start();
+}
+
+void TrafficLogModel::setViewsShown(bool shown)
+{
+    viewsShown_ = shown;
+    if (shown)
+        showPending();
+    else
+        batch_.stop();
 }
 
 void TrafficLogModel::showPending()
@@ -65,10 +74,11 @@ void TrafficLogModel::showPending()
     batch_.stop();
     if (pending_.empty())
         return;
+    emit batchAboutToBeShown();
     // Never more pending than the capacity: the oldest to go are all shown.
     const std::size_t total = shown_.size() + pending_.size();
-    if (total > capacity_) {
-        const std::size_t overflow = total - capacity_;
+    const std::size_t overflow = total > capacity_ ? total - capacity_ : 0;
+    if (overflow > 0) {
         beginRemoveRows({}, 0, static_cast<int>(overflow) - 1);
         shown_.erase(shown_.begin(), shown_.begin() + static_cast<std::ptrdiff_t>(overflow));
         endRemoveRows();
@@ -78,6 +88,7 @@ void TrafficLogModel::showPending()
     std::move(pending_.begin(), pending_.end(), std::back_inserter(shown_));
     pending_.clear();
     endInsertRows();
+    emit batchShown(static_cast<int>(overflow));
 }
 
 QString TrafficLogModel::text(const std::vector<int>& rows) const

@@ -14,6 +14,8 @@ namespace panel {
 // shows them (a held-down arrow key sends hundreds a second), so they are
 // gathered and handed to the views a batch at a time, four times a second:
 // a burst then costs one view update per batch instead of one per line.
+// While no view is shown, the lines are only gathered, the oldest making way
+// as ever, and handed over as one batch when a view is shown again.
 class TrafficLogModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -35,6 +37,9 @@ public:
     void append(Entry entry);
     // Hands the lines gathered since the last batch to the views now.
     void showPending();
+    // Whether any view shows the lines: from false to true, the lines
+    // gathered meanwhile are handed over at once.
+    void setViewsShown(bool shown);
 
     // The rows as text, one line each: time, direction, origin and line,
     // separated by tabs.
@@ -46,6 +51,12 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+signals:
+    // Around each batch handed to the views: the oldest lines make way
+    // first (dropped: how many), then the new ones are added.
+    void batchAboutToBeShown();
+    void batchShown(int dropped);
+
 private:
     static QString field(const Entry& entry, int column);
 
@@ -53,6 +64,7 @@ private:
     std::deque<Entry> shown_;
     std::deque<Entry> pending_;
     QTimer batch_;
+    bool viewsShown_ = true;
 };
 
 } // namespace panel

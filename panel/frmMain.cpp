@@ -243,6 +243,8 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
             .readBack = [this](const std::vector<SettingId>& settings) { RefreshSettings(settings); },
             .readBackAll = [this] { RefreshFromInstrument(); } },
         session::SettingsFollower::DefaultQuiet, this);
+    trafficLog_ = new frmTrafficLog(session(), this); // records from now on, shown or not
+    trafficLog_->addActions({ actRefresh, actTrafficLog, actKeys, actQuit });
 }
 
 void frmMain::buildGeneralInformation()
@@ -624,10 +626,6 @@ void frmMain::showKeys()
 
 frmTrafficLog* frmMain::showTrafficLog()
 {
-    if (!trafficLog_) {
-        trafficLog_ = new frmTrafficLog(session(), this);
-        trafficLog_->addActions({ actRefresh, actTrafficLog, actKeys, actQuit });
-    }
     trafficLog_->show();
     trafficLog_->raise();
     trafficLog_->activateWindow();

@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSaveFile>
+#include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -20,6 +22,7 @@
 #include "Buttons.h"
 #include "MessageSyntax.h"
 #include "EnterKey.h"
+#include "FocusMark.h"
 #include "MessageBoxes.h"
 #include "RefusalMark.h"
 #include "Twips.h"
@@ -48,26 +51,54 @@ QString saveFailure(const QString& path, const QString& reason)
     return QString("Could not create %1: %2.").arg(path, reason);
 }
 
+// A position along one axis that keeps an extent within the screen's span
+// as far as it fits.
+int within(int position, int extent, int spanStart, int spanLength)
+{
+    return std::clamp(position, spanStart, std::max(spanStart, spanStart + spanLength - extent));
+}
+
+// Where a window frame of the given size goes beside the main window's
+// frame, level with its top: to its right where the screen has room, else
+// to its left, else on the side with more room, as far over as the screen
+// allows, so that it covers as little of the main window as it can.
+QPoint besideOf(const QRect& main, QSize size, const QRect& screen)
+{
+    const int roomRight = screen.x() + screen.width() - (main.x() + main.width());
+    const int roomLeft = main.x() - screen.x();
+    const bool toTheRight = roomRight >= size.width() || (roomLeft < size.width() && roomRight >= roomLeft);
+    const int x = toTheRight ? main.x() + main.width() : main.x() - size.width();
+    return { within(x, size.width(), screen.x(), screen.width()),
+        within(main.y(), size.height(), screen.y(), screen.height()) };
+}
+
 } // namespace
 
 frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , session_(session)
+    , observer_(session.addLineObserver([this](auto direction, const std::string& line, const std::string& origin) {
+        record(direction, line, origin);
+    }))
 {
     setObjectName("frmTrafficLog");
     setWindowTitle("Traffic Log");
     panel::useDialogFont(this);
+    new panel::FocusMarkFromTheStart(this);
 
     cmdCopy = panel::addButton(
         this, "cmdCopy", "&Copy", "Copy the selected lines, or all of them", {}, this, &frmTrafficLog::cmdCopy_Click);
     cmdSave = panel::addButton(
         this, "cmdSave", "&Save...", "Save the log as text", {}, this, &frmTrafficLog::cmdSave_Click);
     buildList();
+    addClosingKeys();
     auto* commandCaption = new QLabel("Co&mmand:", this);
     commandCaption->setObjectName("lblCommand");
     txtCommand = new QLineEdit(this);
     txtCommand->setObjectName("txtCommand");
     txtCommand->setAccessibleName("Command line: a message to send to the instrument");
+    txtCommand->setToolTip("A message to send to the instrument: Enter sends it through the queue; a query's reply "
+                           "is listed. F5, Ctrl+L, F1 and Ctrl+Q work here as in the main window; Esc closes the log.");
     commandCaption->setBuddy(txtCommand);
     connect(txtCommand, &QLineEdit::returnPressed, this, &frmTrafficLog::txtCommand_Return);
     connect(txtCommand, &QLineEdit::textEdited, this, [this] { panel::unmarkRefused(txtCommand); });
@@ -84,11 +115,12 @@ frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* paren
     layout->addWidget(lstTraffic, 1);
     layout->addLayout(commandLine);
     resize(panel::twipsRect(0, 0, 10800, 6000).size());
+    model_.setViewsShown(false); // until the window is first shown
 }
 
 frmTrafficLog::~frmTrafficLog()
 {
-    stopListening();
+    session_.removeLineObserver(observer_);
 }
 
 void frmTrafficLog::buildList()
@@ -96,6 +128,8 @@ void frmTrafficLog::buildList()
     lstTraffic = new QTreeView(this);
     lstTraffic->setObjectName("lstTraffic");
     lstTraffic->setAccessibleName("Lines sent to and received from the instrument");
+    lstTraffic->setToolTip("Every line sent to and received from the instrument since start-up, the newest 10,000: "
+                           "Ctrl+C copies the selected lines, or all of them.");
     lstTraffic->setModel(&model_);
     lstTraffic->setRootIsDecorated(false);
     lstTraffic->setItemsExpandable(false);
@@ -113,37 +147,55 @@ void frmTrafficLog::buildList()
     followTheNewestLines();
 }
 
+// Esc and Ctrl+W close the window wherever its focus is, the command line
+// included.
+void frmTrafficLog::addClosingKeys()
+{
+    for (const QKeySequence& keys : { QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W) })
+        new QShortcut(keys, this, this, &QWidget::close);
+}
+
+// The first time it opens, the log goes beside the main window rather than
+// over it; afterwards it opens where the operator left it.
+void frmTrafficLog::placeBesideMainWindow()
+{
+    const QWidget* main = parentWidget();
+    if (!main)
+        return;
+    // Not yet shown, the log has no frame of its own: it will get one like
+    // the main window's.
+    const QSize frame = size() + main->frameGeometry().size() - main->size();
+    move(besideOf(main->frameGeometry(), frame, main->screen()->availableGeometry()));
+}
+
 // A list scrolled to its newest line stays there as lines come in; one
-// scrolled back to older lines stays where the operator put it.
+// scrolled back to older lines keeps them in view while they are kept. Where
+// the list stands is noted once a batch, before the oldest lines make way:
+// their removal moves the scroll bar.
 void frmTrafficLog::followTheNewestLines()
 {
-    connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+    connect(&model_, &TrafficLogModel::batchAboutToBeShown, this, [this] {
         const QScrollBar* bar = lstTraffic->verticalScrollBar();
-        atNewest_ = bar->value() == bar->maximum();
+        scrolledBackTo_.reset();
+        if (bar->value() < bar->maximum())
+            scrolledBackTo_ = lstTraffic->indexAt({}).row();
     });
-    connect(&model_, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (atNewest_)
+    connect(&model_, &TrafficLogModel::batchShown, this, [this](int dropped) {
+        if (!scrolledBackTo_)
             lstTraffic->scrollToBottom();
+        else
+            lstTraffic->scrollTo(
+                model_.index(std::max(*scrolledBackTo_ - dropped, 0), 0), QAbstractItemView::PositionAtTop);
     });
 }
 
-void frmTrafficLog::listen()
+// The instrument's texts are 8-bit characters, as the main window shows
+// them. The time is taken in UTC, which needs no look at the time zone.
+void frmTrafficLog::record(
+    session::InstrumentSession::Direction direction, const std::string& line, const std::string& origin)
 {
-    if (observer_)
-        return;
-    // The instrument's texts are 8-bit characters, as the main window shows
-    // them. The time is taken in UTC, which needs no look at the time zone.
-    observer_ = session_.addLineObserver([this](session::InstrumentSession::Direction direction,
-                                             const std::string& line, const std::string& origin) {
-        model_.append({ QDateTime::currentMSecsSinceEpoch(), direction, QString::fromLatin1(origin),
-            QString::fromLatin1(line) });
-    });
-}
-
-void frmTrafficLog::stopListening()
-{
-    if (observer_)
-        session_.removeLineObserver(*std::exchange(observer_, std::nullopt));
+    model_.append(
+        { QDateTime::currentMSecsSinceEpoch(), direction, QString::fromLatin1(origin), QString::fromLatin1(line) });
 }
 
 QString frmTrafficLog::linesAsText()
@@ -154,17 +206,19 @@ QString frmTrafficLog::linesAsText()
 
 void frmTrafficLog::showEvent(QShowEvent* event)
 {
+    if (!std::exchange(placed_, true))
+        placeBesideMainWindow();
     QWidget::showEvent(event);
-    listen();
+    model_.setViewsShown(true);
     txtCommand->setFocus(Qt::OtherFocusReason);
 }
 
-// A window minimised is hidden by the window system, and keeps listening.
+// Closed or minimised, the window keeps recording, but its list is not
+// brought up to date line by line.
 void frmTrafficLog::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    if (!event->spontaneous())
-        stopListening();
+    model_.setViewsShown(false);
 }
 
 void frmTrafficLog::keyPressEvent(QKeyEvent* event)

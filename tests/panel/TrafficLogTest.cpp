@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -29,14 +30,22 @@ struct TrafficLog : testing::Test {
     sim::SimulatedBridge simulator;
     PanelHarness panel { simulator };
     frmTrafficLog* log = nullptr;
+    qsizetype listedAtOpening = 0;
 
     void SetUp() override
     {
         panel.startUp();
+        open();
+    }
+
+    void open()
+    {
         QApplication::setActiveWindow(&panel.main);
         QTest::keyClick(&panel.main, Qt::Key_L, Qt::ControlModifier);
         log = panel.main.findChild<frmTrafficLog*>();
         ASSERT_TRUE(log && log->isVisible());
+        QApplication::setActiveWindow(log);
+        listedAtOpening = log->lstTraffic->model()->rowCount();
     }
 
     void enter(const char* message)
@@ -46,10 +55,11 @@ struct TrafficLog : testing::Test {
         QTest::keyClick(log->txtCommand, Qt::Key_Return);
     }
 
-    // Each line kept, without its time, which is checked on its own.
-    QStringList linesWithoutTime()
+    // Each line kept since the given row, without its time, which is
+    // checked on its own; by default those since the log was opened.
+    QStringList linesWithoutTime(std::optional<qsizetype> from = {})
     {
-        QStringList lines = log->linesAsText().split('\n', Qt::SkipEmptyParts);
+        QStringList lines = log->linesAsText().split('\n', Qt::SkipEmptyParts).sliced(from.value_or(listedAtOpening));
         static const QRegularExpression time(R"(^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9]{3}\t)");
         for (QString& line : lines) {
             EXPECT_TRUE(time.match(line).hasMatch()) << line.toStdString();
@@ -66,7 +76,7 @@ TEST_F(TrafficLog, TheCommandLineHasTheFocusAndAQuerysReplyIsListed)
     EXPECT_THAT(linesWithoutTime(),
         ElementsAre("sent\tcommand line\t*IDN?",
             QString("received\tcommand line\tR6140K Simulator,R6140K,SIM00001,") + app::VersionText));
-    EXPECT_EQ(log->lstTraffic->model()->rowCount(), 2);
+    EXPECT_EQ(log->lstTraffic->model()->rowCount(), listedAtOpening + 2);
 }
 
 // The command line is one of the others the panel follows: a setting it
@@ -80,14 +90,68 @@ TEST_F(TrafficLog, ASettingSentFromTheCommandLineIsReadBackOntoItsSlider)
         ElementsAre("sent\tcommand line\t:MOD:QATT 5", "sent\tpanel\t:MOD:QATT?", "received\tpanel\t5"));
 }
 
-TEST_F(TrafficLog, ListensOnlyWhileOpenAndKeepsItsLinesWhenClosed)
+// Opened, the log shows what led up to now: the start-up, though it was
+// never open then, and what came while it was closed, by Esc or Ctrl+W
+// from its command line.
+TEST_F(TrafficLog, RecordsFromStartUpAndWhileClosedByEscOrCtrlW)
 {
-    QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
-    log->close();
-    QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
-    EXPECT_EQ(panel.main.showTrafficLog(), log);
-    QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
-    EXPECT_THAT(linesWithoutTime(), ElementsAre("sent\tpanel\t:MOD:IATT 1", "sent\tpanel\t:MOD:IATT 3"));
+    EXPECT_THAT(linesWithoutTime(0), testing::IsSupersetOf({ "sent\tpanel\tSYST:CLE", "sent\tpanel\t*IDN?" }));
+    const qsizetype listedAtFirstOpening = listedAtOpening;
+    for (const QKeyCombination keys : { QKeyCombination(Qt::Key_Escape), Qt::CTRL | Qt::Key_W }) {
+        QTest::keyClick(log->txtCommand, keys.key(), keys.keyboardModifiers());
+        EXPECT_FALSE(log->isVisible()) << QKeySequence(keys).toString().toStdString();
+        QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
+        open();
+    }
+    EXPECT_THAT(
+        linesWithoutTime(listedAtFirstOpening), ElementsAre("sent\tpanel\t:MOD:IATT 1", "sent\tpanel\t:MOD:IATT 2"));
+}
+
+// At its capacity, each batch drops as many of the oldest lines as it adds:
+// a list at its newest line stays there, one scrolled back keeps its lines
+// in view.
+TEST_F(TrafficLog, PastItsCapacityFollowsTheNewestLinesUnlessScrolledBack)
+{
+    QTreeView* list = log->lstTraffic;
+    auto* lines = static_cast<panel::TrafficLogModel*>(list->model());
+    const auto exchangeBatch = [&](int count) {
+        for (int n = 0; n < count; ++n)
+            panel.session.send("*CLS");
+        lines->showPending();
+    };
+    exchangeBatch(panel::TrafficLogModel::DefaultCapacity);
+    exchangeBatch(100);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(lines->index(lines->rowCount() - 1, 0))));
+    list->scrollTo(lines->index(5000, 0), QAbstractItemView::PositionAtTop);
+    exchangeBatch(100);
+    EXPECT_EQ(list->indexAt({}).row(), 4900);
+}
+
+// The first time, level with the main window and beside it, to its right,
+// else its left, else over as little of it as the screen allows. Each row:
+// where the main window's frame is put and where the log's should open,
+// from the screen's left, given the widths of the screen and both frames;
+// room on the right, on the left only, on neither side.
+TEST(TrafficLogWindow, OpensBesideTheMainWindowAndThenWhereTheOperatorLeftIt)
+{
+    using Lefts = std::pair<int, int> (*)(int screen, int main, int log);
+    for (const Lefts lefts : std::initializer_list<Lefts> {
+             [](int s, int m, int l) { return std::pair(std::min(0, s - m - l), std::min(0, s - m - l) + m); },
+             [](int s, int, int l) { return std::pair((s + l) / 2, (s - l) / 2); },
+             [](int s, int m, int l) { return std::pair(0, std::min(m, s - l)); } }) {
+        sim::SimulatedBridge simulator;
+        PanelHarness panel { simulator };
+        panel.startUp();
+        auto* log = panel.main.findChild<frmTrafficLog*>();
+        const QRect screen = panel.main.screen()->availableGeometry(), main = panel.main.frameGeometry();
+        const auto [mainLeft, logLeft]
+            = lefts(screen.width(), main.width(), log->width() + main.width() - panel.main.width());
+        panel.main.move(screen.x() + mainLeft, screen.y());
+        EXPECT_EQ(panel.main.showTrafficLog()->frameGeometry().topLeft(), QPoint(screen.x() + logLeft, screen.y()));
+        log->move(screen.topLeft());
+        log->close();
+        EXPECT_EQ(panel.main.showTrafficLog()->pos(), screen.topLeft());
+    }
 }
 
 TEST_F(TrafficLog, CopiesTheSelectedLinesOrElseAllAndSavesAll)

@@ -38,10 +38,19 @@ std::string describe(const QWidget& widget, const QString& caption, QSize needed
         + std::to_string(widget.height());
 }
 
+// The window's own widgets, not those of the windows it owns (the main
+// window owns the traffic log, hidden until opened).
+template <typename Widget> QList<Widget*> widgetsOf(const QWidget& window)
+{
+    QList<Widget*> own = window.findChildren<Widget*>();
+    own.removeIf([&window](const Widget* widget) { return widget->window() != &window; });
+    return own;
+}
+
 Findings unnamedFocusableControls(const QWidget& window)
 {
     Findings unnamed;
-    for (QWidget* widget : window.findChildren<QWidget*>())
+    for (QWidget* widget : widgetsOf<QWidget>(window))
         if (widget->focusPolicy() != Qt::NoFocus && widget->accessibleName().trimmed().isEmpty())
             unnamed.push_back(describe(*widget));
     return unnamed;
@@ -70,10 +79,10 @@ void noteIfClipped(const QLabel& label, Findings& clipped)
 Findings clippedCaptions(const QWidget& window)
 {
     Findings clipped;
-    for (const QPushButton* button : window.findChildren<QPushButton*>())
+    for (const QPushButton* button : widgetsOf<QPushButton>(window))
         if (!fits(button->sizeHint(), button->size()))
             clipped.push_back(describe(*button, button->text(), button->sizeHint()));
-    const QList<QLabel*> labels = window.findChildren<QLabel*>();
+    const QList<QLabel*> labels = widgetsOf<QLabel>(window);
     for (const QLabel* label : labels) {
         noteIfClipped(*label, clipped);
         for (const QLabel* other : labels)
