@@ -256,11 +256,14 @@ TEST_F(SettingsPanel, CommandKeysWorkInTheMainWindowAndTheTrafficLog)
         { "F5 in the log", log, Qt::Key_F5, [this] { return newLines() == ReadBackQueries; } },
         { "F1", &panel.main, Qt::Key_F1, keysShown },
         { "F1 in the log", log, Qt::Key_F1, keysShown },
+        { "Esc in the log", log, Qt::Key_Escape, [log] { return !log->isVisible(); } },
         { "Ctrl+Q in the log", log, Qt::CTRL | Qt::Key_Q, [this] { return panel.endStatus == 0; } },
     };
     for (const auto& row : rows) {
         if (frmKeys* keys = panel.main.findChild<frmKeys*>())
             keys->close();
+        if (row.window == log)
+            panel.main.showTrafficLog();
         QApplication::setActiveWindow(row.window);
         QTest::keyClick(row.window, row.keys.key(), row.keys.keyboardModifiers());
         EXPECT_TRUE(row.done()) << row.name;
