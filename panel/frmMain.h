@@ -134,7 +134,8 @@ public:
     // Typing on a slider or double-clicking its value label opens it.
     panel::ValueEditor* txtValue;
     // Why the link is down and what to do, in the free space beside
-    // cmdMod_ZIN; empty while the link is up.
+    // cmdMod_ZIN; while the link is up, what the panel has long been waiting
+    // for, or a notice about the link, or nothing.
     panel::StatusLine* lblLinkStatus;
     panel::LinkMonitor* linkMonitor;
     // Where remote clients reach the instrument through the panel; empty
