@@ -205,7 +205,7 @@ TEST(TrafficLogModel, KeepsTheNewestLinesUpToItsCapacity)
     const auto append = [&model](int n) {
         const QDateTime time(QDate(2026, 12, 7), QTime(1, 2, 3, n));
         model.append({ time.toMSecsSinceEpoch(), session::InstrumentSession::Direction::Received, "panel",
-            QString::number(n) });
+            std::to_string(n) });
     };
     for (int n = 1; n <= 4; ++n)
         append(n);
@@ -224,7 +224,7 @@ TEST(TrafficLogModel, WritesEveryCharacterOutsidePrintableAsciiEscaped)
 {
     panel::TrafficLogModel model;
     model.append({ 0, session::InstrumentSession::Direction::Refused, "10.0.0.7:4000\x1b",
-        QString::fromLatin1("*RST\r\n12:00:00.000\tsent\tpanel\t*RST\x1b[31m\\\xe9") });
+        "*RST\r\n12:00:00.000\tsent\tpanel\t*RST\x1b[31m\\\xe9" });
     model.showPending();
     EXPECT_THAT(model.text().toStdString(),
         testing::EndsWith("\trefused\t10.0.0.7:4000\\x1b\t*RST\\r\\n12:00:00.000\\tsent\\tpanel\\t*RST\\x1b[31m\\\\\\xe9\n"));
