@@ -127,11 +127,9 @@ TEST_F(TrafficLog, PastItsCapacityFollowsTheNewestLinesUnlessScrolledBack)
     EXPECT_EQ(list->indexAt({}).row(), 4900);
 }
 
-// The first time, level with the main window and beside it, to its right,
-// else its left, else over as little of it as the screen allows. Each row:
-// where the main window's frame is put and where the log's should open,
-// from the screen's left, given the widths of the screen and both frames;
-// room on the right, on the left only, on neither side.
+// Rows, with room on the right, on the left only, on neither side: where the
+// main window's frame is put and where the log's should first open, from the
+// screen's left, given the widths of the screen and both frames.
 TEST(TrafficLogWindow, OpensBesideTheMainWindowAndThenWhereTheOperatorLeftIt)
 {
     using Lefts = std::pair<int, int> (*)(int screen, int main, int log);
