@@ -12,11 +12,12 @@ namespace {
 // A line as text that cannot be taken for anything else: every character
 // outside printable ASCII, and the backslash itself, written as an escape,
 // so that a client's CR, TAB or ESC neither forges a line of its own in a
-// saved log nor drives the terminal that shows it.
-QString escaped(const QString& text)
+// saved log nor drives the terminal that shows it. The instrument's texts
+// are 8-bit characters, as the main window shows them.
+QString escaped(const std::string& text)
 {
     QString shown;
-    for (const QChar c : text) {
+    for (const QChar c : QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))) {
         switch (c.unicode()) {
         case '\\':
             shown += "\\\\";

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QTimer>
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "InstrumentSession.h"
@@ -22,11 +23,14 @@ public:
     enum Column { TimeColumn, DirectionColumn, OriginColumn, LineColumn, ColumnCount };
     using Direction = session::InstrumentSession::Direction;
 
+    // The texts are kept as the 8-bit characters exchanged and made text for
+    // the screen only when shown: most are short enough to need no memory of
+    // their own, so that recording costs a burst little.
     struct Entry {
         qint64 msecsSinceEpoch; // shown in local time, which is worked out only then
         Direction direction;
-        QString origin;
-        QString line;
+        std::string origin;
+        std::string line;
     };
 
     static constexpr int DefaultCapacity = 10000;

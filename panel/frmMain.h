@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -194,7 +195,7 @@ private:
     void showKeys();
 
     bool ended_ = false;
-    frmTrafficLog* trafficLog_ = nullptr;
+    QPointer<frmTrafficLog> trafficLog_; // whoever deletes the window leaves no dangling pointer
     frmKeys* keys_ = nullptr;
     panel::BusyIndicator* busy_;
     panel::SetupFiles* setupFiles_;

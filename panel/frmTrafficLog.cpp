@@ -189,13 +189,11 @@ void frmTrafficLog::followTheNewestLines()
     });
 }
 
-// The instrument's texts are 8-bit characters, as the main window shows
-// them. The time is taken in UTC, which needs no look at the time zone.
+// The time is taken in UTC, which needs no look at the time zone.
 void frmTrafficLog::record(
     session::InstrumentSession::Direction direction, const std::string& line, const std::string& origin)
 {
-    model_.append(
-        { QDateTime::currentMSecsSinceEpoch(), direction, QString::fromLatin1(origin), QString::fromLatin1(line) });
+    model_.append({ QDateTime::currentMSecsSinceEpoch(), direction, origin, line });
 }
 
 QString frmTrafficLog::linesAsText()

@@ -127,11 +127,9 @@ TEST_F(TrafficLog, PastItsCapacityFollowsTheNewestLinesUnlessScrolledBack)
     EXPECT_EQ(list->indexAt({}).row(), 4900);
 }
 
-// The first time, level with the main window and beside it, to its right,
-// else its left, else over as little of it as the screen allows. Each row:
-// where the main window's frame is put and where the log's should open,
-// from the screen's left, given the widths of the screen and both frames;
-// room on the right, on the left only, on neither side.
+// Rows, with room on the right, on the left only, on neither side: where the
+// main window's frame is put and where the log's should first open, from the
+// screen's left, given the widths of the screen and both frames.
 TEST(TrafficLogWindow, OpensBesideTheMainWindowAndThenWhereTheOperatorLeftIt)
 {
     using Lefts = std::pair<int, int> (*)(int screen, int main, int log);
@@ -205,7 +203,7 @@ TEST(TrafficLogModel, KeepsTheNewestLinesUpToItsCapacity)
     const auto append = [&model](int n) {
         const QDateTime time(QDate(2026, 12, 7), QTime(1, 2, 3, n));
         model.append({ time.toMSecsSinceEpoch(), session::InstrumentSession::Direction::Received, "panel",
-            QString::number(n) });
+            std::to_string(n) });
     };
     for (int n = 1; n <= 4; ++n)
         append(n);
@@ -224,7 +222,7 @@ TEST(TrafficLogModel, WritesEveryCharacterOutsidePrintableAsciiEscaped)
 {
     panel::TrafficLogModel model;
     model.append({ 0, session::InstrumentSession::Direction::Refused, "10.0.0.7:4000\x1b",
-        QString::fromLatin1("*RST\r\n12:00:00.000\tsent\tpanel\t*RST\x1b[31m\\\xe9") });
+        "*RST\r\n12:00:00.000\tsent\tpanel\t*RST\x1b[31m\\\xe9" });
     model.showPending();
     EXPECT_THAT(model.text().toStdString(),
         testing::EndsWith("\trefused\t10.0.0.7:4000\\x1b\t*RST\\r\\n12:00:00.000\\tsent\\tpanel\\t*RST\\x1b[31m\\\\\\xe9\n"));
