@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "PanelHarness.h"
-#include "ScriptedBridge.h"
+#include "ScriptedPanel.h"
 #include "SettingText.h"
 #include "StatusLine.h"
 #include "frmSaveState.h"
@@ -41,25 +41,6 @@ std::vector<QWidget*> controlsOf(const frmMain& main, SettingId id)
         return { button };
     return { main.slider(id), main.valueLabel(id) };
 }
-
-// A scripted instrument that answers every query with 7, or with the reply
-// a test gives it.
-struct ScriptedPanel : testing::Test {
-    ScriptedBridge bridge;
-    PanelHarness panel { bridge };
-    std::map<std::string, std::string> replies;
-
-    void SetUp() override
-    {
-        bridge.devices = { { "R6140K", "A1" } };
-        bridge.respond = [this](const std::string& line) -> std::string {
-            if (line.empty() || line.back() != '?')
-                return "";
-            const auto it = replies.find(line);
-            return it == replies.end() ? "7\r\n" : it->second;
-        };
-    }
-};
 
 // Each setting's description at one moment; "" where it is known, and its
 // description then is what its tool tip says of it.

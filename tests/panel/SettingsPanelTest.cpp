@@ -9,7 +9,7 @@
 
 #include "SimulatedBridge.h"
 #include "PanelHarness.h"
-#include "ScriptedBridge.h"
+#include "ScriptedPanel.h"
 #include "SettingText.h"
 #include "ValueEditor.h"
 #include "frmKeys.h"
@@ -443,20 +443,10 @@ TEST_F(SettingsPanel, ChangesDuringASendAreWrittenAfterIt)
 }
 
 // Replies that cannot be used, from a scripted instrument.
-struct UnusableReplies : testing::Test {
-    ScriptedBridge bridge;
-    PanelHarness panel { bridge };
-    std::map<std::string, std::string> replies;
-
+struct UnusableReplies : ScriptedPanel {
     void SetUp() override
     {
-        bridge.devices = { { "R6140K", "A1" } };
-        bridge.respond = [this](const std::string& line) -> std::string {
-            if (line.empty() || line.back() != '?')
-                return "";
-            const auto it = replies.find(line);
-            return it == replies.end() ? "7\r\n" : it->second;
-        };
+        ScriptedPanel::SetUp();
         panel.startUp();
     }
 };
