@@ -218,24 +218,18 @@ TEST_F(ScriptedPanel, AssistiveTechnologyReadsWhatTheWindowShows)
         EXPECT_THAT(accessible(m.valueLabel(setting.id), QAccessible::Name).toStdString(),
             testing::EndsWith(" = " + shown.toStdString()));
     }
-    EXPECT_EQ(accessible(m.scrBB_I_Off, QAccessible::Value), "500 counts");
     EXPECT_EQ(accessible(m.scrIAtt, QAccessible::Value), "5.125 dB");
-    EXPECT_EQ(accessible(m.lblBB_I_OFF, QAccessible::Name), "BB I = 500");
     EXPECT_EQ(accessible(m.cmdBB_Swap, QAccessible::Name), ":BASEband:SWAP = 1, Baseband I/Q swap");
 }
 
-// Each accessible name holds the control's visible caption; a status line's
-// holds its text.
-TEST_F(ScriptedPanel, NamesHoldTheCaptionsAndStatusLinesTheirText)
+// Each accessible name holds the control's visible caption.
+TEST_F(ScriptedPanel, NamesHoldTheCaptions)
 {
     panel.startUp();
     for (QPushButton* button : panel.main.findChildren<QPushButton*>()) {
         const QString caption = button->text().remove('&').section('\n', 0, 0);
         EXPECT_TRUE(accessible(button, QAccessible::Name).contains(caption)) << caption.toStdString();
     }
-    panel.main.lblRemoteStatus->setStatus("SCPI socket on 127.0.0.1:5025, 8 clients connected, 1 refused");
-    EXPECT_EQ(accessible(panel.main.lblRemoteStatus, QAccessible::Name),
-        "Remote control status: SCPI socket on 127.0.0.1:5025, 8 clients connected, 1 refused");
 }
 
 TEST_F(ScriptedPanel, TheUserStateSelectorReadsAsTheStateNumber)
