@@ -48,14 +48,15 @@ bool isDecimal(std::string_view text)
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// toInteger against the C library's own reading of the same digits.
+// toInteger against the C library's own reading of the same digits, with
+// the blanks around them (spaces and tabs) left out.
 void checkInteger(std::string_view text)
 {
     const auto value = instrument::commands::toInteger(text);
-    const auto first = text.find_first_not_of(' ');
+    const auto first = text.find_first_not_of(" \t");
     const std::string core(first == std::string_view::npos
             ? std::string_view {}
-            : text.substr(first, text.find_last_not_of(' ') - first + 1));
+            : text.substr(first, text.find_last_not_of(" \t") - first + 1));
     if (!isDecimal(core)) {
         require(!value);
         return;
