@@ -47,9 +47,12 @@ void LineSync::noteReply(std::string_view message, const usblink::Reply& reply)
 // marker's answer, and learnt.
 LineSync::Marking LineSync::take(const usblink::Reply& line, std::chrono::milliseconds now)
 {
+    // Before an answer is matched too: each answer goes to the oldest
+    // marker, so one whose answer was lost would otherwise take the next
+    // one's for ever.
+    std::erase_if(markers_, [now](std::chrono::milliseconds sent) { return now - sent >= MarkerLifetime; });
     if (!line.answered()) {
         timeOutsInARow_ += line.outcome == usblink::Reply::Outcome::TimedOut ? 1 : 0;
-        std::erase_if(markers_, [now](std::chrono::milliseconds sent) { return now - sent >= MarkerLifetime; });
         return Marking::NotInStep;
     }
     if (!answersAMarker(line.text))

@@ -37,6 +37,10 @@ const Exchange Exchanges[] = {
         "", bytes({ Iac, Wont, 1, Iac, Dont, 1 }) },
     { "ASubnegotiationThatNeverEndsIsCutAtItsBound",
         { bytes({ Iac, Sb, 44 }), std::string(TelnetCodec::MaxSubnegotiationBytes, 'z'), "ok\n" }, "ok\n", "" },
+    { "EachSubnegotiationHasItsOwnBound",
+        { bytes({ Iac, Sb, 44 }) + std::string(600, 'z') + bytes({ Iac, Se, Iac, Sb, 44 }) + std::string(600, 'z'),
+            bytes({ Iac, Se }) + "ok\n" },
+        "ok\n", "" },
     { "ComPortAnswersAreSkippedWithTheirDoubledIac",
         { bytes({ Iac, Sb, 44, 101, 0, 0, Iac, Iac }), bytes({ 1, Iac, Se, 'o', 'k', '\n' }) }, "ok\n", "" },
 };

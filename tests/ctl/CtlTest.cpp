@@ -147,10 +147,10 @@ TEST_F(OnSimulator, AnyFormTheInstrumentTakesLoadsWithCommentsBlankLinesAndCrLf)
                                                 ":BASEBAND:IOFFSET -7\r\nbas:swap 1");
     const ProgramRun loaded = ctl({ "load", QString::fromStdString(path) });
     EXPECT_EQ(loaded.status, 0) << loaded.err;
-    EXPECT_THAT(ctl({ "read", "--json" }).out,
-        testing::StartsWith("{\"BASeband:SWAP\": 1, \"BASeband:ZINPut\": 0, \"BASeband:IOFFset\": -7, "
-                            "\"BASeband:QOFFset\": 0, \"MODulator:ZINPut\": 0, \"MODulator:IATTenuator\": 9, "
-                            "\"MODulator:QATTenuator\": 10, "));
+    EXPECT_EQ(ctl({ "read", "--json" }).out,
+        "{\"BASeband:SWAP\": 1, \"BASeband:ZINPut\": 0, \"BASeband:IOFFset\": -7, \"BASeband:QOFFset\": 0, "
+        "\"MODulator:ZINPut\": 0, \"MODulator:IATTenuator\": 9, \"MODulator:QATTenuator\": 10, "
+        "\"MODulator:IINPut\": 0, \"MODulator:QINPut\": 0, \"MODulator:IOFFset\": 0, \"MODulator:QOFFset\": 0}\n");
 }
 
 struct Status {
@@ -192,15 +192,16 @@ TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
 TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
 {
     PseudoTerminal terminal;
-    std::atomic<bool> attenuatorAnswers = false;
-    // Answers every query with 0, the identity with one, and the I
-    // attenuator with no number until told otherwise.
+    std::atomic<const char*> attenuator = "abc\n";
+    // Answers every query with 0, the identity with one, the error queue
+    // with an error, and the I attenuator as told.
     MasterServer instrument(terminal, [&](std::string_view chunk) {
         for (std::size_t at = chunk.find('?'); at != std::string_view::npos; at = chunk.find('?', at + 1)) {
             const std::string_view header = chunk.substr(0, at);
             terminal.send(header.ends_with("*IDN") ? "Maker,R6140K,S1,1\n"
-                    : header.ends_with(":MOD:IATT") && !attenuatorAnswers ? "abc\n"
-                                                                           : "0\n");
+                    : header.ends_with(":SYST:ERR") ? "-222,\"Data out of range\"\n"
+                    : header.ends_with(":MOD:IATT") ? attenuator.load()
+                                                    : "0\n");
         }
         return true;
     });
@@ -212,14 +213,20 @@ TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
     EXPECT_EQ(unread.status, 1);
     EXPECT_THAT(unread.err, HasSubstr("Nothing was saved: reading MODulator:IATTenuator (:MOD:IATT?): \"abc\" is not a number"));
     EXPECT_EQ(contentsOf(kept), "# an earlier setup\n");
+    attenuator = "128\n";
+    EXPECT_THAT(save(kept).err, HasSubstr("reading MODulator:IATTenuator (:MOD:IATT?): \"128\" is out of its range"));
+    EXPECT_EQ(contentsOf(kept), "# an earlier setup\n");
 
-    attenuatorAnswers = true;
+    attenuator = "0\n";
     const ProgramRun unwritable = save(kept + "/inside-a-file.scpi");
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_THAT(unwritable.err, HasSubstr("Cannot write " + kept + "/inside-a-file.scpi: "));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList { "kept.scpi" }) << "no temporary file left";
     EXPECT_EQ(save(kept).status, 0) << "the same instrument saves where it may";
     EXPECT_THAT(contentsOf(kept), HasSubstr("\n:MOD:IATT 0\n"));
+    const ProgramRun loaded = runCtl({ "--port", QString::fromStdString(terminal.path()), "load", QString::fromStdString(kept) });
+    EXPECT_EQ(loaded.status, 1);
+    EXPECT_THAT(loaded.err, HasSubstr("the instrument reports -222,\"Data out of range\""));
 }
 
 TEST(HeldLine, TheMessageNamesTheProgramThatHoldsIt)

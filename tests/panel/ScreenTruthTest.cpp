@@ -22,11 +22,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// In the active window and in the others alike.
 bool drawnGreyed(const QWidget* control)
 {
     const QPalette& colours = control->palette();
-    return colours.color(QPalette::Active, QPalette::WindowText) == colours.color(QPalette::Disabled, QPalette::WindowText)
-        && colours.color(QPalette::Active, QPalette::ButtonText) == colours.color(QPalette::Disabled, QPalette::ButtonText);
+    for (const QPalette::ColorGroup group : { QPalette::Active, QPalette::Inactive })
+        for (const QPalette::ColorRole role : { QPalette::WindowText, QPalette::ButtonText })
+            if (colours.color(group, role) != colours.color(QPalette::Disabled, role))
+                return false;
+    return true;
 }
 
 QString accessible(QWidget* control, QAccessible::Text kind)
@@ -105,6 +109,12 @@ const Moment Moments[] = {
             f.panel.main.cmdMod_ZIN->click();
         },
         everySettingBut({ { SettingId::ModulatorQAttenuator, "not read: READ TIMEOUT" } }) },
+    { "AfterAFailedReadAndASliderMove", [](ScriptedPanel& f) {
+            f.replies = { { ":MOD:QATT?", "" } };
+            f.panel.startUp();
+            QTest::keyClick(f.panel.main.scrQAtt, Qt::Key_Up);
+        },
+        everySetting("") },
     { "AfterASuccessfulReadBack", [](ScriptedPanel& f) {
             f.replies = { { ":MOD:IATT?", "" } };
             f.panel.startUp();
@@ -158,7 +168,7 @@ class Busy : public ScriptedPanel, public testing::WithParamInterface<BusyRow> {
 
 TEST_P(Busy, ShowsWhatIsAwaitedPast300MsAndNothingOnceItEnds)
 {
-    std::chrono::milliseconds now { 0 };
+    std::chrono::milliseconds now { 10s }; // not zero: the wait counts from the exchange's start
     panel.sessionClock = [&now] { return now; };
     panel.startUp();
     frmMain& m = panel.main;
@@ -213,6 +223,7 @@ TEST_F(ScriptedPanel, AssistiveTechnologyReadsWhatTheWindowShows)
         EXPECT_EQ(value->currentValue().toDouble(), slider->setting() * perStep);
         EXPECT_EQ(value->minimumValue().toDouble(), range.min * perStep);
         EXPECT_EQ(value->maximumValue().toDouble(), range.max * perStep);
+        EXPECT_EQ(value->minimumStepSize().toDouble(), perStep);
         const QString shown = m.valueLabel(setting.id)->text();
         EXPECT_EQ(read->text(QAccessible::Value), setting.kind == SettingKind::Attenuator ? shown : shown + " counts");
         EXPECT_THAT(accessible(m.valueLabel(setting.id), QAccessible::Name).toStdString(),

@@ -222,10 +222,10 @@ TEST(TrafficLogModel, WritesEveryCharacterOutsidePrintableAsciiEscaped)
 {
     panel::TrafficLogModel model;
     model.append({ 0, session::InstrumentSession::Direction::Refused, "10.0.0.7:4000\x1b",
-        "*RST\r\n12:00:00.000\tsent\tpanel\t*RST\x1b[31m\\\xe9" });
+        "*RST\r\n12:00:00.000\tsent\tpanel\t*RST\x1b[31m\\\xe9\x7f" });
     model.showPending();
     EXPECT_THAT(model.text().toStdString(),
-        testing::EndsWith("\trefused\t10.0.0.7:4000\\x1b\t*RST\\r\\n12:00:00.000\\tsent\\tpanel\\t*RST\\x1b[31m\\\\\\xe9\n"));
+        testing::EndsWith("\trefused\t10.0.0.7:4000\\x1b\t*RST\\r\\n12:00:00.000\\tsent\\tpanel\\t*RST\\x1b[31m\\\\\\xe9\\x7f\n"));
 }
 
 } // namespace

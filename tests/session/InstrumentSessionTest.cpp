@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "InstrumentSession.h"
+#include "LineSync.h"
 #include "CheckedBridge.h"
 #include "ScriptedBridge.h"
 
@@ -167,6 +168,20 @@ const Interleaving Interleavings[] = {
         { "> *IDN?", "< re *IDN?", "> A?", "< READ TIMEOUT", "> *IDN?", "< READ TIMEOUT", "READ TIMEOUT",
             "The instrument does not answer: its last two queries had no reply. Is it switched on, and its cable in?",
             "> *IDN?", "< re A?", "< re *IDN?", "< re *IDN?", "answers", "> C?", "< re C?", "re C?" } },
+    { "AMarkerWhoseAnswerWasLostIsNoLongerAwaitedAfterItsLifetime",
+        [](Fixture& f) {
+            f.session.query("*IDN?");
+            f.late = { "A?", "*IDN?" };
+            f.session.query("A?");
+            f.session.query("B?");
+            f.owed.clear(); // the marker's answer is lost on the line
+            f.log.push_back(f.session.probe() ? "answers" : "silent");
+            f.now += session::LineSync::MarkerLifetime;
+            f.log.push_back(f.session.probe() ? "answers" : "silent");
+            f.session.query("C?");
+        },
+        { "> *IDN?", "< re *IDN?", "> A?", "< READ TIMEOUT", "> *IDN?", "< READ TIMEOUT", "> *IDN?", "< re *IDN?",
+            "< READ TIMEOUT", "silent", "> *IDN?", "< re *IDN?", "answers", "> C?", "< re C?" } },
     { "AnExchangeBegunWhileTheLinkWasUpRunsToItsEnd",
         [](Fixture& f) {
             f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
