@@ -26,13 +26,15 @@ std::string pickString(const std::string& fromDevice, const QString& fromQt)
 
 // Qt reports both a device file the user may not use and a port locked by
 // another program as PermissionError; the file's access bits tell them apart.
+// Qt takes the port's lock file before it opens the device, so a path that
+// is not there is PermissionError too while another program tries it.
 std::string openErrorText(const QSerialPort& port, const std::string& path)
 {
     if (std::filesystem::is_directory(path))
         return path + " is a directory, not a serial port.";
-    switch (port.error()) {
-    case QSerialPort::DeviceNotFoundError:
+    if (!std::filesystem::exists(path))
         return path + " is not there: unplugged, or its program is not running.";
+    switch (port.error()) {
     case QSerialPort::PermissionError:
         return mayOpen(path) ? busyAdvice(path) : permissionAdvice(path);
     default:

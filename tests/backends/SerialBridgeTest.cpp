@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QThread>
 
 #include <gmock/gmock.h>
@@ -25,6 +27,9 @@ using test_support::PseudoTerminal;
 using ::testing::HasSubstr;
 
 namespace {
+
+// Where programs that open serial ports (Qt, minicom) keep their lock files.
+constexpr const char* UucpLocks = "/var/lock";
 
 class SerialBridgeOverPty : public ::testing::Test {
 protected:
@@ -275,7 +280,14 @@ TEST(SerialBridgeOpen, PathThatDoesNotExistFails)
     DeviceHandle handle = 0;
     EXPECT_EQ(FT_DEVICE_NOT_OPENED, bridge.FT_Open(static_cast<int32_t>(listCount(bridge) - 1), &handle));
     EXPECT_EQ(0, handle);
-    EXPECT_THAT(bridge.openFailure(), HasSubstr(missing));
+    EXPECT_THAT(bridge.openFailure(), HasSubstr(missing + " is not there"));
+    // Also while another program trying the same path holds its lock file.
+    if (!QFileInfo(UucpLocks).isWritable())
+        GTEST_SKIP() << UucpLocks << " is not writable here";
+    QLockFile otherProgramsLock(QString(UucpLocks) + "/LCK..r6140k-no-such-port");
+    ASSERT_TRUE(otherProgramsLock.tryLock());
+    EXPECT_EQ(FT_DEVICE_NOT_OPENED, bridge.FT_Open(static_cast<int32_t>(listCount(bridge) - 1), &handle));
+    EXPECT_THAT(bridge.openFailure(), HasSubstr(missing + " is not there"));
 }
 
 } // namespace

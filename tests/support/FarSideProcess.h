@@ -8,8 +8,9 @@ namespace test_support {
 // Serves one connection on a free loopback port, which it prints first, in
 // the manner its argument names; it prints "sent" once what it sends
 // unasked has gone. Every query (a line ending in '?') is
-// answered with 0, *IDN? with its identity, FLOOD? with 50 MB and no line
-// end; "silent" answers nothing; "ask-never-read" floods telnet questions
+// answered with 0, *IDN? with its identity, FLOOD? with bytes and no line
+// end until the connection closes (a flood that ended would leave the
+// session in step or not, as the load on the machine has it); "silent" answers nothing; "ask-never-read" floods telnet questions
 // once the first line has come, and reads no more.
 inline const char* FarSideScript = R"(
 import socket, sys
@@ -44,8 +45,11 @@ while True:
         if line.endswith(b'*IDN?'):
             conn.sendall(b'FAR,SIDE,1,0\r\n')
         elif line.endswith(b'FLOOD?'):
-            for _ in range(50 * 16):
-                conn.sendall(b'A' * 65536)
+            try:
+                while True:
+                    conn.sendall(b'A' * 65536)
+            except OSError:
+                sys.exit(0)
         else:
             conn.sendall(b'0\r\n')
 )";
