@@ -77,7 +77,7 @@ void Vxi11Connection::carryOut(const vxi11::Bytes& record)
         return;
     }
     callOpen_ = true;
-    device_.carryOut(this, origin_, *decoded.call,
+    device_.carryOut(this, socket_->peerAddress(), origin_, *decoded.call,
         [connection = QPointer(this), xid = decoded.call->xid](const vxi11::Result& result) {
             if (!connection)
                 return;

@@ -40,33 +40,33 @@ Vxi11Device::Vxi11Device(session::InstrumentSession& session, ClientSlots& clien
 {
 }
 
-void Vxi11Device::carryOut(
-    const QObject* connection, const std::string& origin, const vxi11::Call& call, Answer answer)
+void Vxi11Device::carryOut(const QObject* connection, const QHostAddress& host, const std::string& origin,
+    const vxi11::Call& call, Answer answer)
 {
     if (call.procedure == Procedure::Null)
         return answer(std::monostate {});
     if (call.procedure == Procedure::CreateLink)
-        return createLink(connection, origin, std::get<vxi11::CreateLinkParms>(call.arguments), std::move(answer));
+        return createLink(connection, host, origin, std::get<vxi11::CreateLinkParms>(call.arguments), std::move(answer));
     const std::optional<vxi11::LinkId> id = vxi11::linkOf(call.arguments);
     if (!id)
         return answer(vxi11::errorResult(call.procedure, ErrorCode::OperationNotSupported));
     if (call.procedure == Procedure::DeviceAbort)
-        return abort(*id, answer);
+        return abort(*id, host, answer);
     const auto entry = links_.find(*id);
     if (entry == links_.end() || entry->second.connection != connection)
         return answer(vxi11::errorResult(call.procedure, ErrorCode::InvalidLink));
     carryOutOnLink(*entry->second.link, call, answer);
 }
 
-void Vxi11Device::createLink(
-    const QObject* connection, const std::string& origin, const vxi11::CreateLinkParms& parms, Answer answer)
+void Vxi11Device::createLink(const QObject* connection, const QHostAddress& host, const std::string& origin,
+    const vxi11::CreateLinkParms& parms, Answer answer)
 {
     if (!namesThisDevice(parms.device))
         return answer(vxi11::errorResult(Procedure::CreateLink, ErrorCode::DeviceNotAccessible));
     if (!slots_.take())
         return answer(vxi11::errorResult(Procedure::CreateLink, ErrorCode::OutOfResources));
     const vxi11::LinkId id = ++lastLink_;
-    links_.emplace(id, LinkEntry { connection, std::make_unique<Vxi11Link>(id, session_, origin) });
+    links_.emplace(id, LinkEntry { connection, host, std::make_unique<Vxi11Link>(id, session_, origin) });
     emit linksChanged();
     const vxi11::CreateLinkResp created { ErrorCode::None, id, abortPort_, MaxRecvSize };
     if (!parms.lockDevice)
@@ -79,11 +79,12 @@ void Vxi11Device::createLink(
     });
 }
 
-// From the abort channel, which any connection may open.
-void Vxi11Device::abort(vxi11::LinkId id, const Answer& answer)
+// From the abort channel, a connection of its own: taken from the host of
+// the link's core connection only.
+void Vxi11Device::abort(vxi11::LinkId id, const QHostAddress& host, const Answer& answer)
 {
     const auto entry = links_.find(id);
-    if (entry == links_.end())
+    if (entry == links_.end() || !entry->second.host.isEqual(host, QHostAddress::TolerantConversion))
         return answer(vxi11::DeviceError { ErrorCode::InvalidLink });
     lock_.abortWaits(id);
     entry->second.link->abort();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QObject>
 #include <map>
 #include <memory>
@@ -31,9 +32,11 @@ public:
     // The port of the abort channel, which create_link tells clients.
     void setAbortPort(quint16 port) { abortPort_ = port; }
 
-    // Carries out a call brought by a connection, whose links are its own;
+    // Carries out a call brought by a connection from the given host; its
+    // links are its own, and only an abort from the same host reaches them.
     // answer is called once, now or later.
-    void carryOut(const QObject* connection, const std::string& origin, const vxi11::Call& call, Answer answer);
+    void carryOut(const QObject* connection, const QHostAddress& host, const std::string& origin,
+        const vxi11::Call& call, Answer answer);
     // The connection has gone: so have its links.
     void dropLinksOf(const QObject* connection);
 
@@ -45,12 +48,13 @@ signals:
 private:
     struct LinkEntry {
         const QObject* connection;
+        QHostAddress host;
         std::unique_ptr<Vxi11Link> link;
     };
 
-    void createLink(const QObject* connection, const std::string& origin, const vxi11::CreateLinkParms& parms,
-        Answer answer);
-    void abort(vxi11::LinkId id, const Answer& answer);
+    void createLink(const QObject* connection, const QHostAddress& host, const std::string& origin,
+        const vxi11::CreateLinkParms& parms, Answer answer);
+    void abort(vxi11::LinkId id, const QHostAddress& host, const Answer& answer);
     void carryOutOnLink(Vxi11Link& link, const vxi11::Call& call, const Answer& answer);
     void carryOutUnlocked(Vxi11Link& link, const vxi11::Call& call, const Answer& answer);
     void destroy(vxi11::LinkId id);

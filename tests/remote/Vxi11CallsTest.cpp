@@ -57,9 +57,9 @@ Xdr read(uint32_t requestSize = 1000, uint32_t flags = 0, char termChar = 0, uin
 {
     return Xdr().u32(link).u32(requestSize).u32(ioTimeout).u32(0).u32(flags).u32(uint32_t(termChar));
 }
-Xdr generic()
+Xdr generic(uint32_t link = Link)
 {
-    return Xdr().u32(Link).u32(0).u32(0).u32(1000);
+    return Xdr().u32(link).u32(0).u32(0).u32(1000);
 }
 Xdr lockFor(uint32_t lockTimeout, uint32_t link = Link)
 {
@@ -99,8 +99,9 @@ struct Step {
 // A client over one TCP connection, one call at a time.
 class RpcClient {
 public:
-    explicit RpcClient(quint16 port)
+    explicit RpcClient(quint16 port, const QHostAddress& from = QHostAddress::LocalHost)
     {
+        socket_.bind(from);
         socket_.connectToHost(QHostAddress::LocalHost, port);
         EXPECT_TRUE(pumpUntil([this] { return socket_.state() == QAbstractSocket::ConnectedState; }));
     }
@@ -112,18 +113,23 @@ public:
         return reply();
     }
 
-    void sendCall(const Step& step)
+    void sendCall(const Step& step, qsizetype fragmentBytes = 0x7FFFFFFF)
     {
         Xdr message;
         message.u32(++xid_).u32(0).u32(2).u32(step.program).u32(step.version).u32(step.procedure);
         message.u32(0).u32(0).u32(0).u32(0); // credentials and verifier: none
         message.bytes += step.arguments.bytes;
-        sendRecord(message.bytes);
+        sendRecord(message.bytes, fragmentBytes);
     }
 
-    void sendRecord(const QByteArray& payload)
+    // As fragments of the given size but the last.
+    void sendRecord(const QByteArray& payload, qsizetype fragmentBytes = 0x7FFFFFFF)
     {
-        socket_.write(Xdr().u32(0x80000000u | uint32_t(payload.size())).bytes + payload);
+        for (qsizetype at = 0; at < payload.size(); at += fragmentBytes) {
+            const QByteArray fragment = payload.mid(at, fragmentBytes);
+            const bool last = at + fragment.size() == payload.size();
+            socket_.write(Xdr().u32((last ? 0x80000000u : 0) | uint32_t(fragment.size())).bytes + fragment);
+        }
     }
 
     bool closedByServer()
@@ -208,6 +214,13 @@ const CallRow CallRows[] = {
         { { Write, write("*IDN?"), written(5) }, { Read, read(10), readOut(ReasonCount, Identity.substr(0, 10)) },
             { Read, read(), readOut(ReasonEnd, Identity.substr(10) + "\n") } },
         { "sent *IDN?", "received " + Identity } },
+    { "AReadEndsAtATerminationCharacterBeforeTheEndWithoutEnd",
+        { { Write, write("*IDN?"), written(5) }, { Read, read(1000, TermCharSet, ','), readOut(ReasonChar, "R6140K Simulator,") },
+            { Read, read(), readOut(ReasonEnd, Identity.substr(17) + "\n") } },
+        { "sent *IDN?", "received " + Identity } },
+    { "ANewMessageMakesTheUnreadReplyStale",
+        { { Write, write("*IDN?"), written(5) }, { Write, write(":MOD:IATT 4"), written(11) }, { Read, read(), readFailure(15) } },
+        { "sent *IDN?", "received " + Identity, "sent :MOD:IATT 4" } },
     { "AReadEndsAtTheTerminationCharacter",
         { { Write, write(":MOD:QATT 3;:MOD:QATT?"), written(22) },
             { Read, read(1000, TermCharSet, '\n'), readOut(ReasonEnd | ReasonChar, "3\n") } },
@@ -301,6 +314,30 @@ TEST(Vxi11Links, TheAbortChannelEndsAWaitingReadAndAGoneLinkReleasesTheLock)
     EXPECT_EQ(reader.call({ Lock, lockFor(0, 2), {} }).toHex(), Xdr().u32(0).u32(0).bytes.toHex()) << "the lock went with its link";
 }
 
+// Every call that names a link, from a connection that did not create it,
+// finds no such link; an abort does only from the host of the link's own
+// connection.
+TEST(Vxi11Links, ALinkIsOnlyItsOwnConnectionsAndAbortedOnlyFromItsHost)
+{
+    ServedOverVxi11 served;
+    RpcClient owner(served.server.port());
+    owner.call({ CreateLink, createLinkTo("inst0"), {} });
+    RpcClient other(served.server.port());
+    for (const Step& step : std::vector<Step> { { Write, write("*IDN?"), {} }, { Read, read(), {} },
+             { ReadStb, generic(), {} }, { Trigger, generic(), {} }, { Clear, generic(), {} }, { 16, generic(), {} },
+             { 17, generic(), {} }, { Lock, lockFor(0), {} }, { Unlock, linkOnly(), {} },
+             { 20, Xdr().u32(Link).u32(1).opaque(""), {} },
+             { Docmd, Xdr().u32(Link).u32(0).u32(0).u32(0).u32(0x20000).u32(0).u32(0).opaque(""), {} },
+             { DestroyLink, linkOnly(), {} } })
+        EXPECT_EQ(other.call(step).left(8).toHex(), error(4).bytes.prepend(4, '\0').toHex()) << "procedure " << step.procedure;
+    RpcClient abortElsewhere(served.server.abortPort(), QHostAddress("127.0.0.2"));
+    EXPECT_EQ(abortElsewhere.call({ 1, linkOnly(), {}, Success, Abort }).toHex(), Xdr().u32(0).u32(4).bytes.toHex());
+    RpcClient abortHere(served.server.abortPort());
+    EXPECT_EQ(abortHere.call({ 1, linkOnly(), {}, Success, Abort }).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    EXPECT_EQ(owner.call({ Write, write("*IDN?"), {} }).toHex(), written(5).bytes.prepend(4, '\0').toHex());
+    EXPECT_EQ(served.traffic, (std::vector<std::string> { "sent *IDN?", "received " + Identity }));
+}
+
 TEST(Vxi11Links, ARecordBeyondTheBoundOrNoCallEndsTheConnection)
 {
     ServedOverVxi11 served;
@@ -309,6 +346,9 @@ TEST(Vxi11Links, ARecordBeyondTheBoundOrNoCallEndsTheConnection)
         client.sendRecord(record);
         EXPECT_TRUE(client.closedByServer());
     }
+    RpcClient client(served.server.port());
+    client.sendCall({ CreateLink, createLinkTo("inst0" + std::string(70 * 1024, '\0')), {} }, 32 * 1024);
+    EXPECT_TRUE(client.closedByServer()) << "the bound holds for the record, not each fragment";
     EXPECT_TRUE(served.traffic.empty());
 }
 
