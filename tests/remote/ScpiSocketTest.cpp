@@ -150,6 +150,8 @@ TEST_F(OnSimulatedBridge, RefusesANinthClientAndDropsOneThatNeverEndsItsLine)
         clients.push_back(connectClient());
     ASSERT_TRUE(pumpUntil([&] { return served.server.clientCount() == remote::ScpiServer::MaxClients; }));
     EXPECT_EQ(served.server.status(), QString("SCPI socket on 127.0.0.1:%1, 8 clients connected").arg(served.server.port()));
+    remote::ScpiServer second(served.panel.session);
+    EXPECT_FALSE(second.listen(QHostAddress::LocalHost, served.server.port())) << "its port is taken";
 
     const auto ninth = connectClient();
     ASSERT_TRUE(pumpUntil([&] { return hungUp(*ninth); }));

@@ -296,6 +296,8 @@ TEST(Vxi11Links, ANinthClientIsOutOfResourcesAndTheStatusSaysSo)
     client.call({ DestroyLink, linkOnly(), {} });
     EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(8).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
     EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 8 links");
+    remote::Vxi11Server elsewhere(served.panel.session, served.clientSlots);
+    EXPECT_FALSE(elsewhere.listen(QHostAddress("192.0.2.1"))) << "an address of no interface here";
 }
 
 TEST(Vxi11Links, TheAbortChannelEndsAWaitingReadAndAGoneLinkReleasesTheLock)
