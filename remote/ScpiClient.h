@@ -40,6 +40,8 @@ public:
 
     // The client's address and port, as "127.0.0.1:54321".
     const std::string& origin() const { return origin_; }
+    // Bytes of whole lines received and not yet carried out.
+    qint64 waitingBytes() const { return waitingBytes_; }
 
 signals:
     // The client no longer takes a place among those served: it has gone,

@@ -209,17 +209,22 @@ TEST_P(UnsendableOnSocket, IsRefusedAndListedUnderTheClientsAddress)
 INSTANTIATE_TEST_SUITE_P(Messages, UnsendableOnSocket, testing::ValuesIn(UnsendableMessages),
     [](const testing::TestParamInfo<Unsendable>& info) { return std::string(info.param.name); });
 
-// 12,000 queries without reading a reply in between: each is answered, in
+// 20,000 queries without reading a reply in between: each is answered, in
 // order, while reading the client pauses; its place is free once it closes.
 TEST_F(OnSimulatedBridge, APipeliningClientHasEveryLineAnsweredInOrder)
 {
-    constexpr int Queries = 12000;
+    constexpr int Queries = 20000;
     const auto client = connectClient();
     QByteArray lines;
     for (int i = 0; i < Queries; ++i)
-        lines += i % 2 ? "*IDN?\n" : ":MOD:IATT?\n";
+        lines += i % 2 ? "*IDN?\n" : ":MODULATOR:IATTENUATOR?\n";
     client->write(lines);
     QByteArray replies;
+    qint64 mostWaiting = 0;
+    served.panel.session.addLineObserver([&](auto, const std::string&, const std::string&) {
+        for (const auto* each : served.server.findChildren<remote::ScpiClient*>())
+            mostWaiting = std::max(mostWaiting, each->waitingBytes());
+    });
     ASSERT_TRUE(pumpUntil([&] {
         replies += client->readAll();
         return replies.count('\n') >= Queries;
@@ -227,6 +232,8 @@ TEST_F(OnSimulatedBridge, APipeliningClientHasEveryLineAnsweredInOrder)
     const QList<QByteArray> answers = replies.split('\n');
     for (int i = 0; i < Queries; ++i)
         ASSERT_EQ(answers[i].toStdString(), i % 2 ? Identity : "0") << "reply " << i;
+    constexpr qint64 OneRead = 64 * 1024; // what the stream takes from the system at once
+    EXPECT_LE(mostWaiting, remote::ScpiClient::MaxWaitingBytes + OneRead) << "reading was not paused";
     client->disconnectFromHost();
     EXPECT_TRUE(pumpUntil([&] { return served.server.clientCount() == 0; }));
 }
