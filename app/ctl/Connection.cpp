@@ -68,7 +68,7 @@ int32_t Instruments::target(const CtlOptions& options, std::string* error)
     }
     case CtlOptions::Target::Serial: {
         const auto found = std::ranges::find_if(devices_, [&](const std::string& entry) {
-            return entry.ends_with(" " + options.targetValue) && instrument::isInstrumentEntry(entry);
+            return instrument::isInstrumentWithSerialNumber(entry, options.targetValue);
         });
         if (found != devices_.end())
             return indexOf(found);

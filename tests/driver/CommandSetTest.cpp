@@ -1,7 +1,9 @@
 #include <cctype>
+#include <tuple>
 #include <gtest/gtest.h>
 
 #include "CommandSet.h"
+#include "DeviceFilter.h"
 #include "MessageSyntax.h"
 #include "Settings.h"
 
@@ -63,6 +65,14 @@ TEST(CommandSet, RefusesRepliesThatAreNotAnInteger)
 // The one rule for what the instrument answers: a message expects a reply
 // when any of its ';'-separated units has a header ending in '?'. A ';' or
 // '?' inside a quoted string or an arbitrary block is data.
+TEST(DeviceFilter, ASerialNumberNamesOnlyTheInstrumentThatEndsWithIt)
+{
+    const std::tuple<const char*, const char*, bool> Entries[] = { { "R6140K A50285BI", "A50285BI", true },
+        { "R6140K A50285BI", "B1", false }, { "R6140K XA1", "A1", false }, { "FT232R USB UART A1", "A1", false } };
+    for (const auto& [entry, serial, named] : Entries)
+        EXPECT_EQ(instrument::isInstrumentWithSerialNumber(entry, serial), named) << entry << " / " << serial;
+}
+
 TEST(MessageSyntax, TellsWhichMessagesExpectAReply)
 {
     const std::pair<const char*, bool> messages[] = {
