@@ -169,6 +169,15 @@ const ProcedureRow* rowOf(Procedure procedure, uint32_t program)
     return row == std::end(Procedures) ? nullptr : row;
 }
 
+rpc_msg replyTo(uint32_t xid, reply_stat stat)
+{
+    rpc_msg reply {}; // a verifier of none, empty
+    reply.rm_xid = xid;
+    reply.rm_direction = REPLY;
+    reply.rm_reply.rp_stat = stat;
+    return reply;
+}
+
 // A reply as libtirpc encodes it. Results are bounded by what the server
 // keeps; beyond the bounds of the interface, the reply says the call failed.
 Bytes encoded(rpc_msg& reply)
@@ -177,17 +186,9 @@ Bytes encoded(rpc_msg& reply)
     MemoryXdr out(bytes, XDR_ENCODE);
     if (xdr_replymsg(out, &reply))
         return bytes;
-    reply.acpted_rply.ar_stat = SYSTEM_ERR;
-    return encoded(reply);
-}
-
-rpc_msg replyTo(uint32_t xid, reply_stat stat)
-{
-    rpc_msg reply {}; // a verifier of none, empty
-    reply.rm_xid = xid;
-    reply.rm_direction = REPLY;
-    reply.rm_reply.rp_stat = stat;
-    return reply;
+    rpc_msg failed = replyTo(reply.rm_xid, MSG_ACCEPTED);
+    failed.acpted_rply.ar_stat = SYSTEM_ERR;
+    return encoded(failed);
 }
 
 Bytes acceptedReply(uint32_t xid, accept_stat stat, xdrproc_t results = procOf(xdr_void), void* where = nullptr)
