@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHostAddress>
 #include <QObject>
 #include <map>
 #include <memory>
@@ -26,17 +25,18 @@ public:
     // What a client may write at once; pyvisa-py writes in pieces of
     // 1024 bytes, and would cut a message at less.
     static constexpr uint32_t MaxRecvSize = 1024;
+    // The most links one connection holds, so that one client cannot take
+    // every slot.
+    static constexpr int MaxLinksPerConnection = 4;
 
     Vxi11Device(session::InstrumentSession& session, ClientSlots& clientSlots, QObject* parent = nullptr);
 
     // The port of the abort channel, which create_link tells clients.
     void setAbortPort(quint16 port) { abortPort_ = port; }
 
-    // Carries out a call brought by a connection from the given host; its
-    // links are its own, and only an abort from the same host reaches them.
+    // Carries out a call brought by a connection, whose links are its own;
     // answer is called once, now or later.
-    void carryOut(const QObject* connection, const QHostAddress& host, const std::string& origin,
-        const vxi11::Call& call, Answer answer);
+    void carryOut(const QObject* connection, const std::string& origin, const vxi11::Call& call, Answer answer);
     // The connection has gone: so have its links.
     void dropLinksOf(const QObject* connection);
 
@@ -48,13 +48,15 @@ signals:
 private:
     struct LinkEntry {
         const QObject* connection;
-        QHostAddress host;
+        QString host; // the core connection's client, the only one that may abort the link
         std::unique_ptr<Vxi11Link> link;
     };
 
-    void createLink(const QObject* connection, const QHostAddress& host, const std::string& origin,
-        const vxi11::CreateLinkParms& parms, Answer answer);
-    void abort(vxi11::LinkId id, const QHostAddress& host, const Answer& answer);
+    void createLink(const QObject* connection, const std::string& origin, const vxi11::CreateLinkParms& parms,
+        Answer answer);
+    void abort(vxi11::LinkId id, const QString& host, const Answer& answer);
+    vxi11::LinkId unusedLinkId() const;
+    int linksOf(const QObject* connection) const;
     void carryOutOnLink(Vxi11Link& link, const vxi11::Call& call, const Answer& answer);
     void carryOutUnlocked(Vxi11Link& link, const vxi11::Call& call, const Answer& answer);
     void destroy(vxi11::LinkId id);
@@ -64,7 +66,6 @@ private:
     quint16 abortPort_ = 0;
     DeviceLock lock_;
     std::map<vxi11::LinkId, LinkEntry> links_;
-    vxi11::LinkId lastLink_ = 0;
 };
 
 } // namespace remote

@@ -20,6 +20,7 @@
 #include "ServedPanel.h"
 #include "SimProcess.h"
 #include "UnsendableMessages.h"
+#include "VanishedClients.h"
 #include "StreamingClients.h"
 
 using namespace std::chrono_literals;
@@ -152,6 +153,8 @@ TEST_F(OnSimulatedBridge, RefusesANinthClientAndDropsOneThatNeverEndsItsLine)
     EXPECT_EQ(served.server.status(), QString("SCPI socket on 127.0.0.1:%1, 8 clients connected").arg(served.server.port()));
     remote::ScpiServer second(served.panel.session);
     EXPECT_FALSE(second.listen(QHostAddress::LocalHost, served.server.port())) << "its port is taken";
+    EXPECT_THAT(secondsHeldForVanishedClients(served.server.port()),
+        testing::AllOf(testing::SizeIs(remote::ScpiServer::MaxClients), testing::Each(testing::Le(60))));
 
     const auto ninth = connectClient();
     ASSERT_TRUE(pumpUntil([&] { return hungUp(*ninth); }));
