@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "BridgeSelection.h"
-#include "CommandSet.h"
 #include "DeviceFilter.h"
 #include "DeviceAccess.h"
 #include "InstrumentSession.h"
 #include "NetworkBridge.h"
 #include "PortMapper.h"
+#include "StartUp.h"
 #include "UsbPortStrings.h"
 
 namespace app {
@@ -95,9 +95,7 @@ bool identify(std::FILE* out, usblink::BridgeLibrary& bridge, int32_t index, con
         std::fprintf(out, "%s: %s\n", entry.c_str(), session.linkProblem().c_str());
         return false;
     }
-    for (const char* message : instrument::commands::StartUpMessages)
-        session.send(message);
-    const usblink::Reply identity = session.ask(instrument::commands::Identify);
+    const usblink::Reply identity = session::identify(session);
     session.close();
     std::fprintf(out, "%s: *IDN? = %s\n", entry.c_str(), identity.text.c_str());
     return identity.answered();
