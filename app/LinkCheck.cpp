@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "BridgeSelection.h"
 #include "DeviceFilter.h"
 #include "DeviceAccess.h"
 #include "InstrumentSession.h"
 #include "NetworkBridge.h"
+#include "PanelBridge.h"
 #include "PortMapper.h"
 #include "StartUp.h"
 #include "UsbPortStrings.h"
@@ -114,7 +114,7 @@ int runLinkCheck(const Options& options, std::FILE* out)
 {
     reportSerialDevices(out, options);
     std::string error;
-    const auto bridge = selectBridge(options, &error);
+    const auto bridge = panelBridge(options, &error);
     if (!bridge) {
         std::fprintf(out, "%s\n", error.c_str());
         return 1;

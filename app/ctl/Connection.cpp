@@ -35,10 +35,10 @@ std::string joined(const std::vector<std::string>& entries)
 
 Instruments::Instruments(const CtlOptions& options, std::string* error)
 {
-    app::Options bridgeOptions;
+    app::BridgeChoice choice;
     if (options.target == CtlOptions::Target::Port)
-        bridgeOptions.ports.push_back(options.targetValue);
-    bridge_ = app::selectBridge(bridgeOptions, error);
+        choice.ports.push_back(options.targetValue);
+    bridge_ = app::selectBridge(choice, error);
     if (!bridge_)
         return;
     session_ = std::make_unique<session::InstrumentSession>(*bridge_, [] { });
