@@ -4,15 +4,14 @@
 #include "D2xxBridge.h"
 #include "NetworkBridge.h"
 #include "SerialBridge.h"
-#include "SimulatedBridge.h"
 
 namespace app {
 namespace {
 
 std::unique_ptr<usblink::BridgeLibrary> localBridge(
-    const Options& options, const std::vector<std::string>& paths, std::string* error, const std::string& d2xxLibrary)
+    const BridgeChoice& choice, const std::vector<std::string>& paths, std::string* error, const std::string& d2xxLibrary)
 {
-    if (options.backend == Options::Backend::D2xx)
+    if (choice.backend == BridgeChoice::Backend::D2xx)
         return usblink::D2xxBridge::load(d2xxLibrary, error);
     return std::make_unique<usblink::SerialBridge>(paths);
 }
@@ -22,19 +21,17 @@ std::unique_ptr<usblink::BridgeLibrary> localBridge(
 // Network addresses go to a network backend listed after the local one;
 // without any, the local backend stands alone, as it always did.
 std::unique_ptr<usblink::BridgeLibrary> selectBridge(
-    const Options& options, std::string* error, const std::string& d2xxLibrary)
+    const BridgeChoice& choice, std::string* error, const std::string& d2xxLibrary)
 {
-    if (options.simulate)
-        return std::make_unique<sim::SimulatedBridge>();
     std::vector<std::string> paths;
     std::vector<usblink::NetworkAddress> addresses;
-    for (const std::string& port : options.ports) {
+    for (const std::string& port : choice.ports) {
         if (const auto address = usblink::NetworkAddress::parse(port))
             addresses.push_back(*address);
         else
             paths.push_back(port);
     }
-    auto local = localBridge(options, paths, error, d2xxLibrary);
+    auto local = localBridge(choice, paths, error, d2xxLibrary);
     if (!local || addresses.empty())
         return local;
     std::vector<std::unique_ptr<usblink::BridgeLibrary>> backends;

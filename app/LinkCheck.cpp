@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "BridgeSelection.h"
-#include "CommandSet.h"
 #include "DeviceFilter.h"
 #include "DeviceAccess.h"
 #include "InstrumentSession.h"
 #include "NetworkBridge.h"
+#include "PanelBridge.h"
 #include "PortMapper.h"
+#include "StartUp.h"
 #include "UsbPortStrings.h"
 
 namespace app {
@@ -95,9 +95,7 @@ bool identify(std::FILE* out, usblink::BridgeLibrary& bridge, int32_t index, con
         std::fprintf(out, "%s: %s\n", entry.c_str(), session.linkProblem().c_str());
         return false;
     }
-    for (const char* message : instrument::commands::StartUpMessages)
-        session.send(message);
-    const usblink::Reply identity = session.ask(instrument::commands::Identify);
+    const usblink::Reply identity = session::identify(session);
     session.close();
     std::fprintf(out, "%s: *IDN? = %s\n", entry.c_str(), identity.text.c_str());
     return identity.answered();
@@ -116,7 +114,7 @@ int runLinkCheck(const Options& options, std::FILE* out)
 {
     reportSerialDevices(out, options);
     std::string error;
-    const auto bridge = selectBridge(options, &error);
+    const auto bridge = panelBridge(options, &error);
     if (!bridge) {
         std::fprintf(out, "%s\n", error.c_str());
         return 1;

@@ -4,20 +4,18 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
+
+#include "BridgeSelection.h"
 
 class QCoreApplication;
 
 namespace app {
 
 // What the command line chose. With no option the panel lists the USB
-// serial ports of the operating system and talks to real hardware.
-struct Options {
-    enum class Backend { Serial, D2xx };
-    Backend backend = Backend::Serial;
+// serial ports of the operating system and talks to real hardware; its
+// backend and lines are the bridge choice it shares with r6140k-ctl.
+struct Options : BridgeChoice {
     bool simulate = false;
-    // Device paths and network addresses (tcp://HOST:PORT, rfc2217://HOST:PORT).
-    std::vector<std::string> ports;
     // Report on the serial devices and the instrument, without any window.
     bool check = false;
     // Where the SCPI socket listens: an IP address, the loopback one unless

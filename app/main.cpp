@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "Version.h"
-#include "BridgeSelection.h"
 #include "LinkCheck.h"
 #include "Options.h"
+#include "PanelBridge.h"
 #include "PanelRegistry.h"
 #include "MessageBoxes.h"
 #include "ProgramIcon.h"
@@ -61,7 +61,7 @@ int main(int argc, char* argv[])
     panel::setProgramIcon();
 
     std::string error;
-    const auto bridge = app::selectBridge(options, &error);
+    const auto bridge = app::panelBridge(options, &error);
     if (!bridge) {
         panel::showMessage(nullptr, QMessageBox::Critical, "Error", QString::fromStdString(error));
         return 1;

@@ -24,6 +24,7 @@
 #include "SettingScrollBar.h"
 #include "SettingText.h"
 #include "SetupFiles.h"
+#include "StartUp.h"
 #include "StatusLine.h"
 #include "Twips.h"
 #include "UnreadMark.h"
@@ -420,21 +421,29 @@ void frmMain::startUp()
     Devices = session().listDevices();
     if (ended_ || !chooseDevice())
         return;
-    session().open(Selection);
-    panel::showWhole(lblUSB_ID, "USB ID = " + QString::fromLatin1(Devices.at(static_cast<std::size_t>(Selection))));
-    TimerModule::Delay(0.5f, env_.clock, env_.processEvents);
-    if (ended_)
-        return;
-    identifyAndReadBack();
+    const session::StartUpHooks hooks {
+        .wait = [this](float seconds) { TimerModule::Delay(seconds, env_.clock, env_.processEvents); },
+        .proceed =
+            [this](session::StartUpStep step) {
+                if (step == session::StartUpStep::Opened)
+                    panel::showWhole(lblUSB_ID,
+                        "USB ID = " + QString::fromLatin1(Devices.at(static_cast<std::size_t>(Selection))));
+                return !ended_;
+            },
+    };
+    if (const auto identity = session::startUp(session(), Selection, hooks))
+        showIdentityAndReadBack(*identity);
 }
 
 // Start-up's messages, from the blank line to the read-back: on the device
 // just opened at start-up, and again whenever it is opened anew.
 void frmMain::identifyAndReadBack()
 {
-    for (const char* message : commands::StartUpMessages)
-        session().send(message);
-    const usblink::Reply identity = session().ask(commands::Identify);
+    showIdentityAndReadBack(session::identify(session()));
+}
+
+void frmMain::showIdentityAndReadBack(const usblink::Reply& identity)
+{
     if (ended_)
         return;
     identity_ = identity.text;

@@ -175,6 +175,7 @@ private:
     void startUp();
     bool chooseDevice();
     void identifyAndReadBack();
+    void showIdentityAndReadBack(const usblink::Reply& identity);
     void endRun(int status);
 
     void Form_Unload();

@@ -10,16 +10,12 @@
 #include "NetworkBridge.h"
 #include "PanelSocketLine.h"
 #include "SessionLine.h"
+#include "StartUp.h"
 #include "Tell.h"
 
 namespace ctl {
 
 namespace {
-
-// Start-up waits this long after opening the device before its first
-// message, which the instrument's own panel has always done: whatever the
-// bridge and the instrument do as the line opens is over by then.
-constexpr std::chrono::milliseconds SettleTime { 500 };
 
 // The entry a --port line is listed under.
 std::string entryOfPort(const std::string& port)
@@ -39,10 +35,10 @@ std::string joined(const std::vector<std::string>& entries)
 
 Instruments::Instruments(const CtlOptions& options, std::string* error)
 {
-    app::Options bridgeOptions;
+    app::BridgeChoice choice;
     if (options.target == CtlOptions::Target::Port)
-        bridgeOptions.ports.push_back(options.targetValue);
-    bridge_ = app::selectBridge(bridgeOptions, error);
+        choice.ports.push_back(options.targetValue);
+    bridge_ = app::selectBridge(choice, error);
     if (!bridge_)
         return;
     session_ = std::make_unique<session::InstrumentSession>(*bridge_, [] { });
@@ -127,17 +123,18 @@ std::unique_ptr<Connection> Connection::open(const CtlOptions& options, std::str
 std::string Connection::openDirectly(int32_t index)
 {
     session::InstrumentSession& session = instruments_->session();
-    session.open(index);
-    if (session.linkDown())
+    // No window waits for events here: the settling is a plain sleep.
+    const session::StartUpHooks hooks {
+        .wait = [](float seconds) { std::this_thread::sleep_for(std::chrono::duration<float>(seconds)); },
+        .proceed = [&session](session::StartUpStep) { return !session.linkDown(); },
+    };
+    const std::optional<usblink::Reply> identity = session::startUp(session, index, hooks);
+    if (!identity)
         return port_ + ": " + session.linkProblem();
-    std::this_thread::sleep_for(SettleTime);
-    for (const char* message : instrument::commands::StartUpMessages)
-        session.send(message);
     line_ = std::make_unique<session::SessionLine>(session);
-    const usblink::Reply identity = session.ask(instrument::commands::Identify);
-    if (!identity.answered())
-        return port_ + ": *IDN? = " + identity.text;
-    identity_ = identity.text;
+    if (!identity->answered())
+        return port_ + ": *IDN? = " + identity->text;
+    identity_ = identity->text;
     return {};
 }
 

@@ -5,6 +5,7 @@
 #include "BridgeSelection.h"
 #include "FTDI_Driver.h"
 #include "Options.h"
+#include "PanelBridge.h"
 #include "SerialBridge.h"
 #include "SimulatedBridge.h"
 
@@ -105,7 +106,7 @@ TEST(BridgeSelection, SimulationTakesPrecedenceOverTheBackend)
     options.simulate = true;
     options.backend = Options::Backend::D2xx;
     std::string error;
-    const auto bridge = app::selectBridge(options, &error);
+    const auto bridge = app::panelBridge(options, &error);
     EXPECT_NE(dynamic_cast<sim::SimulatedBridge*>(bridge.get()), nullptr);
 }
 

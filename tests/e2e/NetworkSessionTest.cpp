@@ -40,10 +40,10 @@ protected:
     // The backends the program composes for the option --port URL.
     static std::unique_ptr<usblink::BridgeLibrary> bridgeFor(const std::string& url)
     {
-        app::Options options;
-        options.ports = { url };
+        app::BridgeChoice choice;
+        choice.ports = { url };
         std::string error;
-        return app::selectBridge(options, &error);
+        return app::selectBridge(choice, &error);
     }
 
     void startUp()
