@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "BridgeSelection.h"
@@ -81,7 +82,7 @@ int32_t Instruments::target(const CtlOptions& options, std::string* error)
     std::vector<std::string> offered;
     std::ranges::copy_if(devices_, std::back_inserter(offered), instrument::isInstrumentEntry);
     if (offered.size() == 1) {
-        tell("using " + offered.front() + ", the only instrument attached");
+        note("using " + offered.front() + ", the only instrument attached");
         return indexOf(std::ranges::find(devices_, offered.front()));
     }
     *error = offered.empty() ? "no R6140K device is listed: give its serial line with --port"
@@ -89,11 +90,17 @@ int32_t Instruments::target(const CtlOptions& options, std::string* error)
     return -1;
 }
 
+void Instruments::setReplyTimeout(int milliseconds)
+{
+    bridge_->FT_SetTimeouts(session_->handle(), static_cast<uint32_t>(milliseconds), 0);
+}
+
 Connection::~Connection() = default;
 
 std::unique_ptr<Connection> Connection::open(const CtlOptions& options, std::string* error)
 {
     std::unique_ptr<Connection> connection(new Connection);
+    connection->timeoutMs_ = options.timeoutMs;
     if (options.target == CtlOptions::Target::Panel) {
         const auto address = usblink::NetworkAddress::parse("tcp://" + options.targetValue);
         connection->port_ = "panel " + options.targetValue;
@@ -108,7 +115,7 @@ std::unique_ptr<Connection> Connection::open(const CtlOptions& options, std::str
         return nullptr;
     connection->port_ = connection->instruments_->devices()[static_cast<std::size_t>(index)];
     if (const auto panel = connection->instruments_->holder(index)) {
-        tell(connection->port_ + " is held by r6140k-panel (pid " + std::to_string(panel->pid)
+        note(connection->port_ + " is held by r6140k-panel (pid " + std::to_string(panel->pid)
             + "): going through its SCPI socket at " + panel->host + ":" + std::to_string(panel->port));
         *error = connection->openThroughPanel(panel->host, panel->port);
     } else {
@@ -125,13 +132,16 @@ std::string Connection::openDirectly(int32_t index)
     session.open(index);
     if (session.linkDown())
         return port_ + ": " + session.linkProblem();
+    if (timeoutMs_)
+        instruments_->setReplyTimeout(*timeoutMs_);
     std::this_thread::sleep_for(SettleTime);
     for (const char* message : instrument::commands::StartUpMessages)
         session.send(message);
     line_ = std::make_unique<session::SessionLine>(session);
     const usblink::Reply identity = session.ask(instrument::commands::Identify);
     if (!identity.answered())
-        return port_ + ": *IDN? = " + identity.text;
+        return port_ + ": *IDN? = " + identity.text
+            + (identity.outcome == usblink::Reply::Outcome::TimedOut ? "; " + timeoutAdvice() : "");
     identity_ = identity.text;
     return {};
 }
@@ -139,6 +149,8 @@ std::string Connection::openDirectly(int32_t index)
 std::string Connection::openThroughPanel(const std::string& host, uint16_t port)
 {
     auto line = std::make_unique<PanelSocketLine>();
+    if (timeoutMs_)
+        line->setReplyTimeout(*timeoutMs_);
     std::string error = line->connectTo(host, port);
     line_ = std::move(line);
     return error;
@@ -149,6 +161,25 @@ std::string Connection::identity()
     if (!identity_)
         identity_ = line_->ask(instrument::commands::Identify).text;
     return *identity_;
+}
+
+bool Connection::throughPanel() const
+{
+    return dynamic_cast<const PanelSocketLine*>(line_.get()) != nullptr;
+}
+
+std::string Connection::timeoutAdvice() const
+{
+    const int waited = timeoutMs_.value_or(throughPanel() ? PanelSocketLine::ReplyTimeoutMs
+                                                          : static_cast<int>(usblink::FTDI_Driver::ReadTimeoutMs));
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g s", waited / 1000.0);
+    if (throughPanel())
+        return std::string("no reply within ") + seconds
+            + ": check the panel's instrument (the panel's status line and traffic log say more), or wait longer with --timeout";
+    return std::string("no reply within ") + seconds
+        + ": check that the instrument is switched on and its cable plugged in, and that --port or --serial "
+          "names its line (r6140k-ctl list); a slow line needs a longer --timeout";
 }
 
 std::string Connection::failure()

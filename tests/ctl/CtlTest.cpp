@@ -85,7 +85,8 @@ TEST_P(RoundTrip, SavedSettingsComeBackAfterAReset)
     EXPECT_EQ(loaded.status, 0) << loaded.err;
     EXPECT_EQ(ctl({ "read" }).out, before.out);
     EXPECT_THAT(before.out, HasSubstr("BASeband:SWAP 1\n"));
-    EXPECT_THAT(before.out, HasSubstr("MODulator:IATTenuator 41\nMODulator:QATTenuator 127\n"));
+    EXPECT_THAT(before.out, HasSubstr("MODulator:IATTenuator 41\nMODulator:IATTenuator_dB 5.125\n"
+                                      "MODulator:QATTenuator 127\nMODulator:QATTenuator_dB 15.875\n"));
     const std::string text = contentsOf(path);
     EXPECT_THAT(text, testing::MatchesRegex("# \\*IDN\\? = R6140K Simulator,R6140K,SIM00001,[0-9.]+\n"
                                             "# port = R6140K " + port.toStdString() + "\n"
@@ -117,6 +118,7 @@ const BadFile BadFiles[] = {
     { "unknown header", ":MOD:IATT 4\n:MOD:FOO 3\n", "line 2: unknown header :MOD:FOO" },
     { "out of range", "# c\n:MOD:IATT 128\n", "line 2: 128 is out of range for MODulator:IATTenuator (0 to 127)" },
     { "not a number", ":BAS:IOFF 1.5\n", "line 1: BASeband:IOFFset needs a whole number, not \"1.5\"" },
+    { "decibels", ":MOD:IATT 5.125\n", "line 1: MODulator:IATTenuator counts steps of 1/8 dB: 5.125 dB would be 41 steps" },
     { "query", ":MOD:IATT 4\n:MOD:IATT?\n", "line 2: \":MOD:IATT?\" is a query; a setup file only sets" },
     { "twice", ":MOD:IATT 4\n\n:mod:iatt 5\n", "line 3: MODulator:IATTenuator is set again (first on line 1)" },
     { "too long", ":MOD:IATT 4\n:MOD:QATT " + std::string(250, '0') + "1\n",
@@ -127,7 +129,17 @@ const BadFile BadFiles[] = {
     { "unreadable", "", "cannot read it: " },
 };
 
-TEST_F(OnSimulator, EachBadFileIsRefusedWithItsLineAndNothingIsSent)
+// Settings checked as the panel checks them; a usage error.
+const std::pair<const char*, const char*> RefusedSends[] = {
+    { ":MOD:IATT 999", "999 is out of range for MODulator:IATTenuator (0 to 127)" },
+    { ":BAS:IOFF 40000", "40000 is out of range for BASeband:IOFFset (-32768 to 32767)" },
+    { ":MOD:IATT 8;:mod:qatt -5", "-5 is out of range for MODulator:QATTenuator (0 to 127)" },
+    { ":MOD:IATT abc", "MODulator:IATTenuator needs a whole number, not \"abc\"" },
+    { ":MOD:IATT 5.125", "5.125 dB would be 41 steps" },
+    { " ", "an empty message sends nothing" },
+};
+
+TEST_F(OnSimulator, EachBadFileOrSettingIsRefusedWithWhyAndNothingIsSent)
 {
     for (const BadFile& bad : BadFiles) {
         SCOPED_TRACE(bad.name);
@@ -137,8 +149,17 @@ TEST_F(OnSimulator, EachBadFileIsRefusedWithItsLineAndNothingIsSent)
         EXPECT_THAT(run.err, testing::EndsWith("; nothing was sent\n"));
         EXPECT_EQ(run.out, "");
     }
+    for (const auto& [message, says] : RefusedSends) {
+        SCOPED_TRACE(message);
+        const ProgramRun run = ctl({ "send", ":MOD:QOFF 1", message });
+        EXPECT_EQ(run.status, 2);
+        EXPECT_THAT(run.err, HasSubstr(says));
+        EXPECT_THAT(run.err, testing::EndsWith("; nothing was sent\n"));
+    }
     ASSERT_EQ(ctl({ "send", ":MOD:QOFF 7" }).status, 0);
-    EXPECT_EQ(simulator.receivedBefore(":MOD:QOFF 7"), StartUp) << "the marker's start-up, and nothing before it";
+    std::vector<std::string> marker = StartUp;
+    marker.push_back(":SYST:ERR?"); // the queue asked empty before the send
+    EXPECT_EQ(simulator.receivedBefore(":MOD:QOFF 7"), marker) << "the marker's start-up, and nothing before it";
 }
 
 TEST_F(OnSimulator, AnyFormTheInstrumentTakesLoadsWithCommentsBlankLinesAndCrLf)
@@ -150,7 +171,8 @@ TEST_F(OnSimulator, AnyFormTheInstrumentTakesLoadsWithCommentsBlankLinesAndCrLf)
     EXPECT_THAT(ctl({ "read", "--json" }).out,
         testing::StartsWith("{\"BASeband:SWAP\": 1, \"BASeband:ZINPut\": 0, \"BASeband:IOFFset\": -7, "
                             "\"BASeband:QOFFset\": 0, \"MODulator:ZINPut\": 0, \"MODulator:IATTenuator\": 9, "
-                            "\"MODulator:QATTenuator\": 10, "));
+                            "\"MODulator:IATTenuator_dB\": 1.125, \"MODulator:QATTenuator\": 10, "
+                            "\"MODulator:QATTenuator_dB\": 1.25, "));
 }
 
 struct Status {
@@ -170,6 +192,9 @@ const Status Statuses[] = {
     { "send of a query", { "send", ":MOD:IATT?" }, 2, "", "expects a reply: use query" },
     { "json elsewhere", { "list", "--json" }, 2, "", "--json goes with read only" },
     { "two targets", { "--serial", "X", "read" }, 2, "", "give one target at most" },
+    { "an error caused", { "send", ":MOD:IATT 3", "FOO 1", "*RST 2" }, 1, "",
+        "the instrument reports -113,\"Undefined header\"\nr6140k-ctl: R6140K PORT: the instrument reports -108," },
+    { "no check asked", { "send", "--no-check", "FOO 1" }, 0, "", "" },
 };
 
 TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
@@ -179,7 +204,7 @@ TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
         const ProgramRun run = ctl(expected.arguments);
         EXPECT_EQ(run.status, expected.status) << run.err;
         EXPECT_THAT(run.out, testing::StartsWith(expected.out));
-        EXPECT_THAT(run.err, HasSubstr(expected.says));
+        EXPECT_THAT(run.err, HasSubstr(QString(expected.says).replace("PORT", simulator.path().c_str()).toStdString()));
     }
     const ProgramRun listed = ctl({ "list" });
     EXPECT_EQ(listed.status, 0);
