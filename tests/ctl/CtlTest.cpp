@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/prctl.h>
 
 #include "CtlRun.h"
 #include "PseudoTerminal.h"
@@ -185,7 +186,10 @@ struct Status {
 
 const Status Statuses[] = {
     { "a reply", { "query", "*idn?" }, 0, "R6140K Simulator,R6140K,SIM00001,", "" },
-    { "no reply", { "query", ":OUTPut?" }, 1, "", ":OUTPut? = READ TIMEOUT" },
+    { "no reply", { "--timeout", "0.3", "query", ":OUTPut?" }, 1, "",
+        ":OUTPut? = READ TIMEOUT; no reply within 0.3 s: check that the instrument is switched on" },
+    { "a wait out of range", { "--timeout", "0", "read" }, 2, "", "--timeout 0 is out of range (0.001 to 3600 seconds)" },
+    { "help for all", { "--help-all" }, 0, "Usage: ", "" },
     { "no command", {}, 2, "", "no command given" },
     { "unknown command", { "sweep" }, 2, "", "unknown command sweep" },
     { "query that asks nothing", { "query", ":MOD:IATT 3" }, 2, "", "expects no reply: use send" },
@@ -247,6 +251,49 @@ TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
     EXPECT_THAT(contentsOf(kept), HasSubstr("\n:MOD:IATT 0\n"));
 }
 
+// Written to standard output and read from standard input; no file "-".
+TEST_F(OnSimulator, ADashIsStandardOutputOrInput)
+{
+    ASSERT_EQ(ctl({ "send", ":MOD:QATT 17" }).status, 0);
+    const ProgramRun saved = ctl({ "save", "-" });
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_THAT(saved.out, HasSubstr("\n:MOD:QATT 17\n"));
+    ASSERT_EQ(ctl({ "send", "*RST" }).status, 0);
+    const std::string setup = file("piped.scpi", saved.out);
+    const ProgramRun loaded = runPumped("sh", { "-c", QString("\"$0\" --port \"$1\" load - < \"$2\""), R6140K_CTL_PATH,
+        QString::fromStdString(simulator.path()), QString::fromStdString(setup) });
+    EXPECT_EQ(loaded.status, 0) << loaded.err;
+    EXPECT_THAT(ctl({ "read" }).out, HasSubstr("MODulator:QATTenuator 17\n"));
+    EXPECT_FALSE(QFile::exists("-"));
+}
+
+// An instrument whose identity drives a terminal, and whose offset is
+// beyond any the instrument has.
+TEST(Terminal, InstrumentTextIsEscapedThereUnlessRawAndAReplyOutOfRangeSaysSo)
+{
+    PseudoTerminal terminal;
+    MasterServer instrument(terminal, [&](std::string_view chunk) {
+        for (std::size_t at = chunk.find('?'); at != std::string_view::npos; at = chunk.find('?', at + 1))
+            terminal.send(chunk.substr(0, at).ends_with("*IDN") ? "Maker\x1b]0;owned\x07,R6140K,S1,1\n"
+                    : chunk.substr(0, at).ends_with(":BAS:IOFF")  ? "99999\n"
+                                                                   : "0\n");
+        return true;
+    });
+    // script(1) gives ctl a terminal for its standard output.
+    const auto onTerminal = [&](const QString& raw) {
+        return runPumped("script", { "-qec", QString("%1 --port %2 %3 query '*IDN?'").arg(R6140K_CTL_PATH,
+            QString::fromStdString(terminal.path()), raw), "/dev/null" }).out;
+    };
+    EXPECT_THAT(onTerminal(""), HasSubstr("Maker\\x1b]0;owned\\x07,R6140K,S1,1"));
+    EXPECT_THAT(onTerminal("--raw"), HasSubstr("Maker\x1b]0;owned\x07,R6140K,S1,1"));
+    const ProgramRun piped = runCtl({ "--port", QString::fromStdString(terminal.path()), "query", "*IDN?" });
+    EXPECT_EQ(piped.out, "Maker\x1b]0;owned\x07,R6140K,S1,1\n") << "as received where no terminal shows it";
+    const ProgramRun read = runCtl({ "--port", QString::fromStdString(terminal.path()), "read" });
+    EXPECT_EQ(read.status, 1);
+    EXPECT_THAT(read.err, HasSubstr("reading BASeband:IOFFset (:BAS:IOFF?): \"99999\" is out of range (-32768 to 32767)"));
+}
+
+// Held by a panel, the message says how to go through it.
 TEST(HeldLine, TheMessageNamesTheProgramThatHoldsIt)
 {
     PseudoTerminal terminal;
@@ -260,7 +307,12 @@ TEST(HeldLine, TheMessageNamesTheProgramThatHoldsIt)
     std::getline(comm, name);
     const ProgramRun run = runCtl({ "--port", QString::fromStdString(terminal.path()), "read" });
     EXPECT_EQ(run.status, 1);
-    EXPECT_THAT(run.err, HasSubstr(terminal.path() + " is in use by " + name + " (pid " + std::to_string(::getpid()) + ")"));
+    EXPECT_THAT(run.err, HasSubstr(terminal.path() + " is in use by " + name + " (pid " + std::to_string(::getpid()) + "): close it there.\n"));
+    ::prctl(PR_SET_NAME, "r6140k-panel");
+    const ProgramRun panel = runCtl({ "--port", QString::fromStdString(terminal.path()), "read" });
+    ::prctl(PR_SET_NAME, name.c_str());
+    EXPECT_THAT(panel.err, HasSubstr(" is in use by r6140k-panel (pid " + std::to_string(::getpid()) + "): close it there, "
+        "or start the panel with --listen PORT and go through it (r6140k-ctl --panel HOST:PORT"));
 }
 
 } // namespace

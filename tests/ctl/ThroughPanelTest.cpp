@@ -126,6 +126,8 @@ TEST_F(PanelHoldingTheLine, ErrorsQueuedByOthersAreToldApartAndNeverFailCtl)
     EXPECT_EQ(caused.status, 1);
     EXPECT_THAT(caused.err, testing::EndsWith("the instrument reports -113,\"Undefined header\"\n"));
     EXPECT_THAT(caused.err, testing::Not(HasSubstr("queued before")));
+    served.panel.session.send("FOO 3");
+    EXPECT_EQ(runCtl({ "-q", "--panel", address, "send", ":MOD:IATT 4" }).err, "") << "-q leaves out all but errors";
 }
 
 TEST(PanelRecord, ARecordLeftByAKilledPanelIsIgnoredAndRemoved)
