@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include "ClientStream.h"
+#include "DeviceLock.h"
 #include "MessageSyntax.h"
 #include "QuickAck.h"
 
@@ -15,6 +16,12 @@ ScpiClient::ScpiClient(qintptr descriptor, session::InstrumentSession& session, 
     , descriptor_(descriptor)
     , origin_(stream_->peer())
 {
+}
+
+void ScpiClient::holdBackWhile(const DeviceLock& lock)
+{
+    lock_ = &lock;
+    connect(&lock, &DeviceLock::holderChanged, this, &ScpiClient::queueNextLine);
 }
 
 void ScpiClient::start()
@@ -59,6 +66,8 @@ void ScpiClient::queueNextLine()
         finishWhenDone();
         return;
     }
+    if (lock_ && lock_->isHeld())
+        return; // until the lock's holder changes
     lineQueued_ = true;
     std::string message = std::move(waiting_.front());
     waiting_.pop_front();
