@@ -34,6 +34,10 @@ bool RemoteServices::bind(QString* error)
 {
     if (!bindSocket(error) || !bindVxi11(error))
         return false;
+    // One rule for every remote path: while a VXI-11 link holds the lock,
+    // the socket's clients wait too.
+    if (socket_ && vxi11_)
+        socket_->holdBackWhile(vxi11_->deviceLock());
     noteExposure();
     return true;
 }

@@ -19,6 +19,9 @@ inline constexpr const char* ErrorQuery = ":SYST:ERR?";
 inline constexpr const char* ReferenceLockQuery = ":SYST:REFL?";
 inline constexpr const char* SaveStatePrefix = "SYST:SAVE ";
 inline constexpr const char* RecallStatePrefix = "SYST:REC ";
+// The user states the instrument stores and recalls.
+inline constexpr int FirstUserState = 0;
+inline constexpr int LastUserState = 9;
 
 // What a device just opened is sent first: a blank line, which ends whatever
 // part of a line the instrument may still hold, and the clearing of its

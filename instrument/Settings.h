@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cmath>
 #include <cstdint>
 
 // The instrument's adjustable settings, one row each. Everything that knows
@@ -18,6 +19,27 @@ enum class SettingKind {
 
 // What one step of an attenuator is worth.
 inline constexpr double DecibelsPerStep = 0.125;
+
+// A setting's mnemonic always names the instrument's own integer (counts,
+// 0 or 1, attenuator steps); an attenuator's decibels go under the mnemonic
+// with this suffix ("MODulator:IATTenuator_dB"), so no name carries two units.
+inline constexpr const char* DecibelSuffix = "_dB";
+
+constexpr double decibelsOf(int32_t steps)
+{
+    return steps * DecibelsPerStep;
+}
+
+// The nearest step, halves away from zero as the panel rounds (0.0625 dB is
+// one step); a value too large for any step count saturates.
+inline int64_t stepsOf(double decibels)
+{
+    constexpr double Saturation = 1e15;
+    const double steps = decibels / DecibelsPerStep;
+    if (std::isnan(steps))
+        return 0;
+    return std::llround(std::fmax(-Saturation, std::fmin(Saturation, steps)));
+}
 
 struct SettingRange {
     int32_t min;

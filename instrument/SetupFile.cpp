@@ -1,11 +1,11 @@
 #include "SetupFile.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 
 #include "CommandSet.h"
 #include "MessageSyntax.h"
+#include "SettingMessage.h"
 
 namespace instrument {
 
@@ -31,26 +31,6 @@ std::string lineProblem(std::size_t line, const std::string& why)
     return "line " + std::to_string(line) + ": " + why;
 }
 
-const Setting* settingNamed(std::string_view header)
-{
-    const auto found = std::ranges::find_if(Settings, [header](const Setting& s) { return matchesHeader(header, s.mnemonic); });
-    return found == Settings.end() ? nullptr : &*found;
-}
-
-// A decimal integer with an optional sign, or nothing.
-std::optional<int64_t> integerIn(std::string_view text)
-{
-    if (text.starts_with('+') && !text.starts_with("+-"))
-        text.remove_prefix(1);
-    int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error == std::errc::result_out_of_range)
-        return text.starts_with('-') ? INT64_MIN : INT64_MAX;
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
 // Reads one setting message; the entry, or why it is refused.
 std::string readSetting(std::string_view message, SetupEntry& entry)
 {
@@ -58,19 +38,13 @@ std::string readSetting(std::string_view message, SetupEntry& entry)
         return "\"" + std::string(message) + "\" is a query; a setup file only sets";
     if (splitUnits(message).size() > 1)
         return "more than one message; a setup file has one setting a line";
-    const MessageParts parts = splitMessage(message);
-    const Setting* setting = settingNamed(parts.header);
-    if (!setting)
-        return "unknown header " + std::string(parts.header);
-    const auto value = integerIn(parts.arguments);
-    if (!value)
-        return std::string(setting->mnemonic) + " needs a whole number, not \"" + std::string(parts.arguments) + "\"";
-    const SettingRange range = rangeOf(setting->kind);
-    if (*value < range.min || *value > range.max)
-        return std::string(parts.arguments) + " is out of range for " + setting->mnemonic + " ("
-            + std::to_string(range.min) + " to " + std::to_string(range.max) + ")";
-    entry.id = setting->id;
-    entry.value = static_cast<int32_t>(*value);
+    const SettingMessage setting = readSettingMessage(message);
+    if (!setting.setting)
+        return "unknown header " + std::string(splitMessage(message).header);
+    if (!setting.problem.empty())
+        return setting.problem;
+    entry.id = setting.setting->id;
+    entry.value = setting.value;
     return {};
 }
 

@@ -45,7 +45,11 @@ bool mayOpen(const std::string& path);
 // the administrator.
 std::string permissionAdvice(const std::string& path);
 
-// Why path cannot be opened because another program has it.
+// The control panel's program name, as the system lists its processes.
+inline constexpr const char* PanelProgram = "r6140k-panel";
+
+// Why path cannot be opened because another program has it; when that is
+// a panel, also how to go through it.
 std::string busyAdvice(const std::string& path);
 
 } // namespace usblink

@@ -1,13 +1,10 @@
 #include "SettingText.h"
 
 #include <QRegularExpression>
-#include <cmath>
 
 namespace panel {
 
 namespace {
-
-using instrument::DecibelsPerStep;
 
 QString rangeProblem(instrument::SettingKind kind)
 {
@@ -36,7 +33,7 @@ TypedSetting attenuatorFromText(const QString& text)
     const QRegularExpressionMatch match = decibels.match(text);
     if (!match.hasMatch())
         return { std::nullopt, "Not a number of decibels" };
-    const double steps = std::round(match.captured(1).toDouble() / DecibelsPerStep);
+    const int64_t steps = instrument::stepsOf(match.captured(1).toDouble());
     const instrument::SettingRange range = instrument::rangeOf(instrument::SettingKind::Attenuator);
     if (steps < range.min || steps > range.max)
         return { std::nullopt, rangeProblem(instrument::SettingKind::Attenuator) };
@@ -48,7 +45,7 @@ TypedSetting attenuatorFromText(const QString& text)
 QString valueText(instrument::SettingKind kind, int value)
 {
     if (kind == instrument::SettingKind::Attenuator)
-        return QString::number(value * DecibelsPerStep, 'g', 10) + " dB";
+        return QString::number(instrument::decibelsOf(value), 'g', 10) + " dB";
     return QString::number(value);
 }
 

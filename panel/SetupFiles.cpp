@@ -29,6 +29,14 @@ QString listed(const std::vector<std::string>& messages)
     return text;
 }
 
+QString errorsText(const std::vector<std::string>& errors)
+{
+    QString text;
+    for (const std::string& error : errors)
+        text += (text.isEmpty() ? "" : "; ") + plain(error);
+    return text;
+}
+
 } // namespace
 
 SetupFiles::SetupFiles(frmMain& window)
@@ -107,12 +115,29 @@ void SetupFiles::load()
         return;
     window_.session().enqueue([this, file] {
         session::SessionLine line(window_.session());
-        const usblink::Reply error = session::applySetup(line, file, [this] { window_.RefreshFromInstrument(); });
-        if (session::reportsNoError(error))
-            tell(QMessageBox::Information, LoadTitle, QString("Setup loaded: %1 settings sent.").arg(file.entries.size()));
-        else
-            tell(QMessageBox::Warning, LoadTitle, "The setup was sent; the instrument reports: " + plain(error.text));
+        const session::SetupApplied applied
+            = session::applySetup(line, file, [this] { window_.RefreshFromInstrument(); });
+        tellLoaded(applied, file.entries.size());
     });
+}
+
+// The load is judged by what its own messages caused; what the queue held
+// before it is told apart.
+void SetupFiles::tellLoaded(const session::SetupApplied& applied, std::size_t sent)
+{
+    if (!applied.before.failure.empty()) {
+        tell(QMessageBox::Warning, LoadTitle, "The instrument does not answer (" + plain(applied.before.failure) + "). Nothing was sent.");
+        return;
+    }
+    const QString before = applied.before.errors.empty()
+        ? QString()
+        : "\n\nErrors queued before the load: " + errorsText(applied.before.errors);
+    if (!applied.after.failure.empty())
+        tell(QMessageBox::Warning, LoadTitle, "The setup was sent; the error queue does not answer: " + plain(applied.after.failure) + before);
+    else if (!applied.after.errors.empty())
+        tell(QMessageBox::Warning, LoadTitle, "The setup was sent; the instrument reports: " + errorsText(applied.after.errors) + before);
+    else
+        tell(QMessageBox::Information, LoadTitle, QString("Setup loaded: %1 settings sent.").arg(sent) + before);
 }
 
 } // namespace panel

@@ -9,6 +9,10 @@
 
 class frmMain;
 
+namespace session {
+struct SetupApplied;
+}
+
 namespace panel {
 
 // The main window's "Save Setup…" (Ctrl+S) and "Load Setup…" (Ctrl+O):
@@ -30,6 +34,7 @@ private:
     QString chooseFile(QFileDialog::AcceptMode mode, const QString& title);
     bool confirmed(const std::string& serialNumber, const std::vector<std::string>& messages);
     void tell(QMessageBox::Icon icon, const QString& title, const QString& text);
+    void tellLoaded(const session::SetupApplied& applied, std::size_t sent);
 
     frmMain& window_;
 };

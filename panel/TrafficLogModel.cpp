@@ -5,40 +5,36 @@
 #include <iterator>
 #include <numeric>
 
+#include "EscapedText.h"
+#include "MessageSyntax.h"
+#include "SettingMessage.h"
+
 namespace panel {
 
 namespace {
 
-// A line as text that cannot be taken for anything else: every character
-// outside printable ASCII, and the backslash itself, written as an escape,
-// so that a client's CR, TAB or ESC neither forges a line of its own in a
-// saved log nor drives the terminal that shows it. The instrument's texts
-// are 8-bit characters, as the main window shows them.
+// The instrument's texts are 8-bit characters, as the main window shows them;
+// escaped, they are plain ASCII.
 QString escaped(const std::string& text)
 {
-    QString shown;
-    for (const QChar c : QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))) {
-        switch (c.unicode()) {
-        case '\\':
-            shown += "\\\\";
-            break;
-        case '\r':
-            shown += "\\r";
-            break;
-        case '\n':
-            shown += "\\n";
-            break;
-        case '\t':
-            shown += "\\t";
-            break;
-        default:
-            if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
-                shown += c;
-            else
-                shown += QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0'));
-        }
+    return QString::fromStdString(instrument::escapedText(text));
+}
+
+// What a line sets, one setting a line under each of its names; nothing for
+// a line that sets nothing of the settings table.
+QVariant settingsOf(const std::string& line)
+{
+    if (!instrument::messageProblem(line).empty())
+        return {};
+    QStringList settings;
+    for (const std::string_view unit : instrument::splitUnits(line)) {
+        if (instrument::splitMessage(unit).isQuery)
+            continue;
+        const instrument::SettingMessage message = instrument::readSettingMessage(unit);
+        if (message.setting && message.problem.empty())
+            settings << QString::fromStdString(instrument::namedValues(*message.setting, message.value));
     }
-    return shown;
+    return settings.isEmpty() ? QVariant() : QVariant(settings.join('\n'));
 }
 
 } // namespace
@@ -124,9 +120,14 @@ int TrafficLogModel::columnCount(const QModelIndex& parent) const
 
 QVariant TrafficLogModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid())
+    if (!index.isValid())
         return {};
-    return field(shown_.at(static_cast<std::size_t>(index.row())), index.column());
+    const Entry& entry = shown_.at(static_cast<std::size_t>(index.row()));
+    if (role == Qt::ToolTipRole && index.column() == LineColumn && entry.direction != Direction::Received)
+        return settingsOf(entry.line);
+    if (role != Qt::DisplayRole)
+        return {};
+    return field(entry, index.column());
 }
 
 QVariant TrafficLogModel::headerData(int section, Qt::Orientation orientation, int role) const

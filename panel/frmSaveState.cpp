@@ -13,11 +13,6 @@
 namespace commands = instrument::commands;
 using panel::twipsRect;
 
-namespace {
-constexpr int FirstState = 0;
-constexpr int LastState = 9;
-} // namespace
-
 frmSaveState::frmSaveState(session::InstrumentSession& session, QWidget* parent)
     : PanelDialog(parent, "frmSaveState", "Save / Recall State", 4605, 3150)
     , session_(session)
@@ -26,7 +21,7 @@ frmSaveState::frmSaveState(session::InstrumentSession& session, QWidget* parent)
     fraStoRecall->setObjectName("fraStoRecall");
     fraStoRecall->setGeometry(twipsRect(120, 120, 4335, 2295));
 
-    scrUser = new panel::SettingScrollBar(FirstState, LastState, 1, fraStoRecall);
+    scrUser = new panel::SettingScrollBar(commands::FirstUserState, commands::LastUserState, 1, fraStoRecall);
     scrUser->setObjectName("scrUser");
     scrUser->setGeometry(twipsRect(240, 720, 735, 1095));
     scrUser->setAccessibleName("Select State, user state number");

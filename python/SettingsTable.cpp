@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "CommandSet.h"
 #include "Settings.h"
 
 namespace {
@@ -33,6 +34,20 @@ void writeTable(std::ostream& out)
     }
 }
 
+// The other messages and numbers the driver takes from the panel.
+void writeConstants(std::ostream& out)
+{
+    namespace commands = instrument::commands;
+    out << "DECIBELS_PER_STEP = " << instrument::DecibelsPerStep << "\n"
+        << "DECIBEL_SUFFIX = \"" << instrument::DecibelSuffix << "\"\n"
+        << "REFERENCE_LOCK_QUERY = \"" << commands::ReferenceLockQuery << "\"\n"
+        << "RESET = \"" << commands::Reset << "\"\n"
+        << "ERROR_QUERY = \"" << commands::ErrorQuery << "\"\n"
+        << "STORE_STATE = \"" << commands::SaveStatePrefix << "%d\"\n"
+        << "RECALL_STATE = \"" << commands::RecallStatePrefix << "%d\"\n"
+        << "USER_STATES = range(" << commands::FirstUserState << ", " << commands::LastUserState + 1 << ")\n";
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -46,8 +61,8 @@ int main(int argc, char* argv[])
     for (std::string line; std::getline(in, line);) {
         if (line == "@SETTINGS@")
             writeTable(out);
-        else if (line == "@DECIBELS_PER_STEP@")
-            out << "DECIBELS_PER_STEP = " << instrument::DecibelsPerStep << "\n";
+        else if (line == "@CONSTANTS@")
+            writeConstants(out);
         else
             out << line << '\n';
     }

@@ -12,6 +12,6 @@ from r6140k import R6140K
 
 instrument = R6140K(sys.argv[1] if len(sys.argv) > 1 else "TCPIP0::127.0.0.1::5025::SOCKET")
 print(instrument.id)
-instrument.modulator_iattenuator = 5.125  # dB, sent as :MOD:IATT 41
+instrument.modulator_iattenuator_db = 5.125  # dB, sent as :MOD:IATT 41 (modulator_iattenuator is 41)
 for name, value in instrument.settings().items():
     print(name, value)

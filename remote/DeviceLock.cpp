@@ -1,5 +1,6 @@
 #include "DeviceLock.h"
 
+#include <utility>
 
 namespace remote {
 
@@ -7,7 +8,7 @@ void DeviceLock::enqueue(vxi11::LinkId link, std::chrono::milliseconds wait, boo
 {
     if (mayGoOn(link)) {
         if (takesLock)
-            holder_ = link;
+            setHolder(link);
         then(Outcome::Granted);
         return;
     }
@@ -26,7 +27,15 @@ bool DeviceLock::release(vxi11::LinkId link)
         return false;
     holder_ = NoLink;
     grantWaiters();
+    if (holder_ == NoLink)
+        emit holderChanged();
     return true;
+}
+
+void DeviceLock::setHolder(vxi11::LinkId link)
+{
+    if (std::exchange(holder_, link) != link)
+        emit holderChanged();
 }
 
 // In the order they came: the first that takes the lock holds the others
@@ -37,7 +46,7 @@ void DeviceLock::grantWaiters()
         if (!mayGoOn(waiter.link))
             return false;
         if (waiter.takesLock)
-            holder_ = waiter.link;
+            setHolder(waiter.link);
         return true;
     }),
         Outcome::Granted);

@@ -13,8 +13,9 @@ namespace remote {
 
 // The VXI-11 lock on the instrument: one link at a time may hold it, and
 // the other links' calls wait until it is released, each for as long as it
-// said it would wait. Only links take part: the operator's panel and the
-// SCPI socket's clients are never held back by it.
+// said it would wait. The SCPI socket's clients follow it too (their lines
+// wait while it is held, see ScpiClient), so that no other client's line
+// runs between the holder's; the operator's panel is never held back by it.
 class DeviceLock : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +35,11 @@ public:
     void forget(vxi11::LinkId link);
 
     bool isHeld() const { return holder_ != NoLink; }
+    vxi11::LinkId holder() const { return holder_; }
+
+signals:
+    // The lock was taken or released.
+    void holderChanged();
 
 private:
     static constexpr vxi11::LinkId NoLink = 0;
@@ -53,6 +59,7 @@ private:
     };
 
     void enqueue(vxi11::LinkId link, std::chrono::milliseconds wait, bool takesLock, Then then);
+    void setHolder(vxi11::LinkId link);
     bool mayGoOn(vxi11::LinkId link) const { return holder_ == NoLink || holder_ == link; }
     void grantWaiters();
     // Takes the waiters out for which taken holds, in their order.

@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include "ClientStream.h"
+#include "DeviceLock.h"
 #include "KeepAlive.h"
 #include "MessageSyntax.h"
 #include "QuickAck.h"
@@ -17,6 +18,12 @@ ScpiClient::ScpiClient(qintptr descriptor, session::InstrumentSession& session, 
     , origin_(stream_->peer())
 {
     probeWhenIdle(descriptor);
+}
+
+void ScpiClient::holdBackWhile(const DeviceLock& lock)
+{
+    lock_ = &lock;
+    connect(&lock, &DeviceLock::holderChanged, this, &ScpiClient::queueNextLine);
 }
 
 void ScpiClient::start()
@@ -61,6 +68,8 @@ void ScpiClient::queueNextLine()
         finishWhenDone();
         return;
     }
+    if (lock_ && lock_->isHeld())
+        return; // until the lock's holder changes
     lineQueued_ = true;
     std::string message = std::move(waiting_.front());
     waiting_.pop_front();

@@ -10,6 +10,7 @@
 namespace remote {
 
 class ClientStream;
+class DeviceLock;
 
 // One connected client of the SCPI socket. Its lines are carried out one at
 // a time, each as an exchange of its own queued on the session under the
@@ -20,7 +21,7 @@ class ClientStream;
 // client is not read, which holds it back. A client that ends its sending
 // still gets the replies to what it sent, then the connection is closed. A
 // client that has gone gets no replies, so its queries are no longer asked;
-// its settings still are.
+// its settings still are. Lines wait while a VXI-11 link holds the lock.
 class ScpiClient : public QObject {
     Q_OBJECT
 public:
@@ -35,6 +36,9 @@ public:
     // Takes over a connected socket's descriptor.
     ScpiClient(qintptr descriptor, session::InstrumentSession& session, QObject* parent = nullptr);
 
+    // While a VXI-11 link holds this lock, the client's lines wait, in order,
+    // and none joins the session's queue: none runs between the holder's.
+    void holdBackWhile(const DeviceLock& lock);
     // Begins to take lines.
     void start();
 
@@ -61,6 +65,7 @@ private:
 
     ClientStream* stream_;
     session::InstrumentSession& session_;
+    const DeviceLock* lock_ = nullptr;
     qintptr descriptor_;
     std::string origin_;
     QByteArray partial_; // a line still without its end

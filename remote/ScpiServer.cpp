@@ -62,6 +62,8 @@ void ScpiServer::take(qintptr descriptor)
         return;
     }
     auto* client = new ScpiClient(descriptor, session_, this);
+    if (lock_)
+        client->holdBackWhile(*lock_);
     ++clients_;
     connect(client, &ScpiClient::released, this, [this] {
         --clients_;

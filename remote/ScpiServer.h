@@ -7,6 +7,7 @@
 #include "DescriptorServer.h"
 
 #include "ClientSlots.h"
+#include "DeviceLock.h"
 #include "InstrumentSession.h"
 
 namespace remote {
@@ -39,6 +40,8 @@ public:
     quint16 port() const { return server_.serverPort(); }
     QHostAddress address() const { return server_.serverAddress(); }
     int clientCount() const { return clients_; }
+    // From now on, clients' lines wait while a VXI-11 link holds the lock.
+    void holdBackWhile(const DeviceLock& lock) { lock_ = &lock; }
     // Where it listens and how many clients it serves, in one line.
     QString status() const;
 
@@ -52,6 +55,7 @@ private:
     session::InstrumentSession& session_;
     ClientSlots& slots_;
     DescriptorServer server_;
+    const DeviceLock* lock_ = nullptr;
     int clients_ = 0;
 };
 

@@ -47,6 +47,7 @@ Vxi11Device::Vxi11Device(session::InstrumentSession& session, ClientSlots& clien
     , session_(session)
     , slots_(clientSlots)
 {
+    connect(&lock_, &DeviceLock::holderChanged, this, &Vxi11Device::linksChanged);
 }
 
 void Vxi11Device::carryOut(
@@ -179,6 +180,15 @@ void Vxi11Device::destroy(vxi11::LinkId id)
         return;
     slots_.release();
     emit linksChanged();
+}
+
+QString Vxi11Device::lockHolder() const
+{
+    const auto holder = links_.find(lock_.holder());
+    if (holder == links_.end())
+        return {};
+    const QString origin = QString::fromStdString(holder->second.link->origin());
+    return origin.left(origin.lastIndexOf(':')); // without the client's port
 }
 
 void Vxi11Device::dropLinksOf(const QObject* connection)

@@ -41,8 +41,12 @@ public:
     void dropLinksOf(const QObject* connection);
 
     int linkCount() const { return static_cast<int>(links_.size()); }
+    const DeviceLock& lock() const { return lock_; }
+    // Who holds the lock, as "vxi11 127.0.0.1"; empty when no link does.
+    QString lockHolder() const;
 
 signals:
+    // A link came or went, or the lock changed hands.
     void linksChanged();
 
 private:

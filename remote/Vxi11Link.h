@@ -31,6 +31,8 @@ public:
     Vxi11Link(vxi11::LinkId id, session::InstrumentSession& session, std::string origin, QObject* parent = nullptr);
 
     vxi11::LinkId id() const { return id_; }
+    // Who brought the link, as "vxi11 127.0.0.1:54321".
+    const std::string& origin() const { return origin_; }
 
     // Runs step now, or once the link's exchange is carried out.
     void whenIdle(std::function<void()> step);

@@ -40,7 +40,9 @@ QString Vxi11Server::status() const
         return {};
     const int links = linkCount();
     const QString count = links == 0 ? QString("no link") : links == 1 ? QString("1 link") : QString("%1 links").arg(links);
-    return QString("VXI-11 %1 on %2, %3").arg(Vxi11Device::Name, hostText(address()), count);
+    const QString holder = device_.lockHolder();
+    return QString("VXI-11 %1 on %2, %3").arg(Vxi11Device::Name, hostText(address()), count)
+        + (holder.isEmpty() ? QString() : ", locked by " + holder);
 }
 
 void Vxi11Server::takeConnections(QTcpServer& server, uint32_t program)

@@ -39,6 +39,8 @@ public:
     quint16 abortPort() const { return abort_.serverPort(); }
     QHostAddress address() const { return core_.serverAddress(); }
     int linkCount() const { return device_.linkCount(); }
+    // The links' lock, which the SCPI socket's clients follow as well.
+    const DeviceLock& deviceLock() const { return device_.lock(); }
     // Where it serves and how many links it has, in one line.
     QString status() const;
 

@@ -5,12 +5,28 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+
 #include "CommandSet.h"
+#include "MessageSyntax.h"
 #include "RegularFile.h"
 
 namespace session {
 
 namespace commands = instrument::commands;
+
+namespace {
+
+// Digits with an optional sign between optional blanks, however many.
+bool isWholeNumber(std::string_view text)
+{
+    text = instrument::trimBlanks(text);
+    if (text.starts_with('-') || text.starts_with('+'))
+        text.remove_prefix(1);
+    return !text.empty() && std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+} // namespace
 
 ReadBack readSettings(InstrumentLine& line)
 {
@@ -21,8 +37,9 @@ ReadBack readSettings(InstrumentLine& line)
         const instrument::SettingRange range = instrument::rangeOf(setting.kind);
         if (!value || *value < range.min || *value > range.max) {
             const std::string why = !reply.answered() ? reply.text
-                : value ? "\"" + reply.text + "\" is out of its range"
-                        : "\"" + reply.text + "\" is not a number";
+                : value || isWholeNumber(reply.text)
+                ? "\"" + reply.text + "\" is out of range (" + std::to_string(range.min) + " to " + std::to_string(range.max) + ")"
+                : "\"" + reply.text + "\" is not a number";
             result.problem = std::string("reading ") + setting.mnemonic + " (" + setting.query + "): " + why;
             return result;
         }
@@ -61,25 +78,37 @@ instrument::SetupFile readSetupFile(const QString& path)
     QFile file;
     if (QString why; !openRegularFile(file, path, &why))
         return instrument::SetupFile::refused("cannot read it: " + why.toStdString());
-    // One byte beyond the limit tells a file that is too large.
-    const QByteArray text = file.read(static_cast<qint64>(instrument::MaxSetupFileBytes) + 1);
+    return readSetup(file);
+}
+
+instrument::SetupFile readSetup(QFile& file)
+{
+    // One byte beyond the limit tells a file that is too large; a pipe may
+    // give it in pieces.
+    const auto enough = static_cast<qint64>(instrument::MaxSetupFileBytes) + 1;
+    QByteArray text;
+    while (text.size() < enough && file.error() == QFileDevice::NoError) {
+        const QByteArray piece = file.read(enough - text.size());
+        if (piece.isEmpty())
+            break;
+        text += piece;
+    }
     if (file.error() != QFileDevice::NoError)
         return instrument::SetupFile::refused("cannot read it: " + file.errorString().toStdString());
     return instrument::parseSetup(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
 }
 
-usblink::Reply applySetup(
-    InstrumentLine& line, const instrument::SetupFile& setup, const std::function<void()>& readBack)
+SetupApplied applySetup(InstrumentLine& line, const instrument::SetupFile& setup, const std::function<void()>& readBack)
 {
+    SetupApplied applied;
+    applied.before = drainErrors(line);
+    if (!applied.before.failure.empty())
+        return applied;
     for (const instrument::SetupEntry& entry : setup.entries)
         line.send(instrument::messageOf(entry));
     readBack();
-    return line.ask(commands::ErrorQuery);
-}
-
-bool reportsNoError(const usblink::Reply& reply)
-{
-    return reply.answered() && commands::toInteger(reply.text.substr(0, reply.text.find(','))) == 0;
+    applied.after = drainErrors(line);
+    return applied;
 }
 
 } // namespace session

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 #include <functional>
 #include <string>
 
+#include "ErrorQueue.h"
 #include "InstrumentLine.h"
 #include "SetupFile.h"
 
@@ -37,13 +39,19 @@ std::string saveSetup(InstrumentLine& line, const QString& path, const instrumen
 // Reads and checks a whole file; its problem says why it is refused, an
 // unreadable or too large file among the reasons.
 instrument::SetupFile readSetupFile(const QString& path);
+// The same, from a file open for reading (standard input among them).
+instrument::SetupFile readSetup(QFile& file);
 
-// Sends the file's settings in file order, has readBack read every setting
-// back, then asks the error queue once; its reply.
-usblink::Reply applySetup(
-    InstrumentLine& line, const instrument::SetupFile& setup, const std::function<void()>& readBack);
+// What a load found in the error queue: before it sent (someone else's) and
+// after (its own messages').
+struct SetupApplied {
+    QueuedErrors before;
+    QueuedErrors after;
+};
 
-// Whether an error queue's reply says there is no error ("0,..." or "+0,...").
-bool reportsNoError(const usblink::Reply& reply);
+// Asks the error queue empty, sends the file's settings in file order, has
+// readBack read every setting back, then asks the queue empty again. An
+// instrument that does not answer the first asking is sent nothing.
+SetupApplied applySetup(InstrumentLine& line, const instrument::SetupFile& setup, const std::function<void()>& readBack);
 
 } // namespace session

@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include <QFile>
 #include <QString>
 #include <cstdio>
 #include <string>
@@ -7,6 +8,8 @@
 #include "CommandSet.h"
 #include "Connection.h"
 #include "DeviceFilter.h"
+#include "ErrorQueue.h"
+#include "SettingMessage.h"
 #include "SetupTransfer.h"
 #include "Tell.h"
 
@@ -14,10 +17,21 @@ namespace ctl {
 
 namespace {
 
+// Where a file is named, this names standard input or output.
+constexpr const char* StandardStream = "-";
+
 int fail(const std::string& message)
 {
     tell(message);
     return Failed;
+}
+
+// A failure on the instrument's line; one that waited in vain for a reply
+// says what to check.
+int failOn(Connection& connection, const std::string& why)
+{
+    const bool timedOut = why.find(usblink::FTDI_Driver::ReadTimeout) != std::string::npos;
+    return fail(connection.port() + ": " + why + (timedOut ? "; " + connection.timeoutAdvice() : ""));
 }
 
 // Done, unless the line failed on the way.
@@ -51,35 +65,75 @@ int query(Connection& connection, const std::string& message)
 {
     const usblink::Reply reply = connection.line().ask(message);
     if (!reply.answered())
-        return fail(connection.port() + ": " + message + " = " + reply.text);
-    std::printf("%s\n", reply.text.c_str());
+        return failOn(connection, message + " = " + reply.text);
+    printLine(reply.text);
     return Done;
 }
 
-// The instrument takes its messages in order, so a query answered after them
-// shows that all of them reached it; without one, the last could still be on
-// its way when the line is closed (ser2net may drop what a connection that
-// has just closed left unread).
-int send(Connection& connection, const std::vector<std::string>& messages)
+// Each error the queue held, as having come before what ctl is to do.
+void tellQueuedBefore(Connection& connection, const session::QueuedErrors& before, const std::string& what)
+{
+    for (const std::string& error : before.errors)
+        note(connection.port() + ": errors queued before the " + what + ": " + error);
+}
+
+// Judges what ctl sent by the errors it caused: each is told, and any fails.
+// The instrument takes its messages in order, so the queue answered after
+// them also shows that all of them reached it.
+int judged(Connection& connection, const session::QueuedErrors& caused)
+{
+    if (!caused.failure.empty())
+        return failOn(connection, std::string("no answer after the messages: ") + instrument::commands::ErrorQuery + " = "
+            + caused.failure);
+    for (const std::string& error : caused.errors)
+        tell(connection.port() + ": the instrument reports " + error);
+    return caused.errors.empty() ? endOf(connection) : Failed;
+}
+
+// Without the error queue, a query after the messages shows that all of them
+// reached the instrument; without one, the last could still be on its way
+// when the line is closed (ser2net may drop what a connection that has just
+// closed left unread).
+int sendUnchecked(Connection& connection, const std::vector<std::string>& messages)
 {
     for (const std::string& message : messages)
         connection.line().send(message);
     const usblink::Reply confirmation = connection.line().ask(instrument::commands::Identify);
     if (!confirmation.answered())
-        return fail(connection.port() + ": no answer after the messages: *IDN? = " + confirmation.text);
+        return failOn(connection, "no answer after the messages: *IDN? = " + confirmation.text);
     return endOf(connection);
 }
 
+int send(Connection& connection, const CtlOptions& options)
+{
+    if (!options.checkErrors)
+        return sendUnchecked(connection, options.arguments);
+    const session::QueuedErrors before = session::drainErrors(connection.line());
+    if (!before.failure.empty())
+        return failOn(connection, std::string(instrument::commands::ErrorQuery) + " = " + before.failure + "; nothing was sent");
+    tellQueuedBefore(connection, before, "send");
+    for (const std::string& message : options.arguments)
+        connection.line().send(message);
+    return judged(connection, session::drainErrors(connection.line()));
+}
+
+// Each setting under its mnemonic in the instrument's own unit, and an
+// attenuator's decibels also under the mnemonic with the decibel suffix.
 void printSettings(const instrument::SettingValues& values, bool json)
 {
     const char* separator = "";
+    const auto print = [&](const std::string& name, const std::string& value) {
+        if (json)
+            std::printf("%s\"%s\": %s", separator, name.c_str(), value.c_str());
+        else
+            std::printf("%s %s\n", name.c_str(), value.c_str());
+        separator = ", ";
+    };
     for (const instrument::Setting& setting : instrument::Settings) {
         const int32_t value = values[instrument::indexOf(setting.id)];
-        if (json)
-            std::printf("%s\"%s\": %d", separator, setting.mnemonic, value);
-        else
-            std::printf("%s %d\n", setting.mnemonic, value);
-        separator = ", ";
+        print(setting.mnemonic, std::to_string(value));
+        if (setting.kind == instrument::SettingKind::Attenuator)
+            print(std::string(setting.mnemonic) + instrument::DecibelSuffix, instrument::decibelText(value));
     }
 }
 
@@ -87,7 +141,7 @@ int read(Connection& connection, bool json)
 {
     const session::ReadBack read = session::readSettings(connection.line());
     if (!read.problem.empty())
-        return fail(connection.port() + ": " + read.problem);
+        return failOn(connection, read.problem);
     if (json)
         std::printf("{");
     printSettings(read.values, json);
@@ -96,11 +150,32 @@ int read(Connection& connection, bool json)
     return Done;
 }
 
+// "-" is standard output, written only once every setting was read.
 int save(Connection& connection, const std::string& file)
 {
     const instrument::SetupNotes notes = session::notesOfNow(connection.identity(), connection.port());
-    const std::string problem = session::saveSetup(connection.line(), QString::fromStdString(file), notes);
-    return problem.empty() ? Done : fail(connection.port() + ": " + problem);
+    if (file != StandardStream) {
+        const std::string problem = session::saveSetup(connection.line(), QString::fromStdString(file), notes);
+        return problem.empty() ? Done : failOn(connection, problem);
+    }
+    const session::ReadBack read = session::readSettings(connection.line());
+    if (!read.problem.empty())
+        return failOn(connection, "Nothing was saved: " + read.problem);
+    const std::string text = instrument::formatSetup(notes, read.values);
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        return fail("cannot write the setup to standard output");
+    return endOf(connection);
+}
+
+// "-" is standard input.
+instrument::SetupFile readSetup(const std::string& file)
+{
+    if (file != StandardStream)
+        return session::readSetupFile(QString::fromStdString(file));
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return instrument::SetupFile::refused("cannot read standard input: " + in.errorString().toStdString());
+    return session::readSetup(in);
 }
 
 // What the instrument holds after a load that it does not hold as the file
@@ -122,28 +197,32 @@ int load(Connection& connection, const std::string& file, const instrument::Setu
     const std::string saved = instrument::serialNumberOf(setup.identity);
     const std::string here = instrument::serialNumberOf(connection.identity());
     if (!saved.empty() && saved != here)
-        tell(file + " was saved from serial number " + saved + "; loading it into " + here);
+        note(file + " was saved from serial number " + saved + "; loading it into " + here);
     session::ReadBack read;
-    const usblink::Reply error = session::applySetup(connection.line(), setup, [&] { read = session::readSettings(connection.line()); });
+    const session::SetupApplied applied
+        = session::applySetup(connection.line(), setup, [&] { read = session::readSettings(connection.line()); });
+    if (!applied.before.failure.empty())
+        return failOn(connection, std::string(instrument::commands::ErrorQuery) + " = " + applied.before.failure
+            + "; nothing was sent");
+    tellQueuedBefore(connection, applied.before, "load");
     if (!read.problem.empty())
-        return fail(connection.port() + ": " + read.problem);
+        return failOn(connection, read.problem);
     if (const std::string different = differences(setup, read.values); !different.empty())
-        return fail(connection.port() + ": " + different);
-    if (!session::reportsNoError(error))
-        return fail(connection.port() + ": the instrument reports " + error.text);
-    return endOf(connection);
+        return failOn(connection, different);
+    return judged(connection, applied.after);
 }
 
 } // namespace
 
 int runCommand(const CtlOptions& options)
 {
+    setTelling({ .quiet = options.quiet, .raw = options.raw });
     if (options.command == "list")
         return list(options);
     // A file is checked whole before the instrument is even opened.
     instrument::SetupFile setup;
     if (options.command == "load") {
-        setup = session::readSetupFile(QString::fromStdString(options.arguments.front()));
+        setup = readSetup(options.arguments.front());
         if (!setup.problem.empty())
             return fail(options.arguments.front() + ": " + setup.problem + "; nothing was sent");
     }
@@ -154,7 +233,7 @@ int runCommand(const CtlOptions& options)
     if (options.command == "query")
         return query(*connection, options.arguments.front());
     if (options.command == "send")
-        return send(*connection, options.arguments);
+        return send(*connection, options);
     if (options.command == "read")
         return read(*connection, options.json);
     if (options.command == "save")

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "BridgeSelection.h"
@@ -77,7 +78,7 @@ int32_t Instruments::target(const CtlOptions& options, std::string* error)
     std::vector<std::string> offered;
     std::ranges::copy_if(devices_, std::back_inserter(offered), instrument::isInstrumentEntry);
     if (offered.size() == 1) {
-        tell("using " + offered.front() + ", the only instrument attached");
+        note("using " + offered.front() + ", the only instrument attached");
         return indexOf(std::ranges::find(devices_, offered.front()));
     }
     *error = offered.empty() ? "no R6140K device is listed: give its serial line with --port"
@@ -85,11 +86,17 @@ int32_t Instruments::target(const CtlOptions& options, std::string* error)
     return -1;
 }
 
+void Instruments::setReplyTimeout(int milliseconds)
+{
+    bridge_->FT_SetTimeouts(session_->handle(), static_cast<uint32_t>(milliseconds), 0);
+}
+
 Connection::~Connection() = default;
 
 std::unique_ptr<Connection> Connection::open(const CtlOptions& options, std::string* error)
 {
     std::unique_ptr<Connection> connection(new Connection);
+    connection->timeoutMs_ = options.timeoutMs;
     if (options.target == CtlOptions::Target::Panel) {
         const auto address = usblink::NetworkAddress::parse("tcp://" + options.targetValue);
         connection->port_ = "panel " + options.targetValue;
@@ -105,14 +112,14 @@ std::unique_ptr<Connection> Connection::open(const CtlOptions& options, std::str
     connection->port_ = connection->instruments_->devices()[static_cast<std::size_t>(index)];
     const auto panel = connection->instruments_->holder(index);
     if (panel) {
-        tell(connection->port_ + " is held by r6140k-panel (pid " + std::to_string(panel->pid)
+        note(connection->port_ + " is held by r6140k-panel (pid " + std::to_string(panel->pid)
             + "): going through its SCPI socket at " + panel->host + ":" + std::to_string(panel->port));
         *error = connection->openThroughPanel(panel->host, panel->port);
     }
     // A panel that no longer serves its socket may have let the line go.
     if (!panel || !error->empty()) {
         if (panel)
-            tell(*error + "; opening the line itself");
+            note(*error + "; opening the line itself");
         *error = connection->openDirectly(index);
     }
     return error->empty() ? std::move(connection) : nullptr;
@@ -126,14 +133,19 @@ std::string Connection::openDirectly(int32_t index)
     // No window waits for events here: the settling is a plain sleep.
     const session::StartUpHooks hooks {
         .wait = [](float seconds) { std::this_thread::sleep_for(std::chrono::duration<float>(seconds)); },
-        .proceed = [&session](session::StartUpStep) { return !session.linkDown(); },
+        .proceed = [this, &session](session::StartUpStep step) {
+            if (step == session::StartUpStep::Opened && timeoutMs_)
+                instruments_->setReplyTimeout(*timeoutMs_);
+            return !session.linkDown();
+        },
     };
     const std::optional<usblink::Reply> identity = session::startUp(session, index, hooks);
     if (!identity)
         return port_ + ": " + session.linkProblem();
     line_ = std::make_unique<session::SessionLine>(session);
     if (!identity->answered())
-        return port_ + ": *IDN? = " + identity->text;
+        return port_ + ": *IDN? = " + identity->text
+            + (identity->outcome == usblink::Reply::Outcome::TimedOut ? "; " + timeoutAdvice() : "");
     identity_ = identity->text;
     return {};
 }
@@ -141,6 +153,8 @@ std::string Connection::openDirectly(int32_t index)
 std::string Connection::openThroughPanel(const std::string& host, uint16_t port)
 {
     auto line = std::make_unique<PanelSocketLine>();
+    if (timeoutMs_)
+        line->setReplyTimeout(*timeoutMs_);
     std::string error = line->connectTo(host, port);
     line_ = std::move(line);
     return error;
@@ -151,6 +165,25 @@ std::string Connection::identity()
     if (!identity_)
         identity_ = line_->ask(instrument::commands::Identify).text;
     return *identity_;
+}
+
+bool Connection::throughPanel() const
+{
+    return dynamic_cast<const PanelSocketLine*>(line_.get()) != nullptr;
+}
+
+std::string Connection::timeoutAdvice() const
+{
+    const int waited = timeoutMs_.value_or(throughPanel() ? PanelSocketLine::ReplyTimeoutMs
+                                                          : static_cast<int>(usblink::FTDI_Driver::ReadTimeoutMs));
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g s", waited / 1000.0);
+    if (throughPanel())
+        return std::string("no reply within ") + seconds
+            + ": check the panel's instrument (the panel's status line and traffic log say more), or wait longer with --timeout";
+    return std::string("no reply within ") + seconds
+        + ": check that the instrument is switched on and its cable plugged in, and that --port or --serial "
+          "names its line (r6140k-ctl list); a slow line needs a longer --timeout";
 }
 
 std::string Connection::failure()

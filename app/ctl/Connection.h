@@ -25,6 +25,8 @@ public:
     std::optional<app::PublishedPanel> holder(int32_t index);
     // The device the options name, or -1 with the reason.
     int32_t target(const CtlOptions& options, std::string* error);
+    // Sets how long the open device waits for each byte of a reply.
+    void setReplyTimeout(int milliseconds);
 
 private:
     std::unique_ptr<usblink::BridgeLibrary> bridge_;
@@ -48,16 +50,20 @@ public:
     std::string identity();
     // Why the line failed since it was opened; empty while it is intact.
     std::string failure();
+    // What to check when a reply did not come in time.
+    std::string timeoutAdvice() const;
 
 private:
     Connection() = default;
     std::string openDirectly(int32_t index);
     std::string openThroughPanel(const std::string& host, uint16_t port);
+    bool throughPanel() const;
 
     std::unique_ptr<Instruments> instruments_;
     std::unique_ptr<session::InstrumentLine> line_;
     std::string port_;
     std::optional<std::string> identity_;
+    std::optional<int> timeoutMs_; // --timeout, when given
 };
 
 } // namespace ctl

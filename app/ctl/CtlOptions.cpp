@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "MessageSyntax.h"
 #include "NetworkBridge.h"
+#include "SettingMessage.h"
 #include "Tell.h"
 
 namespace ctl {
@@ -19,8 +20,9 @@ constexpr const char* Description
       "Commands:\n"
       "  list              the bridge devices and network lines, the instrument's marked with *\n"
       "  query MESSAGE     send a message that expects a reply and print the reply\n"
-      "  send MESSAGE...   send setting messages, in order\n"
-      "  read [--json]     every setting as NAME VALUE lines, NAME the long-form mnemonic\n"
+      "  send MESSAGE...   send messages in order, then ask the error queue (--no-check: don't)\n"
+      "  read [--json]     every setting as NAME VALUE lines, NAME the long-form mnemonic and\n"
+      "                    VALUE the instrument's integer; attenuators also as NAME_dB DECIBELS\n"
       "  save FILE         read every setting back and write them to a setup file\n"
       "  load FILE         check a setup file whole, send it, read back and ask the error queue\n"
       "\n"
@@ -41,6 +43,17 @@ const std::map<std::string, Arity> Commands = {
     { "load", { 1, 1 } },
 };
 
+// A setting of the table is checked as the panel checks it, unit by unit,
+// before anything goes out; other messages go as they are.
+void checkSettings(const std::string& message)
+{
+    for (const std::string_view unit : instrument::splitUnits(message)) {
+        const instrument::SettingMessage setting = instrument::readSettingMessage(unit);
+        if (!setting.problem.empty())
+            usageError("\"" + message + "\": " + setting.problem + "; nothing was sent");
+    }
+}
+
 void checkMessages(const CtlOptions& options)
 {
     if (options.command != "query" && options.command != "send")
@@ -48,9 +61,12 @@ void checkMessages(const CtlOptions& options)
     for (const std::string& message : options.arguments) {
         if (const std::string problem = instrument::messageProblem(message); !problem.empty())
             usageError("\"" + message + "\" cannot be sent: " + problem);
+        if (instrument::trimBlanks(message).empty())
+            usageError("an empty message sends nothing; nothing was sent");
         if (instrument::expectsReply(message) != (options.command == "query"))
             usageError(options.command == "query" ? "\"" + message + "\" expects no reply: use send"
                                                   : "\"" + message + "\" expects a reply: use query");
+        checkSettings(message);
     }
 }
 
@@ -62,6 +78,21 @@ void checkTarget(const CtlOptions& options)
     if (options.target == CtlOptions::Target::Panel
         && !usblink::NetworkAddress::parse("tcp://" + options.targetValue))
         usageError("bad panel address " + options.targetValue + " (HOST:PORT)");
+}
+
+// The shortest and the longest reply wait --timeout takes, in seconds.
+constexpr double LeastTimeout = 0.001;
+constexpr double GreatestTimeout = 3600;
+
+int timeoutOf(const QString& seconds)
+{
+    bool isNumber = false;
+    const double value = seconds.toDouble(&isNumber);
+    if (!isNumber)
+        usageError("--timeout needs a number of seconds, not \"" + seconds.toStdString() + "\"");
+    if (!(value >= LeastTimeout && value <= GreatestTimeout))
+        usageError("--timeout " + seconds.toStdString() + " is out of range (0.001 to 3600 seconds)");
+    return static_cast<int>(value * 1000 + 0.5);
 }
 
 } // namespace
@@ -86,12 +117,17 @@ CtlOptions parseCtlOptions(const QStringList& arguments)
     const QCommandLineOption panel("panel", "The instrument of the running panel whose SCPI socket is at <host:port>.",
         "host:port");
     const QCommandLineOption json("json", "read: print the settings as one JSON object.");
-    parser.addOptions({ port, serial, panel, json });
+    const QCommandLineOption noCheck("no-check", "send: leave out asking the error queue after the messages.");
+    const QCommandLineOption timeout("timeout",
+        "Wait this long for each reply (default: 5 s for a line of its own, 60 s through a panel).", "seconds");
+    const QCommandLineOption quiet({ "q", "quiet" }, "Print only errors on stderr.");
+    const QCommandLineOption raw("raw", "Print the instrument's text as received, even on a terminal.");
+    parser.addOptions({ port, serial, panel, json, noCheck, timeout, quiet, raw });
     parser.addPositionalArgument("command", "list, query, send, read, save or load", "[TARGET] COMMAND");
     parser.addPositionalArgument("arguments", "the command's message(s) or file", "[ARGUMENTS...]");
     if (!parser.parse(arguments))
         usageError(parser.errorText().toStdString());
-    if (parser.isSet("help"))
+    if (parser.isSet("help") || parser.isSet("help-all"))
         parser.showHelp(0);
     if (parser.isSet("version"))
         parser.showVersion();
@@ -125,6 +161,13 @@ CtlOptions parseCtlOptions(const QStringList& arguments)
     options.json = parser.isSet(json);
     if (options.json && options.command != "read")
         usageError("--json goes with read only");
+    options.checkErrors = !parser.isSet(noCheck);
+    if (!options.checkErrors && options.command != "send")
+        usageError("--no-check goes with send only");
+    if (parser.isSet(timeout))
+        options.timeoutMs = timeoutOf(parser.value(timeout));
+    options.quiet = parser.isSet(quiet);
+    options.raw = parser.isSet(raw);
     checkMessages(options);
     return options;
 }

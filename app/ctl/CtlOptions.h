@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct CtlOptions {
     std::string command; // list, query, send, read, save or load
     std::vector<std::string> arguments; // the command's
     bool json = false;
+    bool checkErrors = true; // send: ask the error queue after the messages
+    std::optional<int> timeoutMs; // the reply wait; the line's own when not given
+    bool quiet = false; // -q: errors only on stderr
+    bool raw = false; // instrument text as received, even on a terminal
 };
 
 // Parses the arguments; --help and --version print and end the process, a

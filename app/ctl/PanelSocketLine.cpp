@@ -66,7 +66,7 @@ void PanelSocketLine::send(const std::string& message)
 usblink::Reply PanelSocketLine::ask(const std::string& query)
 {
     write(query);
-    const QDeadlineTimer deadline(ReplyTimeoutMs);
+    const QDeadlineTimer deadline(replyTimeoutMs_);
     while (!socket_.canReadLine() && socket_.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) { }
     if (socket_.canReadLine())
         return replyOf(socket_.readLine());

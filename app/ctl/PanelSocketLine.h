@@ -19,6 +19,8 @@ public:
 
     ~PanelSocketLine() override;
 
+    void setReplyTimeout(int milliseconds) { replyTimeoutMs_ = milliseconds; }
+
     // Empty when connected, else why not.
     std::string connectTo(const std::string& host, uint16_t port);
 
@@ -34,6 +36,7 @@ private:
 
     QTcpSocket socket_;
     bool intact_ = true;
+    int replyTimeoutMs_ = ReplyTimeoutMs;
 };
 
 } // namespace ctl

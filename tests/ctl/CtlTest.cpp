@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sstream>
+#include <sys/prctl.h>
 
 #include "CtlRun.h"
 #include "PseudoTerminal.h"
@@ -86,7 +87,8 @@ TEST_P(RoundTrip, SavedSettingsComeBackAfterAReset)
     EXPECT_EQ(loaded.status, 0) << loaded.err;
     EXPECT_EQ(ctl({ "read" }).out, before.out);
     EXPECT_THAT(before.out, HasSubstr("BASeband:SWAP 1\n"));
-    EXPECT_THAT(before.out, HasSubstr("MODulator:IATTenuator 41\nMODulator:QATTenuator 127\n"));
+    EXPECT_THAT(before.out, HasSubstr("MODulator:IATTenuator 41\nMODulator:IATTenuator_dB 5.125\n"
+                                      "MODulator:QATTenuator 127\nMODulator:QATTenuator_dB 15.875\n"));
     const std::string text = contentsOf(path);
     EXPECT_THAT(text, testing::MatchesRegex("# \\*IDN\\? = R6140K Simulator,R6140K,SIM00001,[0-9.]+\n"
                                             "# port = R6140K " + port.toStdString() + "\n"
@@ -119,6 +121,7 @@ const BadFile BadFiles[] = {
     { "unknown header", ":MOD:IATT 4\n:MOD:FOO 3\n", "line 2: unknown header :MOD:FOO" },
     { "out of range", "# c\n:MOD:IATT 128\n", "line 2: 128 is out of range for MODulator:IATTenuator (0 to 127)" },
     { "not a number", ":BAS:IOFF 1.5\n", "line 1: BASeband:IOFFset needs a whole number, not \"1.5\"" },
+    { "decibels", ":MOD:IATT 5.125\n", "line 1: MODulator:IATTenuator counts steps of 1/8 dB: 5.125 dB would be 41 steps" },
     { "query", ":MOD:IATT 4\n:MOD:IATT?\n", "line 2: \":MOD:IATT?\" is a query; a setup file only sets" },
     { "twice", ":MOD:IATT 4\n\n:mod:iatt 5\n", "line 3: MODulator:IATTenuator is set again (first on line 1)" },
     { "too long", ":MOD:IATT 4\n:MOD:QATT " + std::string(250, '0') + "1\n",
@@ -131,7 +134,17 @@ const BadFile BadFiles[] = {
     { "FIFO", "", "cannot read it: it is a FIFO, not a file", true },
 };
 
-TEST_F(OnSimulator, EachBadFileIsRefusedWithItsLineAndNothingIsSent)
+// Settings checked as the panel checks them; a usage error.
+const std::pair<const char*, const char*> RefusedSends[] = {
+    { ":MOD:IATT 999", "999 is out of range for MODulator:IATTenuator (0 to 127)" },
+    { ":BAS:IOFF 40000", "40000 is out of range for BASeband:IOFFset (-32768 to 32767)" },
+    { ":MOD:IATT 8;:mod:qatt -5", "-5 is out of range for MODulator:QATTenuator (0 to 127)" },
+    { ":MOD:IATT abc", "MODulator:IATTenuator needs a whole number, not \"abc\"" },
+    { ":MOD:IATT 5.125", "5.125 dB would be 41 steps" },
+    { " ", "an empty message sends nothing" },
+};
+
+TEST_F(OnSimulator, EachBadFileOrSettingIsRefusedWithWhyAndNothingIsSent)
 {
     for (const BadFile& bad : BadFiles) {
         SCOPED_TRACE(bad.name);
@@ -144,8 +157,17 @@ TEST_F(OnSimulator, EachBadFileIsRefusedWithItsLineAndNothingIsSent)
         EXPECT_THAT(run.err, testing::EndsWith("; nothing was sent\n"));
         EXPECT_EQ(run.out, "");
     }
+    for (const auto& [message, says] : RefusedSends) {
+        SCOPED_TRACE(message);
+        const ProgramRun run = ctl({ "send", ":MOD:QOFF 1", message });
+        EXPECT_EQ(run.status, 2);
+        EXPECT_THAT(run.err, HasSubstr(says));
+        EXPECT_THAT(run.err, testing::EndsWith("; nothing was sent\n"));
+    }
     ASSERT_EQ(ctl({ "send", ":MOD:QOFF 7" }).status, 0);
-    EXPECT_EQ(simulator.receivedBefore(":MOD:QOFF 7"), StartUp) << "the marker's start-up, and nothing before it";
+    std::vector<std::string> marker = StartUp;
+    marker.push_back(":SYST:ERR?"); // the queue asked empty before the send
+    EXPECT_EQ(simulator.receivedBefore(":MOD:QOFF 7"), marker) << "the marker's start-up, and nothing before it";
 }
 
 TEST_F(OnSimulator, AnyFormTheInstrumentTakesLoadsWithCommentsBlankLinesAndCrLf)
@@ -154,10 +176,11 @@ TEST_F(OnSimulator, AnyFormTheInstrumentTakesLoadsWithCommentsBlankLinesAndCrLf)
                                                 ":BASEBAND:IOFFSET -7\r\nbas:swap 1");
     const ProgramRun loaded = ctl({ "load", QString::fromStdString(path) });
     EXPECT_EQ(loaded.status, 0) << loaded.err;
-    EXPECT_EQ(ctl({ "read", "--json" }).out,
-        "{\"BASeband:SWAP\": 1, \"BASeband:ZINPut\": 0, \"BASeband:IOFFset\": -7, \"BASeband:QOFFset\": 0, "
-        "\"MODulator:ZINPut\": 0, \"MODulator:IATTenuator\": 9, \"MODulator:QATTenuator\": 10, "
-        "\"MODulator:IINPut\": 0, \"MODulator:QINPut\": 0, \"MODulator:IOFFset\": 0, \"MODulator:QOFFset\": 0}\n");
+    EXPECT_THAT(ctl({ "read", "--json" }).out,
+        testing::StartsWith("{\"BASeband:SWAP\": 1, \"BASeband:ZINPut\": 0, \"BASeband:IOFFset\": -7, "
+                            "\"BASeband:QOFFset\": 0, \"MODulator:ZINPut\": 0, \"MODulator:IATTenuator\": 9, "
+                            "\"MODulator:IATTenuator_dB\": 1.125, \"MODulator:QATTenuator\": 10, "
+                            "\"MODulator:QATTenuator_dB\": 1.25, "));
 }
 
 struct Status {
@@ -170,13 +193,19 @@ struct Status {
 
 const Status Statuses[] = {
     { "a reply", { "query", "*idn?" }, 0, "R6140K Simulator,R6140K,SIM00001,", "" },
-    { "no reply", { "query", ":OUTPut?" }, 1, "", ":OUTPut? = READ TIMEOUT" },
+    { "no reply", { "--timeout", "0.3", "query", ":OUTPut?" }, 1, "",
+        ":OUTPut? = READ TIMEOUT; no reply within 0.3 s: check that the instrument is switched on" },
+    { "a wait out of range", { "--timeout", "0", "read" }, 2, "", "--timeout 0 is out of range (0.001 to 3600 seconds)" },
+    { "help for all", { "--help-all" }, 0, "Usage: ", "" },
     { "no command", {}, 2, "", "no command given" },
     { "unknown command", { "sweep" }, 2, "", "unknown command sweep" },
     { "query that asks nothing", { "query", ":MOD:IATT 3" }, 2, "", "expects no reply: use send" },
     { "send of a query", { "send", ":MOD:IATT?" }, 2, "", "expects a reply: use query" },
     { "json elsewhere", { "list", "--json" }, 2, "", "--json goes with read only" },
     { "two targets", { "--serial", "X", "read" }, 2, "", "give one target at most" },
+    { "an error caused", { "send", ":MOD:IATT 3", "FOO 1", "*RST 2" }, 1, "",
+        "the instrument reports -113,\"Undefined header\"\nr6140k-ctl: R6140K PORT: the instrument reports -108," },
+    { "no check asked", { "send", "--no-check", "FOO 1" }, 0, "", "" },
 };
 
 TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
@@ -186,7 +215,7 @@ TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
         const ProgramRun run = ctl(expected.arguments);
         EXPECT_EQ(run.status, expected.status) << run.err;
         EXPECT_THAT(run.out, testing::StartsWith(expected.out));
-        EXPECT_THAT(run.err, HasSubstr(expected.says));
+        EXPECT_THAT(run.err, HasSubstr(QString(expected.says).replace("PORT", simulator.path().c_str()).toStdString()));
     }
     const ProgramRun listed = ctl({ "list" });
     EXPECT_EQ(listed.status, 0);
@@ -236,6 +265,49 @@ TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
     EXPECT_THAT(loaded.err, HasSubstr("the instrument reports -222,\"Data out of range\""));
 }
 
+// Written to standard output and read from standard input; no file "-".
+TEST_F(OnSimulator, ADashIsStandardOutputOrInput)
+{
+    ASSERT_EQ(ctl({ "send", ":MOD:QATT 17" }).status, 0);
+    const ProgramRun saved = ctl({ "save", "-" });
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_THAT(saved.out, HasSubstr("\n:MOD:QATT 17\n"));
+    ASSERT_EQ(ctl({ "send", "*RST" }).status, 0);
+    const std::string setup = file("piped.scpi", saved.out);
+    const ProgramRun loaded = runPumped("sh", { "-c", QString("\"$0\" --port \"$1\" load - < \"$2\""), R6140K_CTL_PATH,
+        QString::fromStdString(simulator.path()), QString::fromStdString(setup) });
+    EXPECT_EQ(loaded.status, 0) << loaded.err;
+    EXPECT_THAT(ctl({ "read" }).out, HasSubstr("MODulator:QATTenuator 17\n"));
+    EXPECT_FALSE(QFile::exists("-"));
+}
+
+// An instrument whose identity drives a terminal, and whose offset is
+// beyond any the instrument has.
+TEST(Terminal, InstrumentTextIsEscapedThereUnlessRawAndAReplyOutOfRangeSaysSo)
+{
+    PseudoTerminal terminal;
+    MasterServer instrument(terminal, [&](std::string_view chunk) {
+        for (std::size_t at = chunk.find('?'); at != std::string_view::npos; at = chunk.find('?', at + 1))
+            terminal.send(chunk.substr(0, at).ends_with("*IDN") ? "Maker\x1b]0;owned\x07,R6140K,S1,1\n"
+                    : chunk.substr(0, at).ends_with(":BAS:IOFF")  ? "99999\n"
+                                                                   : "0\n");
+        return true;
+    });
+    // script(1) gives ctl a terminal for its standard output.
+    const auto onTerminal = [&](const QString& raw) {
+        return runPumped("script", { "-qec", QString("%1 --port %2 %3 query '*IDN?'").arg(R6140K_CTL_PATH,
+            QString::fromStdString(terminal.path()), raw), "/dev/null" }).out;
+    };
+    EXPECT_THAT(onTerminal(""), HasSubstr("Maker\\x1b]0;owned\\x07,R6140K,S1,1"));
+    EXPECT_THAT(onTerminal("--raw"), HasSubstr("Maker\x1b]0;owned\x07,R6140K,S1,1"));
+    const ProgramRun piped = runCtl({ "--port", QString::fromStdString(terminal.path()), "query", "*IDN?" });
+    EXPECT_EQ(piped.out, "Maker\x1b]0;owned\x07,R6140K,S1,1\n") << "as received where no terminal shows it";
+    const ProgramRun read = runCtl({ "--port", QString::fromStdString(terminal.path()), "read" });
+    EXPECT_EQ(read.status, 1);
+    EXPECT_THAT(read.err, HasSubstr("reading BASeband:IOFFset (:BAS:IOFF?): \"99999\" is out of range (-32768 to 32767)"));
+}
+
+// Held by a panel, the message says how to go through it.
 TEST(HeldLine, TheMessageNamesTheProgramThatHoldsIt)
 {
     PseudoTerminal terminal;
@@ -249,7 +321,12 @@ TEST(HeldLine, TheMessageNamesTheProgramThatHoldsIt)
     std::getline(comm, name);
     const ProgramRun run = runCtl({ "--port", QString::fromStdString(terminal.path()), "read" });
     EXPECT_EQ(run.status, 1);
-    EXPECT_THAT(run.err, HasSubstr(terminal.path() + " is in use by " + name + " (pid " + std::to_string(::getpid()) + ")"));
+    EXPECT_THAT(run.err, HasSubstr(terminal.path() + " is in use by " + name + " (pid " + std::to_string(::getpid()) + "): close it there.\n"));
+    ::prctl(PR_SET_NAME, "r6140k-panel");
+    const ProgramRun panel = runCtl({ "--port", QString::fromStdString(terminal.path()), "read" });
+    ::prctl(PR_SET_NAME, name.c_str());
+    EXPECT_THAT(panel.err, HasSubstr(" is in use by r6140k-panel (pid " + std::to_string(::getpid()) + "): close it there, "
+        "or start the panel with --listen PORT and go through it (r6140k-ctl --panel HOST:PORT"));
 }
 
 } // namespace

@@ -107,6 +107,29 @@ TEST_F(PanelHoldingTheLine, CtlNamesThePanelItselfWithItsAddress)
     EXPECT_THAT(runCtl({ "--panel", address, "query", ":OUTPut?" }).err, HasSubstr(":OUTPut? = READ TIMEOUT"));
 }
 
+TEST_F(PanelHoldingTheLine, ErrorsQueuedByOthersAreToldApartAndNeverFailCtl)
+{
+    const QString address = QString("127.0.0.1:%1").arg(served.server.port());
+    QTemporaryDir folder;
+    const QString setup = folder.filePath("partial.scpi");
+    QFile file(setup);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(":MOD:QATT 9\n");
+    file.close();
+    for (const QStringList& command : { QStringList { "load", setup }, QStringList { "send", ":MOD:IATT 3" } }) {
+        served.panel.session.send("FOO 1"); // left by the operator's traffic log
+        const ProgramRun run = runCtl(QStringList { "--panel", address } + command);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_THAT(run.err, HasSubstr("errors queued before the " + command.front().toStdString() + ": -113,"));
+    }
+    const ProgramRun caused = runCtl({ "--panel", address, "send", "FOO 2" });
+    EXPECT_EQ(caused.status, 1);
+    EXPECT_THAT(caused.err, testing::EndsWith("the instrument reports -113,\"Undefined header\"\n"));
+    EXPECT_THAT(caused.err, testing::Not(HasSubstr("queued before")));
+    served.panel.session.send("FOO 3");
+    EXPECT_EQ(runCtl({ "-q", "--panel", address, "send", ":MOD:IATT 4" }).err, "") << "-q leaves out all but errors";
+}
+
 // Records ctl must not follow, each naming the simulator's line and a port
 // where nothing listens: whichever it is, ctl opens the line itself.
 struct PlantedRecord {
@@ -178,25 +201,42 @@ TEST_F(PanelHoldingTheLine, ThePublishedRecordAndItsFolderAreTheUsersAlone)
         QFile::Permissions());
 }
 
-// Sets each setting to the ends of its range and reads every setting back,
-// then has each end plus one step refused before anything is sent.
-// Arguments: the resource, then per setting "MNEMONIC LEAST GREATEST STEP"
-// in the unit the driver takes.
+// Rounds decibels as the panel does, drains the error queue, stores,
+// resets and recalls; then sets each setting to the ends of its range and
+// reads every setting back, and has each end plus one step refused before
+// anything is sent. Arguments: the resource, then per setting
+// "MNEMONIC LEAST GREATEST" in the instrument's own integer.
 const char* DriverCheck = R"(
 import sys
 from r6140k import R6140K, property_name
 instrument = R6140K(sys.argv[1])
 print(instrument.id)
+for decibels in (0.0625, 12.3125, 15.9, 15.9375):
+    try:
+        instrument.modulator_iattenuator_db = decibels
+        print(decibels, 'dB is', instrument.modulator_iattenuator, 'steps,', instrument.settings()['MODulator:IATTenuator_dB'], 'dB')
+    except ValueError:
+        print(decibels, 'dB refused')
+instrument.write('FOO 1')
+print('errors', instrument.errors(), instrument.errors())
+instrument.store_state(3)
+print('reset', instrument.reset()['MODulator:IATTenuator'], 'recalled', instrument.recall_state(3)['MODulator:IATTenuator'])
+for n in (-1, 10):
+    try:
+        instrument.recall_state(n)
+    except ValueError as refused:
+        print(refused)
+print('lock', instrument.reference_lock)
 table = [row.split() for row in sys.argv[2:]]
 for end in (2, 1):
     for row in table:
-        setattr(instrument, property_name(row[0]), float(row[end]))
+        setattr(instrument, property_name(row[0]), int(row[end]))
     read = instrument.settings()
-    wrong = [row[0] for row in table if read[row[0]] != float(row[end])]
+    wrong = [row[0] for row in table if read[row[0]] != int(row[end])]
     print('read back', 'all' if not wrong else wrong)
 for row in table:
     try:
-        setattr(instrument, property_name(row[0]), float(row[2]) + float(row[3]))
+        setattr(instrument, property_name(row[0]), int(row[2]) + 1)
         print(row[0], 'took a value beyond its range')
     except ValueError:
         pass
@@ -208,8 +248,7 @@ std::string driverOutput(const std::string& resource)
     QStringList arguments = { "-c", DriverCheck, QString::fromStdString(resource) };
     for (const instrument::Setting& setting : instrument::Settings) {
         const instrument::SettingRange range = instrument::rangeOf(setting.kind);
-        const double unit = setting.kind == instrument::SettingKind::Attenuator ? instrument::DecibelsPerStep : 1.0;
-        arguments << QString("%1 %2 %3 %4").arg(setting.mnemonic).arg(range.min * unit).arg(range.max * unit).arg(unit);
+        arguments << QString("%1 %2 %3").arg(setting.mnemonic).arg(range.min).arg(range.max);
     }
     QProcessEnvironment path;
     path.insert("PYTHONPATH", R6140K_PYTHON_DRIVER_DIR);
@@ -218,7 +257,11 @@ std::string driverOutput(const std::string& resource)
     return run.out;
 }
 
-const std::string DriverChecked = "read back all\nread back all\n0,\"No error\"\n";
+const std::string DriverChecked = "0.0625 dB is 1 steps, 0.125 dB\n12.3125 dB is 99 steps, 12.375 dB\n"
+                                  "15.9 dB is 127 steps, 15.875 dB\n15.9375 dB refused\n"
+                                  "errors ['-113,\"Undefined header\"'] []\nreset 0 recalled 127\n"
+                                  "user state -1 is out of range (0 to 9)\nuser state 10 is out of range (0 to 9)\nlock 1\n"
+                                  "read back all\nread back all\n0,\"No error\"\n";
 
 TEST(PythonDriver, SetsAndReadsEverySettingOnTheSerialLine)
 {

@@ -87,6 +87,7 @@ TEST_F(SetupFiles, SavedSettingsComeBackAfterAResetThroughTheQueue)
 
     panel.main.cmdRST->click();
     ASSERT_EQ(panel.main.scrIAtt->setting(), 0);
+    panel.session.send("FOO 1"); // someone else's error, not the load's
     const std::size_t mark = panel.line.lines.size();
     QString confirmation;
     {
@@ -94,9 +95,9 @@ TEST_F(SetupFiles, SavedSettingsComeBackAfterAResetThroughTheQueue)
         const auto confirm = answer(confirmation, QMessageBox::Ok);
         press(QKeySequence::Open);
     }
-    EXPECT_EQ(outcome().text, "Setup loaded: 11 settings sent.");
+    EXPECT_EQ(outcome().text, "Setup loaded: 11 settings sent.\n\nErrors queued before the load: -113,\"Undefined header\"");
     EXPECT_THAT(confirmation.toStdString(), testing::StartsWith("Send these 11 messages?\n\n:BAS:SWAP 0\n"));
-    std::vector<std::string> expected;
+    std::vector<std::string> expected = { ":SYST:ERR?", ":SYST:ERR?" };
     for (const instrument::Setting& setting : instrument::Settings)
         expected.push_back(setting.prefix + std::to_string(setting.id == SettingId::ModulatorIAttenuator ? 41
                 : setting.id == SettingId::BasebandIOffset                                               ? -1234

@@ -216,6 +216,28 @@ TEST(TrafficLogModel, KeepsTheNewestLinesUpToItsCapacity)
         "01:02:03.004\treceived\tpanel\t4\n01:02:03.005\treceived\tpanel\t5\n01:02:03.006\treceived\tpanel\t6\n");
 }
 
+// A setting line's tool tip names what it sets under each name, steps and
+// decibels apart; a query, a reply or a value out of range sets nothing.
+TEST(TrafficLogModel, ASettingLinesToolTipNamesEachUnit)
+{
+    using Direction = session::InstrumentSession::Direction;
+    const std::tuple<Direction, std::string, std::string> Rows[] = {
+        { Direction::Sent, ":MOD:IATT 41", "MODulator:IATTenuator 41, MODulator:IATTenuator_dB 5.125" },
+        { Direction::Sent, ":bas:ioff -7;:MOD:QATT 1;:MOD:QATT?",
+            "BASeband:IOFFset -7\nMODulator:QATTenuator 1, MODulator:QATTenuator_dB 0.125" },
+        { Direction::Sent, ":MOD:IATT?", "" },
+        { Direction::Sent, ":MOD:IATT 999", "" },
+        { Direction::Received, "41", "" },
+    };
+    panel::TrafficLogModel model;
+    for (const auto& [direction, line, tip] : Rows)
+        model.append({ 0, direction, "panel", line });
+    model.showPending();
+    for (int row = 0; row < model.rowCount(); ++row)
+        EXPECT_EQ(model.data(model.index(row, panel::TrafficLogModel::LineColumn), Qt::ToolTipRole).toString().toStdString(),
+            std::get<2>(Rows[row]));
+}
+
 // A client's CR, TAB or ESC neither forges a line in the saved text nor
 // reaches the terminal that shows it.
 TEST(TrafficLogModel, WritesEveryCharacterOutsidePrintableAsciiEscaped)

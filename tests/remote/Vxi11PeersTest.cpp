@@ -200,6 +200,73 @@ TEST(Vxi11BesideTheSocket, OperatorAndStreamingClientsShareTheInstrument)
     operatorHand.expectEveryPressSentInTurn();
 }
 
+// While the holder streams, lxi asks over the socket, one connection after
+// another, counting the connections it starts and those answered in files,
+// until the holder is done. Arguments: the socket's port, the folder.
+const char* LxiAskingInALoop = R"(n=0; while [ ! -e "$2/done" ]; do echo $n > "$2/started"
+lxi scpi -a 127.0.0.1 -p "$1" -r ':MOD:QINP?' >/dev/null || exit 1; n=$((n+1)); echo $n > "$2/answered"; done)";
+// Once lxi has been answered, writes and queries under the exclusive lock,
+// each reply checked, until lxi has started another connection and 100 more
+// have gone, or 500 in all (the connection lxi had open waits for the lock);
+// after the unlock, ends once lxi has been answered twice more.
+// Argument: the folder.
+const char* PyvisaHolding = R"(
+import sys, pyvisa
+def count(name):
+    try:
+        return int(open(sys.argv[1] + '/' + name).read())
+    except (OSError, ValueError):
+        return -1
+holder = pyvisa.ResourceManager('@py').open_resource('TCPIP::127.0.0.1::INSTR', timeout=10000)
+while count('answered') < 1:
+    holder.query(':MOD:QATT?')
+holder.lock_excl()
+started, wrong, i, after = count('started'), [], 0, 0
+while after < 100 and i < 500:
+    holder.write(':MOD:IOFF %d' % i)
+    if holder.query(':MOD:IOFF?') != '%d\n' % i:
+        wrong.append(i)
+    i, after = i + 1, after + (count('started') > started)
+holder.unlock()
+answered = count('answered')
+while count('answered') < answered + 2:
+    holder.query(':MOD:QATT?')
+open(sys.argv[1] + '/done', 'w').close()
+print('locked replies', 'all right' if not wrong else wrong)
+)";
+
+TEST(Vxi11BesideTheSocket, WhileALinkHoldsTheLockNoSocketLineRunsBetweenItsLines)
+{
+    PortMapperDaemon portMapper;
+    const quint16 socketPort = freePort();
+    PanelOnLan served(servingOn("127.0.0.1", socketPort));
+    std::vector<std::pair<std::string, std::string>> sent; // origin, line
+    served.panel.session.addLineObserver([&](auto, const std::string& line, const std::string& origin) {
+        sent.emplace_back(origin.substr(0, origin.find(' ')), line);
+    });
+    bool statusNamedTheHolder = false;
+    QObject::connect(&served.remote.status(), &remote::RemoteStatus::changed, [&](const QString& text) {
+        statusNamedTheHolder |= text.contains("VXI-11 inst0 on 127.0.0.1, 1 link, locked by vxi11 127.0.0.1;");
+    });
+    OperatorHand operatorHand(served.panel);
+    QTemporaryDir marks;
+    EXPECT_EQ(runClients({ { "sh", "-c", LxiAskingInALoop, "loop", QString::number(socketPort), marks.path() },
+                  { Python, "-c", PyvisaHolding, marks.path() } }),
+        (std::vector<std::string> { "", "locked replies all right" }));
+    operatorHand.stop();
+    const auto isHolders = [](const auto& line) { return line.first == "vxi11" && line.second.starts_with(":MOD:IOFF"); };
+    const auto first = std::ranges::find_if(sent, isHolders);
+    const auto last = std::ranges::find_if(sent.rbegin(), sent.rend(), isHolders).base();
+    ASSERT_GE(std::count_if(first, last, isHolders), 200);
+    const auto isSocketLine = [](const auto& line) { return line.first != "vxi11" && line.first != "panel"; };
+    EXPECT_EQ(std::count_if(first, last, isSocketLine), 0) << "a socket line ran between the holder's";
+    EXPECT_GT(std::count_if(sent.begin(), first, isSocketLine), 0) << "lxi asked nothing before the lock";
+    EXPECT_GT(std::count_if(last, sent.end(), isSocketLine), 0) << "lxi asked nothing after the lock";
+    EXPECT_TRUE(statusNamedTheHolder);
+    EXPECT_THAT(served.status(), testing::Not(HasSubstr("locked")));
+    operatorHand.expectEveryPressSentInTurn();
+}
+
 // mDNS on the test's own interface: avahi-browse and lxi see the panel's
 // services under its identification, until the panel withdraws them.
 TEST(Vxi11OnTheLan, AnnouncedByMdnsWithTheIdentification)
