@@ -20,11 +20,13 @@ std::unique_ptr<usblink::BridgeLibrary> localBridge(
 } // namespace
 
 // Network addresses go to a network backend listed after the local one;
-// without any, the local backend stands alone, as it always did.
+// without any, the local backend stands alone, as it always did. The
+// simulator stands alone too, unless ports are named: then it is listed
+// first and the ports after it, on the serial backend.
 std::unique_ptr<usblink::BridgeLibrary> selectBridge(
     const Options& options, std::string* error, const std::string& d2xxLibrary)
 {
-    if (options.simulate)
+    if (options.simulate && options.ports.empty())
         return std::make_unique<sim::SimulatedBridge>();
     std::vector<std::string> paths;
     std::vector<usblink::NetworkAddress> addresses;
@@ -34,12 +36,18 @@ std::unique_ptr<usblink::BridgeLibrary> selectBridge(
         else
             paths.push_back(port);
     }
-    auto local = localBridge(options, paths, error, d2xxLibrary);
-    if (!local || addresses.empty())
-        return local;
     std::vector<std::unique_ptr<usblink::BridgeLibrary>> backends;
-    backends.push_back(std::move(local));
-    backends.push_back(std::make_unique<usblink::NetworkBridge>(std::move(addresses)));
+    if (options.simulate) {
+        backends.push_back(std::make_unique<sim::SimulatedBridge>());
+        backends.push_back(std::make_unique<usblink::SerialBridge>(paths));
+    } else {
+        auto local = localBridge(options, paths, error, d2xxLibrary);
+        if (!local || addresses.empty())
+            return local;
+        backends.push_back(std::move(local));
+    }
+    if (!addresses.empty())
+        backends.push_back(std::make_unique<usblink::NetworkBridge>(std::move(addresses)));
     return std::make_unique<usblink::CompositeBridge>(std::move(backends));
 }
 
