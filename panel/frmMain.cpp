@@ -238,6 +238,10 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
         twipsRect(LinkStatusLeft, LinkStatusTop, LinkStatusWidth, LinkStatusHeight), env_.reconnectInterval,
         [this] { identifyAndReadBack(); });
     lblLinkStatus = linkMonitor->line();
+    // Above it, the remote status's place, while nothing listens.
+    lblLinkStatus->mayGrowInto(twipsRect(LinkStatusLeft, RemoteStatusTop, LinkStatusWidth,
+                                   LinkStatusTop + LinkStatusHeight - RemoteStatusTop),
+        [this] { return lblRemoteStatus->status().isEmpty(); });
     busy_ = new panel::BusyIndicator(session(), this, *linkMonitor);
     markEveryValueUnread({});
     session().addLinkObserver([this] {
@@ -377,6 +381,7 @@ void frmMain::buildRemoteStatus()
 void frmMain::showRemoteStatus(const QString& status)
 {
     lblRemoteStatus->setStatus(status);
+    lblLinkStatus->refit();
 }
 
 void frmMain::setFocusOrder()

@@ -381,11 +381,12 @@ const UndoRow UndoRows[] = {
         { ":MOD:QOFF 1", ":MOD:QOFF 0", ":MOD:QOFF -1" }, true },
     { "AResetThatFindsOtherValuesClearsIt", [](frmMain& m, auto&) {
             pressOn(m.scrMod_I_Off, Qt::Key_Up);
+            pressOn(m.scrMod_I_Off, Qt::Key_Up);
             m.cmdRST->click();
             undo(m);
         },
         [] {
-            std::vector<std::string> lines = { ":MOD:IINP 1", "*RST" };
+            std::vector<std::string> lines = { ":MOD:IINP 1", ":MOD:IINP 2", "*RST" };
             lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
             return lines;
         }(),
