@@ -1,103 +1,124 @@
 #include "DeviceCalls.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <iterator>
+#include <optional>
 
 #include "RecordMarking.h"
-#include "Rpc.h"
+#include "vxi11.h"
 
 namespace vxi11 {
 
 namespace {
 
-// Variable-length data is bounded by the record that carries it.
-constexpr std::size_t AnyLength = MaxRecordBytes;
-// The handle of device_enable_srq is at most 40 bytes.
-constexpr std::size_t MaxSrqHandle = 40;
+static_assert(CoreProgram == DEVICE_CORE && AbortProgram == DEVICE_ASYNC);
+static_assert(ProgramVersion == DEVICE_CORE_VERSION && ProgramVersion == DEVICE_ASYNC_VERSION);
+static_assert(MaxRecordBytes == MAX_RECORD_BYTES);
 
-void read(XdrReader&, std::monostate&) { }
+// An XDR stream over bytes in memory.
+class MemoryXdr {
+public:
+    // Decoding only reads the bytes.
+    explicit MemoryXdr(std::span<const uint8_t> bytes, xdr_op op = XDR_DECODE)
+    {
+        xdrmem_create(&xdr_, reinterpret_cast<char*>(const_cast<uint8_t*>(bytes.data())),
+            static_cast<u_int>(bytes.size()), op);
+    }
+    ~MemoryXdr() { xdr_destroy(&xdr_); }
+    MemoryXdr(const MemoryXdr&) = delete;
+    MemoryXdr& operator=(const MemoryXdr&) = delete;
 
-void read(XdrReader& in, LinkParms& p)
+    operator XDR*() { return &xdr_; }
+
+private:
+    XDR xdr_ {};
+};
+
+// An XDR routine as libtirpc takes one, which calls it with the object's
+// address (xdr_void with none it reads). By way of void (*)(), the
+// conversion's own type, casts between function types are not warned of.
+template <class Routine>
+xdrproc_t procOf(Routine routine)
 {
-    p.link = in.i32();
+    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(routine));
 }
 
-void read(XdrReader& in, CreateLinkParms& p)
+Bytes bytesOf(u_int length, const char* data)
 {
-    p.clientId = in.i32();
-    p.lockDevice = in.boolean();
-    p.lockTimeout = in.u32();
-    p.device = in.string(AnyLength);
+    return Bytes(data, data + length);
 }
 
-void read(XdrReader& in, WriteParms& p)
+// The generated arguments as the server's own, which own their data.
+Arguments argumentsOf(const Device_Link& p)
 {
-    p.link = in.i32();
-    p.ioTimeout = in.u32();
-    p.lockTimeout = in.u32();
-    p.flags = in.i32();
-    p.data = in.opaque(AnyLength);
+    return LinkParms { p };
 }
 
-void read(XdrReader& in, ReadParms& p)
+Arguments argumentsOf(const Create_LinkParms& p)
 {
-    p.link = in.i32();
-    p.requestSize = in.u32();
-    p.ioTimeout = in.u32();
-    p.lockTimeout = in.u32();
-    p.flags = in.i32();
-    p.termChar = static_cast<char>(in.i32());
+    const Bytes device = bytesOf(p.device.device_len, p.device.device_val);
+    return CreateLinkParms { p.clientId, p.lockDevice == TRUE, p.lock_timeout, std::string(device.begin(), device.end()) };
 }
 
-void read(XdrReader& in, GenericParms& p)
+Arguments argumentsOf(const Device_WriteParms& p)
 {
-    p.link = in.i32();
-    p.flags = in.i32();
-    p.lockTimeout = in.u32();
-    p.ioTimeout = in.u32();
+    return WriteParms { p.lid, p.io_timeout, p.lock_timeout, p.flags, bytesOf(p.data.data_len, p.data.data_val) };
 }
 
-void read(XdrReader& in, LockParms& p)
+Arguments argumentsOf(const Device_ReadParms& p)
 {
-    p.link = in.i32();
-    p.flags = in.i32();
-    p.lockTimeout = in.u32();
+    return ReadParms { p.lid, p.requestSize, p.io_timeout, p.lock_timeout, p.flags, p.termChar };
 }
 
-void read(XdrReader& in, EnableSrqParms& p)
+Arguments argumentsOf(const Device_GenericParms& p)
 {
-    p.link = in.i32();
-    p.enable = in.boolean();
-    p.handle = in.opaque(MaxSrqHandle);
+    return GenericParms { p.lid, p.flags, p.lock_timeout, p.io_timeout };
 }
 
-void read(XdrReader& in, DocmdParms& p)
+Arguments argumentsOf(const Device_LockParms& p)
 {
-    p.link = in.i32();
-    p.flags = in.i32();
-    p.ioTimeout = in.u32();
-    p.lockTimeout = in.u32();
-    p.command = in.i32();
-    p.networkOrder = in.boolean();
-    p.dataSize = in.i32();
-    p.dataIn = in.opaque(AnyLength);
+    return LockParms { p.lid, p.flags, p.lock_timeout };
 }
 
-void read(XdrReader& in, RemoteFunc& p)
+Arguments argumentsOf(const Device_EnableSrqParms& p)
 {
-    p.hostAddress = in.u32();
-    p.hostPort = in.u32();
-    p.program = in.u32();
-    p.version = in.u32();
-    p.family = in.i32();
+    return EnableSrqParms { p.lid, p.enable == TRUE, bytesOf(p.handle.handle_len, p.handle.handle_val) };
 }
 
-template <class Parms>
-Arguments decodeAs(XdrReader& in)
+Arguments argumentsOf(const Device_DocmdParms& p)
 {
-    Parms parms;
-    read(in, parms);
-    return parms;
+    return DocmdParms { p.lid, p.flags, p.io_timeout, p.lock_timeout, p.cmd, p.network_order == TRUE, p.datasize,
+        bytesOf(p.data_in.data_in_len, p.data_in.data_in_val) };
+}
+
+// The family as the word that came: xdr_enum takes any, which the enum type
+// need not hold.
+Arguments argumentsOf(const Device_RemoteFunc& p)
+{
+    return RemoteFunc { p.hostAddr, p.hostPort, p.progNum, p.progVers, std::bit_cast<int32_t>(p.progFamily) };
+}
+
+template <class Wire>
+Wire wireOf(bool_t (*)(XDR*, Wire*));
+
+// Decodes a procedure's arguments with the routine rpcgen made for them,
+// and frees what that routine allocated once they are copied out.
+template <auto Routine>
+std::optional<Arguments> decodeWith(XDR* in)
+{
+    decltype(wireOf(Routine)) wire {};
+    std::optional<Arguments> arguments;
+    if (Routine(in, &wire))
+        arguments = argumentsOf(wire);
+    xdr_free(procOf(Routine), &wire);
+    return arguments;
+}
+
+std::optional<Arguments> decodeNothing(XDR*)
+{
+    return Arguments {};
 }
 
 template <class Resp>
@@ -114,30 +135,30 @@ Result failingAs(ErrorCode error)
 struct ProcedureRow {
     Procedure procedure;
     uint32_t program;
-    Arguments (*decode)(XdrReader&);
+    std::optional<Arguments> (*decode)(XDR*);
     Result (*failing)(ErrorCode);
 };
 
 constexpr uint32_t EitherProgram = 0;
 
 constexpr ProcedureRow Procedures[] = {
-    { Procedure::Null, EitherProgram, decodeAs<std::monostate>, failingAs<std::monostate> },
-    { Procedure::DeviceAbort, AbortProgram, decodeAs<LinkParms>, failingAs<DeviceError> },
-    { Procedure::CreateLink, CoreProgram, decodeAs<CreateLinkParms>, failingAs<CreateLinkResp> },
-    { Procedure::DeviceWrite, CoreProgram, decodeAs<WriteParms>, failingAs<WriteResp> },
-    { Procedure::DeviceRead, CoreProgram, decodeAs<ReadParms>, failingAs<ReadResp> },
-    { Procedure::DeviceReadStb, CoreProgram, decodeAs<GenericParms>, failingAs<ReadStbResp> },
-    { Procedure::DeviceTrigger, CoreProgram, decodeAs<GenericParms>, failingAs<DeviceError> },
-    { Procedure::DeviceClear, CoreProgram, decodeAs<GenericParms>, failingAs<DeviceError> },
-    { Procedure::DeviceRemote, CoreProgram, decodeAs<GenericParms>, failingAs<DeviceError> },
-    { Procedure::DeviceLocal, CoreProgram, decodeAs<GenericParms>, failingAs<DeviceError> },
-    { Procedure::DeviceLock, CoreProgram, decodeAs<LockParms>, failingAs<DeviceError> },
-    { Procedure::DeviceUnlock, CoreProgram, decodeAs<LinkParms>, failingAs<DeviceError> },
-    { Procedure::DeviceEnableSrq, CoreProgram, decodeAs<EnableSrqParms>, failingAs<DeviceError> },
-    { Procedure::DeviceDocmd, CoreProgram, decodeAs<DocmdParms>, failingAs<DocmdResp> },
-    { Procedure::DestroyLink, CoreProgram, decodeAs<LinkParms>, failingAs<DeviceError> },
-    { Procedure::CreateInterruptChannel, CoreProgram, decodeAs<RemoteFunc>, failingAs<DeviceError> },
-    { Procedure::DestroyInterruptChannel, CoreProgram, decodeAs<std::monostate>, failingAs<DeviceError> },
+    { Procedure::Null, EitherProgram, decodeNothing, failingAs<std::monostate> },
+    { Procedure::DeviceAbort, AbortProgram, decodeWith<xdr_Device_Link>, failingAs<DeviceError> },
+    { Procedure::CreateLink, CoreProgram, decodeWith<xdr_Create_LinkParms>, failingAs<CreateLinkResp> },
+    { Procedure::DeviceWrite, CoreProgram, decodeWith<xdr_Device_WriteParms>, failingAs<WriteResp> },
+    { Procedure::DeviceRead, CoreProgram, decodeWith<xdr_Device_ReadParms>, failingAs<ReadResp> },
+    { Procedure::DeviceReadStb, CoreProgram, decodeWith<xdr_Device_GenericParms>, failingAs<ReadStbResp> },
+    { Procedure::DeviceTrigger, CoreProgram, decodeWith<xdr_Device_GenericParms>, failingAs<DeviceError> },
+    { Procedure::DeviceClear, CoreProgram, decodeWith<xdr_Device_GenericParms>, failingAs<DeviceError> },
+    { Procedure::DeviceRemote, CoreProgram, decodeWith<xdr_Device_GenericParms>, failingAs<DeviceError> },
+    { Procedure::DeviceLocal, CoreProgram, decodeWith<xdr_Device_GenericParms>, failingAs<DeviceError> },
+    { Procedure::DeviceLock, CoreProgram, decodeWith<xdr_Device_LockParms>, failingAs<DeviceError> },
+    { Procedure::DeviceUnlock, CoreProgram, decodeWith<xdr_Device_Link>, failingAs<DeviceError> },
+    { Procedure::DeviceEnableSrq, CoreProgram, decodeWith<xdr_Device_EnableSrqParms>, failingAs<DeviceError> },
+    { Procedure::DeviceDocmd, CoreProgram, decodeWith<xdr_Device_DocmdParms>, failingAs<DocmdResp> },
+    { Procedure::DestroyLink, CoreProgram, decodeWith<xdr_Device_Link>, failingAs<DeviceError> },
+    { Procedure::CreateInterruptChannel, CoreProgram, decodeWith<xdr_Device_RemoteFunc>, failingAs<DeviceError> },
+    { Procedure::DestroyInterruptChannel, CoreProgram, decodeNothing, failingAs<DeviceError> },
 };
 
 const ProcedureRow* rowOf(Procedure procedure, uint32_t program)
@@ -148,61 +169,142 @@ const ProcedureRow* rowOf(Procedure procedure, uint32_t program)
     return row == std::end(Procedures) ? nullptr : row;
 }
 
-void write(XdrWriter&, const std::monostate&) { }
-
-void write(XdrWriter& out, const DeviceError& r)
+rpc_msg replyTo(uint32_t xid, reply_stat stat)
 {
-    out.i32(static_cast<int32_t>(r.error));
+    rpc_msg reply {}; // a verifier of none, empty
+    reply.rm_xid = xid;
+    reply.rm_direction = REPLY;
+    reply.rm_reply.rp_stat = stat;
+    return reply;
 }
 
-void write(XdrWriter& out, const CreateLinkResp& r)
+// A reply as libtirpc encodes it. Results are bounded by what the server
+// keeps; beyond the bounds of the interface, the reply says the call failed.
+Bytes encoded(rpc_msg& reply)
 {
-    out.i32(static_cast<int32_t>(r.error)).i32(r.link).u32(r.abortPort).u32(r.maxRecvSize);
+    Bytes bytes(xdr_sizeof(procOf(xdr_replymsg), &reply));
+    MemoryXdr out(bytes, XDR_ENCODE);
+    if (xdr_replymsg(out, &reply))
+        return bytes;
+    rpc_msg failed = replyTo(reply.rm_xid, MSG_ACCEPTED);
+    failed.acpted_rply.ar_stat = SYSTEM_ERR;
+    return encoded(failed);
 }
 
-void write(XdrWriter& out, const WriteResp& r)
+Bytes acceptedReply(uint32_t xid, accept_stat stat, xdrproc_t results = procOf(xdr_void), void* where = nullptr)
 {
-    out.i32(static_cast<int32_t>(r.error)).u32(r.size);
+    rpc_msg reply = replyTo(xid, MSG_ACCEPTED);
+    reply.acpted_rply.ar_stat = stat;
+    reply.acpted_rply.ar_results = { static_cast<caddr_t>(where), results };
+    return encoded(reply);
 }
 
-void write(XdrWriter& out, const ReadResp& r)
+Bytes programMismatchReply(uint32_t xid)
 {
-    out.i32(static_cast<int32_t>(r.error)).i32(r.reason).opaque(r.data);
+    rpc_msg reply = replyTo(xid, MSG_ACCEPTED);
+    reply.acpted_rply.ar_stat = PROG_MISMATCH;
+    reply.acpted_rply.ar_vers = { ProgramVersion, ProgramVersion };
+    return encoded(reply);
 }
 
-void write(XdrWriter& out, const ReadStbResp& r)
+Bytes rpcMismatchReply(uint32_t xid)
 {
-    out.i32(static_cast<int32_t>(r.error)).u32(r.statusByte);
+    rpc_msg reply = replyTo(xid, MSG_DENIED);
+    reply.rjcted_rply.rj_stat = RPC_MISMATCH;
+    reply.rjcted_rply.rj_vers = { RPC_MSG_VERSION, RPC_MSG_VERSION };
+    return encoded(reply);
 }
 
-void write(XdrWriter& out, const DocmdResp& r)
+// The results in the generated types, borrowing the data of the server's
+// own.
+template <class Wire>
+Bytes successReply(uint32_t xid, bool_t (*routine)(XDR*, Wire*), std::type_identity_t<Wire> wire)
 {
-    out.i32(static_cast<int32_t>(r.error)).opaque(r.dataOut);
+    return acceptedReply(xid, SUCCESS, procOf(routine), &wire);
+}
+
+char* borrowed(const Bytes& data)
+{
+    return reinterpret_cast<char*>(const_cast<uint8_t*>(data.data()));
+}
+
+Bytes replyWith(uint32_t xid, const std::monostate&)
+{
+    return acceptedReply(xid, SUCCESS);
+}
+
+Bytes replyWith(uint32_t xid, const DeviceError& r)
+{
+    return successReply(xid, xdr_Device_Error, { int(r.error) });
+}
+
+Bytes replyWith(uint32_t xid, const CreateLinkResp& r)
+{
+    return successReply(xid, xdr_Create_LinkResp, { int(r.error), r.link, r.abortPort, r.maxRecvSize });
+}
+
+Bytes replyWith(uint32_t xid, const WriteResp& r)
+{
+    return successReply(xid, xdr_Device_WriteResp, { int(r.error), r.size });
+}
+
+Bytes replyWith(uint32_t xid, const ReadResp& r)
+{
+    return successReply(xid, xdr_Device_ReadResp, { int(r.error), r.reason, { u_int(r.data.size()), borrowed(r.data) } });
+}
+
+Bytes replyWith(uint32_t xid, const ReadStbResp& r)
+{
+    return successReply(xid, xdr_Device_ReadStbResp, { int(r.error), r.statusByte });
+}
+
+Bytes replyWith(uint32_t xid, const DocmdResp& r)
+{
+    return successReply(xid, xdr_Device_DocmdResp, { int(r.error), { u_int(r.dataOut.size()), borrowed(r.dataOut) } });
+}
+
+// A call in another version of RPC, whose first words say so: its xid. Past
+// them, its layout need not be version 2's.
+std::optional<uint32_t> otherRpcVersionCall(std::span<const uint8_t> record)
+{
+    MemoryXdr in(record);
+    uint32_t xid = 0, direction = 0, version = 0;
+    if (xdr_u_int32_t(in, &xid) && xdr_u_int32_t(in, &direction) && xdr_u_int32_t(in, &version)
+        && direction == CALL && version != RPC_MSG_VERSION)
+        return xid;
+    return std::nullopt;
 }
 
 } // namespace
 
+// The call's header through libtirpc, whose credentials and verifier go to
+// buffers of the most they may hold, so that nothing is allocated for them.
+// The served programs have no authentication: they are not checked.
 Decoded decodeCall(std::span<const uint8_t> record, uint32_t program)
 {
-    XdrReader in(record);
-    const std::optional<CallHeader> header = readCallHeader(in);
-    if (!header)
+    std::array<char, MAX_AUTH_BYTES> credentials, verifier;
+    rpc_msg call {};
+    call.rm_call.cb_cred.oa_base = credentials.data();
+    call.rm_call.cb_verf.oa_base = verifier.data();
+    MemoryXdr in(record);
+    if (!xdr_callmsg(in, &call)) {
+        if (const std::optional<uint32_t> xid = otherRpcVersionCall(record))
+            return { std::nullopt, rpcMismatchReply(*xid) };
         return {};
-    const uint32_t xid = header->xid;
-    if (header->rpcVersion != RpcVersion)
-        return { std::nullopt, rpcMismatchReply(xid) };
-    if (header->program != program)
-        return { std::nullopt, acceptedReply(xid, AcceptStat::ProgramUnavailable) };
-    if (header->version != ProgramVersion)
-        return { std::nullopt, programMismatchReply(xid, ProgramVersion) };
-    const auto procedure = static_cast<Procedure>(header->procedure);
+    }
+    const uint32_t xid = call.rm_xid;
+    if (call.rm_call.cb_prog != program)
+        return { std::nullopt, acceptedReply(xid, PROG_UNAVAIL) };
+    if (call.rm_call.cb_vers != ProgramVersion)
+        return { std::nullopt, programMismatchReply(xid) };
+    const auto procedure = static_cast<Procedure>(call.rm_call.cb_proc);
     const ProcedureRow* row = rowOf(procedure, program);
     if (!row)
-        return { std::nullopt, acceptedReply(xid, AcceptStat::ProcedureUnavailable) };
-    Arguments arguments = row->decode(in);
-    if (!in.ok())
-        return { std::nullopt, acceptedReply(xid, AcceptStat::GarbageArguments) };
-    return { Call { xid, procedure, std::move(arguments) }, {} };
+        return { std::nullopt, acceptedReply(xid, PROC_UNAVAIL) };
+    std::optional<Arguments> arguments = row->decode(in);
+    if (!arguments)
+        return { std::nullopt, acceptedReply(xid, GARBAGE_ARGS) };
+    return { Call { xid, procedure, std::move(*arguments) }, {} };
 }
 
 std::optional<LinkId> linkOf(const Arguments& arguments)
@@ -237,9 +339,7 @@ Result errorResult(Procedure procedure, ErrorCode error)
 
 Bytes resultReply(uint32_t xid, const Result& result)
 {
-    XdrWriter out;
-    std::visit([&out](const auto& r) { write(out, r); }, result);
-    return acceptedReply(xid, AcceptStat::Success, out.bytes());
+    return std::visit([xid](const auto& r) { return replyWith(xid, r); }, result);
 }
 
 } // namespace vxi11

@@ -6,7 +6,7 @@
 #include <string>
 #include <variant>
 
-#include "Xdr.h"
+#include "Bytes.h"
 
 // The VXI-11 messages (the TCP/IP Instrument Protocol of the VXIbus
 // Consortium): the core channel's procedures and the abort channel's one,

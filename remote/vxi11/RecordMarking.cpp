@@ -7,6 +7,15 @@ namespace {
 constexpr std::size_t HeaderBytes = 4;
 constexpr uint32_t LastFragment = 0x80000000u;
 
+// A fragment's header, big-endian.
+uint32_t headerAt(const Bytes& buffer, std::size_t offset)
+{
+    uint32_t word = 0;
+    for (std::size_t i = 0; i < HeaderBytes; ++i)
+        word = word << 8 | buffer[offset + i];
+    return word;
+}
+
 } // namespace
 
 void RecordReader::append(std::span<const uint8_t> received)
@@ -21,8 +30,7 @@ std::optional<Bytes> RecordReader::next()
     Bytes record;
     std::size_t offset = 0;
     while (!failed_ && buffer_.size() - offset >= HeaderBytes) {
-        XdrReader header(std::span<const uint8_t>(buffer_).subspan(offset, HeaderBytes));
-        const uint32_t word = header.u32();
+        const uint32_t word = headerAt(buffer_, offset);
         const std::size_t length = word & ~LastFragment;
         // Headers count too, so that a stream of empty fragments ends as well.
         if (offset + length > maxRecordBytes_) {
@@ -44,10 +52,10 @@ std::optional<Bytes> RecordReader::next()
 
 Bytes asRecord(std::span<const uint8_t> payload)
 {
-    XdrWriter writer;
-    writer.u32(LastFragment | static_cast<uint32_t>(payload.size()));
-    writer.raw(payload);
-    return writer.bytes();
+    const uint32_t header = LastFragment | static_cast<uint32_t>(payload.size());
+    Bytes record { uint8_t(header >> 24), uint8_t(header >> 16), uint8_t(header >> 8), uint8_t(header) };
+    record.insert(record.end(), payload.begin(), payload.end());
+    return record;
 }
 
 } // namespace vxi11

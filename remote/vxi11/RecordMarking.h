@@ -4,7 +4,7 @@
 #include <optional>
 #include <span>
 
-#include "Xdr.h"
+#include "Bytes.h"
 
 // Record marking of ONC RPC over TCP (RFC 5531, section 11): a stream of
 // records, each sent as fragments; a fragment is a four-byte header, whose
