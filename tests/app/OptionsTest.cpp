@@ -69,20 +69,16 @@ TEST(BridgeSelection, NetworkAddressesAreListedAfterTheSerialLinesAsGiven)
 
 TEST(Options, LockWatchTakesSecondsOrZero)
 {
-    using std::chrono::milliseconds;
-    EXPECT_EQ(parse({}).lockWatch, milliseconds(5000));
-    EXPECT_EQ(parse({ "--lock-watch", "0" }).lockWatch, milliseconds(0));
-    EXPECT_EQ(parse({ "--lock-watch=2.5" }).lockWatch, milliseconds(2500));
+    EXPECT_EQ(parse({}).lockWatch.count(), 5000);
+    EXPECT_EQ(parse({ "--lock-watch", "0" }).lockWatch.count(), 0);
+    EXPECT_EQ(parse({ "--lock-watch=2.5" }).lockWatch.count(), 2500);
     for (const char* refused : { "-1", "0.05", "abc", "3601" })
-        EXPECT_EXIT(parse({ "--lock-watch", refused }), testing::ExitedWithCode(2),
-            std::string("--lock-watch ") + refused + ": give seconds");
+        EXPECT_EXIT(parse({ "--lock-watch", refused }), testing::ExitedWithCode(2), std::string("--lock-watch ") + refused);
 }
 
 TEST(BridgeSelection, TheSimulatorWithPortsListsBoth)
 {
-    Options options;
-    options.simulate = true;
-    options.ports = { "/dev/pts/77", "tcp://bench-pi:3018" };
+    Options options { .simulate = true, .ports = { "/dev/pts/77", "tcp://bench-pi:3018" } };
     std::string error;
     const auto bridge = app::selectBridge(options, &error);
     usblink::FTDI_Driver driver(*bridge, [] { });

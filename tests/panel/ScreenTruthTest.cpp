@@ -293,15 +293,4 @@ TEST(LockWatch, AsksWhileIdleOnceItsIntervalHasPassedAndTellsAChangeAtOnce)
     EXPECT_THAT(tickAt(24999ms), testing::IsEmpty()) << "the read-back read the lock";
 }
 
-TEST(LockWatch, AskNothingWithAnIntervalOfZero)
-{
-    sim::SimulatedBridge simulator;
-    PanelHarness panel(simulator);
-    panel.sessionClock = [] { return std::chrono::hours(1); };
-    panel.startUp();
-    const std::size_t before = panel.line.lines.size();
-    panel.main.lockWatch()->tick();
-    EXPECT_EQ(panel.line.lines.size(), before);
-}
-
 } // namespace

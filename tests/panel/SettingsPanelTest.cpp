@@ -284,29 +284,22 @@ TEST_F(SettingsPanel, ShiftAndCtrlMoveASliderInCoarseStepsByKeyAndWheel)
         testing::HasSubstr("with Shift: 100 counts; with Ctrl: 1000 counts"));
 }
 
-// The menu a right-click opens on a slider or its value label, as it shows;
-// the entry named is then chosen.
+// The entries of the menu a right-click opens on a control; the one named is then chosen.
 std::vector<std::string> rightClick(QWidget* control, const QString& choose = {})
 {
-    const QPoint middle = control->rect().center();
-    QContextMenuEvent click(QContextMenuEvent::Mouse, middle, control->mapToGlobal(middle));
+    QContextMenuEvent click(QContextMenuEvent::Mouse, control->rect().center(), control->mapToGlobal(control->rect().center()));
     QApplication::sendEvent(control, &click);
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    if (!menu) {
-        ADD_FAILURE() << "no menu on " << control->objectName().toStdString();
-        return {};
-    }
-    EXPECT_EQ(menu->objectName(), "mnuControl") << "the panel's own menu, not the toolkit's";
+    EXPECT_TRUE(menu && menu->objectName() == "mnuControl") << "the panel's own menu, not the toolkit's";
     std::vector<std::string> entries;
     QAction* chosen = nullptr;
-    for (QAction* action : menu->actions()) {
-        if (action->isSeparator())
-            continue;
-        entries.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (disabled)"));
-        if (action->text() == choose)
-            chosen = action;
+    for (QAction* action : menu ? menu->actions() : QList<QAction*> {}) {
+        if (!action->isSeparator())
+            entries.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (disabled)"));
+        chosen = action->text() == choose ? action : chosen;
     }
-    menu->close();
+    if (menu)
+        menu->close();
     if (chosen)
         chosen->trigger();
     return entries;
@@ -340,7 +333,7 @@ TEST_F(SettingsPanel, ARightClickOnASliderOpensThePanelsMenuWhoseEntriesSetValue
 // Undo and redo of the operator's changes, each sent as one message.
 struct UndoRow {
     const char* name;
-    std::function<void(frmMain&, sim::SimulatedBridge&)> act;
+    std::function<void(PanelHarness&, frmMain&)> act;
     std::vector<std::string> sent;
     bool undoLeft;
 };
@@ -355,86 +348,48 @@ void pressOn(QWidget* on, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoM
 void undo(frmMain& m) { pressOn(m.cmdQuit, Qt::Key_Z, Qt::ControlModifier); }
 void redo(frmMain& m) { pressOn(m.cmdQuit, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
 
+std::vector<std::string> aroundReadBack(std::vector<std::string> lines, const std::vector<std::string>& after = {})
+{
+    lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
+    lines.insert(lines.end(), after.begin(), after.end());
+    return lines;
+}
+
 const UndoRow UndoRows[] = {
-    { "UndoTwiceThenRedo", [](frmMain& m, auto&) {
-            pressOn(m.scrBB_I_Off, Qt::Key_PageUp);
-            pressOn(m.scrBB_I_Off, Qt::Key_Up);
-            undo(m);
-            undo(m);
-            redo(m);
-        },
+    { "UndoTwiceThenRedo", [](auto&, frmMain& m) { pressOn(m.scrBB_I_Off, Qt::Key_PageUp);
+         pressOn(m.scrBB_I_Off, Qt::Key_Up); undo(m); undo(m); redo(m); },
         { ":BAS:IOFF 10", ":BAS:IOFF 11", ":BAS:IOFF 10", ":BAS:IOFF 0", ":BAS:IOFF 10" }, true },
-    { "AcrossSettingsAndToggles", [](frmMain& m, auto&) {
-            m.cmdBB_Swap->click();
-            pressOn(m.scrIAtt, Qt::Key_Up, Qt::ShiftModifier);
-            undo(m);
-            undo(m);
-            undo(m);
-        },
+    { "AcrossSettingsAndToggles", [](auto&, frmMain& m) { m.cmdBB_Swap->click();
+         pressOn(m.scrIAtt, Qt::Key_Up, Qt::ShiftModifier); undo(m); undo(m); undo(m); },
         { ":BAS:SWAP 1", ":MOD:IATT 8", ":MOD:IATT 0", ":BAS:SWAP 0" }, false },
-    { "ANewChangeDropsTheRedo", [](frmMain& m, auto&) {
-            pressOn(m.scrQMod, Qt::Key_Up);
-            undo(m);
-            pressOn(m.scrQMod, Qt::Key_Down);
-            redo(m);
-        },
+    { "ANewChangeDropsTheRedo", [](auto&, frmMain& m) { pressOn(m.scrQMod, Qt::Key_Up); undo(m);
+         pressOn(m.scrQMod, Qt::Key_Down); redo(m); },
         { ":MOD:QOFF 1", ":MOD:QOFF 0", ":MOD:QOFF -1" }, true },
-    { "AResetThatFindsOtherValuesClearsIt", [](frmMain& m, auto&) {
-            pressOn(m.scrMod_I_Off, Qt::Key_Up);
-            pressOn(m.scrMod_I_Off, Qt::Key_Up);
-            m.cmdRST->click();
-            undo(m);
-        },
-        [] {
-            std::vector<std::string> lines = { ":MOD:IINP 1", ":MOD:IINP 2", "*RST" };
-            lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
-            return lines;
-        }(),
-        false },
-    { "AReadBackThatFindsTheSameValuesKeepsIt", [](frmMain& m, auto&) {
-            pressOn(m.scrMod_I_Off, Qt::Key_Up);
-            m.actRefresh->trigger();
-            undo(m);
-        },
-        [] {
-            std::vector<std::string> lines = { ":MOD:IINP 1" };
-            lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
-            lines.push_back(":MOD:IINP 0");
-            return lines;
-        }(),
-        false },
-    { "AScriptsChangeClearsIt", [](frmMain& m, sim::SimulatedBridge&) {
-            pressOn(m.scrIMod, Qt::Key_Up);
-            m.session().enqueue([&m] { m.session().send(":MOD:IOFF 77"); }, "127.0.0.1:4000");
-            undo(m);
-        },
+    { "AResetThatFindsOtherValuesClearsIt", [](auto&, frmMain& m) { pressOn(m.scrMod_I_Off, Qt::Key_Up);
+         pressOn(m.scrMod_I_Off, Qt::Key_Up); m.cmdRST->click(); undo(m); },
+        aroundReadBack({ ":MOD:IINP 1", ":MOD:IINP 2", "*RST" }), false },
+    { "AReadBackThatFindsTheSameValuesKeepsIt", [](auto&, frmMain& m) { pressOn(m.scrMod_I_Off, Qt::Key_Up);
+         m.actRefresh->trigger(); undo(m); },
+        aroundReadBack({ ":MOD:IINP 1" }, { ":MOD:IINP 0" }), false },
+    { "AScriptsChangeClearsIt", [](auto&, frmMain& m) { pressOn(m.scrIMod, Qt::Key_Up);
+         m.session().enqueue([&m] { m.session().send(":MOD:IOFF 77"); }, "127.0.0.1:4000"); undo(m); },
         { ":MOD:IOFF 1", ":MOD:IOFF 77" }, false },
+    { "NothingWhileThePanelDoesNotSend", [](PanelHarness& h, frmMain& m) { pressOn(m.scrBB_Q_Off, Qt::Key_Up);
+         h.atEventPoint = [&m] { m.undoChange(); }; m.actRefresh->trigger(); h.atEventPoint = nullptr; },
+        aroundReadBack({ ":BAS:QOFF 1" }), true },
 };
 
 class Undo : public SettingsPanel, public testing::WithParamInterface<UndoRow> { };
 
 TEST_P(Undo, SendsEachEarlierValueAsOneMessage)
 {
-    GetParam().act(panel.main, simulator);
+    GetParam().act(panel, panel.main);
     EXPECT_EQ(newLines(), GetParam().sent);
     EXPECT_EQ(panel.main.history().canUndo(), GetParam().undoLeft);
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, Undo, testing::ValuesIn(UndoRows),
     [](const testing::TestParamInfo<UndoRow>& info) { return info.param.name; });
-
-TEST_F(SettingsPanel, UndoSendsNothingWhileThePanelDoesNotSend)
-{
-    frmMain& m = panel.main;
-    pressOn(m.scrBB_Q_Off, Qt::Key_Up);
-    panel.atEventPoint = [&] { m.undoChange(); };
-    m.actRefresh->trigger();
-    panel.atEventPoint = nullptr;
-    std::vector<std::string> expected = { ":BAS:QOFF 1" };
-    expected.insert(expected.end(), ReadBackQueries.begin(), ReadBackQueries.end());
-    EXPECT_EQ(newLines(), expected);
-    EXPECT_TRUE(m.history().canUndo());
-}
 
 // The window's command keys, in the main window and in the traffic log.
 TEST_F(SettingsPanel, CommandKeysWorkInTheMainWindowAndTheTrafficLog)

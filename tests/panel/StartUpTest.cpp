@@ -86,12 +86,10 @@ struct Chooser : testing::Test {
             EXPECT_EQ(chooser->lstSelector->currentRow(), 0);
             mapping = chooser->ListToDevice;
             QListWidget* list = chooser->lstSelector;
-            if (byDoubleClick) {
-                const QPoint at = list->visualItemRect(list->item(row)).center();
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-                QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-                return;
-            }
+            const QPoint at = list->visualItemRect(list->item(row)).center();
+            if (byDoubleClick) // a press selects, the second press of a double click chooses
+                return QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at),
+                       QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
             list->setCurrentRow(row);
             chooser->cmdSelect->click();
         });

