@@ -9,6 +9,7 @@
 #include <QTextStream>
 
 #include "NetworkBridge.h"
+#include "RegularFile.h"
 
 namespace app {
 
@@ -27,6 +28,22 @@ QString recordOf(long pid)
     return recordFolder() + '/' + QString::number(pid);
 }
 
+constexpr QFile::Permissions OwnerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
+    | QFile::WriteUser | QFile::ExeUser;
+
+// Why a record or its folder is not the user's own, or empty when it is.
+std::string distrustOf(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return "it is a symbolic link";
+    if (!ownedByThisUser(info))
+        return "it belongs to another user";
+    if (info.permissions() & ~OwnerOnly)
+        return "other users may use it";
+    return {};
+}
+
 // Where this process published itself, to be removed at its end.
 QString& publishedRecord()
 {
@@ -37,8 +54,8 @@ QString& publishedRecord()
 // One "name value" pair a line.
 std::optional<PublishedPanel> readRecord(const QString& path, long pid)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (QString why; !session::openRegularFile(file, path, &why))
         return std::nullopt;
     PublishedPanel panel;
     panel.pid = pid;
@@ -54,6 +71,8 @@ std::optional<PublishedPanel> readRecord(const QString& path, long pid)
             panel.line = value.toStdString();
         else if (name == "entry")
             panel.entry = value.toStdString();
+        else if (name == "started")
+            panel.started = value.toULongLong();
     }
     return panel;
 }
@@ -77,7 +96,9 @@ QString canonicalPath(const QString& path)
 
 bool publishPanel(const PublishedPanel& panel)
 {
-    if (recordFolder().isEmpty() || !QDir().mkpath(recordFolder()))
+    if (recordFolder().isEmpty() || !QDir().mkpath(recordFolder())
+        || !QFile::setPermissions(recordFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
+        || !distrustOf(recordFolder()).empty())
         return false;
     const QString path = recordOf(QCoreApplication::applicationPid());
     QSaveFile file(path);
@@ -85,9 +106,10 @@ bool publishPanel(const PublishedPanel& panel)
         return false;
     QTextStream out(&file);
     out << "host " << QString::fromStdString(panel.host) << "\nport " << panel.port << "\nline "
-        << QString::fromStdString(panel.line) << "\nentry " << QString::fromStdString(panel.entry) << '\n';
+        << QString::fromStdString(panel.line) << "\nentry " << QString::fromStdString(panel.entry) << "\nstarted "
+        << startOfOwnProcess(QCoreApplication::applicationPid()) << '\n';
     out.flush();
-    if (!file.commit())
+    if (!file.commit() || !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner))
         return false;
     publishedRecord() = path;
     return true;
@@ -99,22 +121,33 @@ void withdrawPanel()
         QFile::remove(publishedRecord());
 }
 
-std::optional<PublishedPanel> panelHolding(const std::string& line)
+std::optional<PublishedPanel> panelHolding(
+    const std::string& line, const std::function<void(const std::string&)>& warn)
 {
-    if (recordFolder().isEmpty())
+    if (recordFolder().isEmpty() || !QFileInfo::exists(recordFolder()))
         return std::nullopt;
+    if (const std::string why = distrustOf(recordFolder()); !why.empty()) {
+        warn("ignoring the panels published in " + recordFolder().toStdString() + ": " + why);
+        return std::nullopt;
+    }
     QDir folder(recordFolder());
-    for (const QString& name : folder.entryList(QDir::Files)) {
+    for (const QString& name : folder.entryList(QDir::Files | QDir::System)) {
         bool isPid = false;
         const long pid = name.toLong(&isPid);
         if (!isPid)
             continue;
+        if (const std::string why = distrustOf(folder.filePath(name)); !why.empty()) {
+            warn("ignoring " + folder.filePath(name).toStdString() + ": " + why);
+            continue;
+        }
         if (!processRunning(pid)) {
             folder.remove(name);
             continue;
         }
+        // A pid now another process's, perhaps another user's: the panel
+        // that published it was killed.
         const auto panel = readRecord(folder.filePath(name), pid);
-        if (panel && panel->line == line)
+        if (panel && panel->started != 0 && panel->started == startOfOwnProcess(pid) && panel->line == line)
             return panel;
     }
     return std::nullopt;

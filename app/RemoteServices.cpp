@@ -1,5 +1,6 @@
 #include "RemoteServices.h"
 
+#include <QTime>
 #include <cstdio>
 
 #include "DeviceCalls.h"
@@ -13,6 +14,7 @@ namespace {
 
 // Where a VXI-11 client asks for the core channel's port.
 constexpr quint16 PortMapperPort = 111;
+constexpr auto RegistrationCheckInterval = std::chrono::seconds(3);
 
 } // namespace
 
@@ -65,7 +67,30 @@ bool RemoteServices::bindVxi11(QString* error)
     status_.setNote(remote::RemoteStatus::Note::PortMapper, QString::fromStdString(problem));
     if (!registered_)
         std::fprintf(stderr, "r6140k-panel: %s\n", problem.c_str());
+    connect(&registrationCheck_, &QTimer::timeout, this, &RemoteServices::registerVxi11);
+    registrationCheck_.start(RegistrationCheckInterval);
     return true;
+}
+
+// Registers again what the port mapper no longer lists, and announces
+// VXI-11 by mDNS only while it is registered.
+void RemoteServices::registerVxi11()
+{
+    if (registered_ && registration_.stillListed())
+        return;
+    const bool lost = registered_;
+    const std::string problem = registration_.registerAt(vxi11_->address(), vxi11_->port());
+    const bool registered = problem.empty();
+    QString note = QString::fromStdString(problem);
+    if (lost && registered)
+        note = QString("rpcbind had lost VXI-11's registration (restarted at %1?): registered again.")
+                   .arg(QTime::currentTime().toString("HH:mm:ss"));
+    status_.setNote(remote::RemoteStatus::Note::PortMapper, note);
+    if (registered == registered_)
+        return;
+    registered_ = registered;
+    if (identity_)
+        announce(*identity_);
 }
 
 // Neither server authenticates its clients: whoever reaches one controls
@@ -93,13 +118,18 @@ void RemoteServices::startAccepting()
 // The loopback addresses are not announced: no other computer reaches them.
 void RemoteServices::announce(const std::string& identity)
 {
+    identity_ = identity;
     remote::Announcement announcement = remote::Announcement::of(identity);
     if (vxi11_ && registered_ && !vxi11_->address().isLoopback())
         announcement.services.push_back({ "_vxi-11._tcp", vxi11_->address(), PortMapperPort });
     if (socket_ && !socket_->address().isLoopback())
         announcement.services.push_back({ "_scpi-raw._tcp", socket_->address(), socket_->port() });
-    if (!announcement.services.empty())
-        announcer_.announce(announcement);
+    // A panel that other computers cannot reach never asks avahi; one that
+    // could, and no longer can, withdraws what it announced.
+    if (announcement.services.empty() && !announcedServices_)
+        return;
+    announcedServices_ = !announcement.services.empty();
+    announcer_.announce(announcement);
 }
 
 quint16 RemoteServices::socketPort() const

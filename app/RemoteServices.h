@@ -2,7 +2,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ClientSlots.h"
@@ -48,6 +50,7 @@ public:
 private:
     bool bindSocket(QString* error);
     bool bindVxi11(QString* error);
+    void registerVxi11();
     void noteExposure();
 
     session::InstrumentSession& session_;
@@ -58,6 +61,11 @@ private:
     std::unique_ptr<remote::Vxi11Server> vxi11_;
     remote::PortMapperRegistration registration_;
     bool registered_ = false;
+    // The port mapper forgets registrations when it restarts, and a panel
+    // refused because another held VXI-11 may have it once that one goes.
+    QTimer registrationCheck_;
+    std::optional<std::string> identity_; // announced
+    bool announcedServices_ = false;
     remote::ServiceAnnouncer announcer_;
 };
 

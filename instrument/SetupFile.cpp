@@ -134,6 +134,10 @@ SetupFile parseSetup(std::string_view text)
             return SetupFile::refused(lineProblem(number, problem));
         start = end + 1;
     }
+    // A file of comments and blank lines, or none at all, is no setup: most
+    // likely the wrong file, or one cut short.
+    if (file.entries.empty())
+        return SetupFile::refused("it sets no setting");
     return file;
 }
 

@@ -56,7 +56,8 @@ std::string formatSetup(const SetupNotes& notes, const SettingValues& values);
 // Checks the whole text. Refused: a line that is not a comment, a blank line
 // or one setting message with a value in its range; a setting set twice; a
 // line the instrument's command buffer would not take, or with control
-// characters or bytes beyond ASCII; a text larger than MaxSetupFileBytes.
+// characters or bytes beyond ASCII; a text larger than MaxSetupFileBytes; a
+// text that sets no setting.
 // Headers may take any form the instrument accepts; lines may end in CR LF.
 SetupFile parseSetup(std::string_view text);
 

@@ -14,6 +14,12 @@ bool ClientSlots::take()
     return refused_ == 0;
 }
 
+void ClientSlots::noteRefused()
+{
+    ++refused_;
+    emit changed();
+}
+
 void ClientSlots::release()
 {
     --taken_;

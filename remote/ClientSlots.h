@@ -16,6 +16,9 @@ public:
     // refused, when all are taken.
     bool take();
     void release();
+    // Counts a client refused for a reason of its own (a connection with
+    // as many links as one may hold).
+    void noteRefused();
 
     int taken() const { return taken_; }
     int refused() const { return refused_; }

@@ -34,11 +34,15 @@ public:
     // empty when it is, or else why not, in words for the user.
     std::string registerAt(const QHostAddress& address, uint16_t port);
     void withdraw();
+    // Whether the port mapper still lists the registration made: one that
+    // restarts forgets every registration.
+    bool stillListed() const;
 
 private:
     uint32_t program_;
     uint32_t version_;
     std::string netid_; // of the registration made, empty while there is none
+    uint16_t port_ = 0; // registered
 };
 
 } // namespace remote

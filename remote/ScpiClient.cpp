@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include "ClientStream.h"
+#include "KeepAlive.h"
 #include "MessageSyntax.h"
 #include "QuickAck.h"
 
@@ -15,6 +16,7 @@ ScpiClient::ScpiClient(qintptr descriptor, session::InstrumentSession& session, 
     , descriptor_(descriptor)
     , origin_(stream_->peer())
 {
+    probeWhenIdle(descriptor);
 }
 
 void ScpiClient::start()

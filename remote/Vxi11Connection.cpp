@@ -4,6 +4,7 @@
 #include <QTcpSocket>
 
 #include "HostText.h"
+#include "KeepAlive.h"
 
 namespace remote {
 
@@ -26,6 +27,9 @@ Vxi11Connection::Vxi11Connection(QTcpSocket* socket, Vxi11Device& device, uint32
     // Unread input stays in the kernel beyond this, which holds the client back.
     socket_->setReadBufferSize(vxi11::MaxRecordBytes);
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    probeWhenIdle(socket_->socketDescriptor());
+    partialRecord_.setSingleShot(true);
+    connect(&partialRecord_, &QTimer::timeout, this, &Vxi11Connection::end);
 }
 
 void Vxi11Connection::start()
@@ -57,6 +61,11 @@ void Vxi11Connection::takeCalls()
             break;
     }
     taking_ = false;
+    // Counted from the first byte of a record, not restarted by more.
+    if (callOpen_ || records_.buffered() == 0)
+        partialRecord_.stop();
+    else if (!partialRecord_.isActive())
+        partialRecord_.start(PartialRecordTimeout);
 }
 
 bool Vxi11Connection::readMore()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
+#include <chrono>
 #include <string>
 
 #include "RecordMarking.h"
@@ -14,11 +16,15 @@ namespace remote {
 // Its calls are carried out one at a time, in the order they came: the next
 // record is read only once the last call is answered, so a client that
 // sends without reading is held back by TCP itself. A record longer than
-// the bound, or one that is no call, ends the connection; a call that
+// the bound, or one that is no call, ends the connection, and so does a
+// record left unfinished for PartialRecordTimeout while no call of the
+// connection is open (a client that drips its bytes, or stalls); a call that
 // cannot be carried out is answered with the RPC error that says why.
 class Vxi11Connection : public QObject {
     Q_OBJECT
 public:
+    static constexpr std::chrono::seconds PartialRecordTimeout { 3 };
+
     // Takes the socket over.
     Vxi11Connection(QTcpSocket* socket, Vxi11Device& device, uint32_t program, QObject* parent = nullptr);
 
@@ -42,6 +48,7 @@ private:
     uint32_t program_;
     std::string origin_;
     vxi11::RecordReader records_;
+    QTimer partialRecord_;
     bool callOpen_ = false;
     bool taking_ = false;
     bool gone_ = false;

@@ -1,6 +1,8 @@
 #include "Vxi11Device.h"
 
 #include <QPointer>
+#include <QRandomGenerator>
+#include <algorithm>
 #include <QString>
 
 #include "ClientWait.h"
@@ -23,6 +25,13 @@ ErrorCode errorOf(DeviceLock::Outcome outcome)
         break;
     }
     return ErrorCode::Abort;
+}
+
+// The client's host in an origin ("vxi11 127.0.0.1:40000", "vxi11 [::1]:40000").
+QString hostOf(const std::string& origin)
+{
+    const QString text = QString::fromStdString(origin);
+    return text.left(text.lastIndexOf(':'));
 }
 
 // Device names are compared without regard to case.
@@ -51,7 +60,7 @@ void Vxi11Device::carryOut(
     if (!id)
         return answer(vxi11::errorResult(call.procedure, ErrorCode::OperationNotSupported));
     if (call.procedure == Procedure::DeviceAbort)
-        return abort(*id, answer);
+        return abort(*id, hostOf(origin), answer);
     const auto entry = links_.find(*id);
     if (entry == links_.end() || entry->second.connection != connection)
         return answer(vxi11::errorResult(call.procedure, ErrorCode::InvalidLink));
@@ -63,10 +72,14 @@ void Vxi11Device::createLink(
 {
     if (!namesThisDevice(parms.device))
         return answer(vxi11::errorResult(Procedure::CreateLink, ErrorCode::DeviceNotAccessible));
+    if (linksOf(connection) >= MaxLinksPerConnection) {
+        slots_.noteRefused();
+        return answer(vxi11::errorResult(Procedure::CreateLink, ErrorCode::OutOfResources));
+    }
     if (!slots_.take())
         return answer(vxi11::errorResult(Procedure::CreateLink, ErrorCode::OutOfResources));
-    const vxi11::LinkId id = ++lastLink_;
-    links_.emplace(id, LinkEntry { connection, std::make_unique<Vxi11Link>(id, session_, origin) });
+    const vxi11::LinkId id = unusedLinkId();
+    links_.emplace(id, LinkEntry { connection, hostOf(origin), std::make_unique<Vxi11Link>(id, session_, origin) });
     emit linksChanged();
     const vxi11::CreateLinkResp created { ErrorCode::None, id, abortPort_, MaxRecvSize };
     if (!parms.lockDevice)
@@ -79,11 +92,29 @@ void Vxi11Device::createLink(
     });
 }
 
-// From the abort channel, which any connection may open.
-void Vxi11Device::abort(vxi11::LinkId id, const Answer& answer)
+// Link ids are drawn at random, so that another client cannot name a link it
+// was not given; positive, as clients that take them for unsigned expect,
+// and never one in use.
+vxi11::LinkId Vxi11Device::unusedLinkId() const
+{
+    vxi11::LinkId id = 0;
+    while (id == 0 || links_.contains(id))
+        id = static_cast<vxi11::LinkId>(QRandomGenerator::system()->bounded(1U, 0x80000000U));
+    return id;
+}
+
+int Vxi11Device::linksOf(const QObject* connection) const
+{
+    return static_cast<int>(std::ranges::count_if(links_, [connection](const auto& entry) { return entry.second.connection == connection; }));
+}
+
+// From the abort channel, which any connection may open: taken only from
+// the host of the link's own client, and answered as for no link otherwise,
+// so that the answer tells others nothing of which links exist.
+void Vxi11Device::abort(vxi11::LinkId id, const QString& host, const Answer& answer)
 {
     const auto entry = links_.find(id);
-    if (entry == links_.end())
+    if (entry == links_.end() || entry->second.host != host)
         return answer(vxi11::DeviceError { ErrorCode::InvalidLink });
     lock_.abortWaits(id);
     entry->second.link->abort();

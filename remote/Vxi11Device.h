@@ -25,6 +25,9 @@ public:
     // What a client may write at once; pyvisa-py writes in pieces of
     // 1024 bytes, and would cut a message at less.
     static constexpr uint32_t MaxRecvSize = 1024;
+    // The most links one connection holds, so that one client cannot take
+    // every slot.
+    static constexpr int MaxLinksPerConnection = 4;
 
     Vxi11Device(session::InstrumentSession& session, ClientSlots& clientSlots, QObject* parent = nullptr);
 
@@ -45,12 +48,15 @@ signals:
 private:
     struct LinkEntry {
         const QObject* connection;
+        QString host; // the core connection's client, the only one that may abort the link
         std::unique_ptr<Vxi11Link> link;
     };
 
     void createLink(const QObject* connection, const std::string& origin, const vxi11::CreateLinkParms& parms,
         Answer answer);
-    void abort(vxi11::LinkId id, const Answer& answer);
+    void abort(vxi11::LinkId id, const QString& host, const Answer& answer);
+    vxi11::LinkId unusedLinkId() const;
+    int linksOf(const QObject* connection) const;
     void carryOutOnLink(Vxi11Link& link, const vxi11::Call& call, const Answer& answer);
     void carryOutUnlocked(Vxi11Link& link, const vxi11::Call& call, const Answer& answer);
     void destroy(vxi11::LinkId id);
@@ -60,7 +66,6 @@ private:
     quint16 abortPort_ = 0;
     DeviceLock lock_;
     std::map<vxi11::LinkId, LinkEntry> links_;
-    vxi11::LinkId lastLink_ = 0;
 };
 
 } // namespace remote

@@ -70,44 +70,53 @@ void Vxi11Link::write(const vxi11::WriteParms& write, Answer answer)
     carryOut(withoutTrailingLineEnd(std::exchange(message_, {})), size, std::move(answer));
 }
 
-// Answered once the message is in the session's queue (when the instrument
-// is free, that is once it has been carried out), so that behind others'
-// exchanges the client's next call, a read mostly, is on its way already. A
-// message the instrument cannot take as it stands is not sent, and is
-// reported as refused.
+// Answered once the message has gone out on the line, and for a query once
+// its reply is kept for the link's reads: a message the line could not take
+// is an I/O error, never done. A message the instrument cannot take as it
+// stands is not sent, and is reported as refused.
 void Vxi11Link::carryOut(std::string message, uint32_t size, Answer answer)
 {
     const bool refused = !instrument::messageProblem(message).empty();
-    const ErrorCode error = refused ? ErrorCode::Parameter : session_.linkDown() ? ErrorCode::IoError : ErrorCode::None;
-    if (error != ErrorCode::IoError)
-        enqueue(std::move(message), refused);
-    answer(vxi11::WriteResp { error, error == ErrorCode::None ? size : 0 });
+    if (!refused && session_.linkDown())
+        return answer(vxi11::WriteResp { ErrorCode::IoError, 0 });
+    enqueue(std::move(message), refused, [answer = std::move(answer), size](ErrorCode error) {
+        answer(vxi11::WriteResp { error, error == ErrorCode::None ? size : 0 });
+    });
 }
 
 // An exchange of its own, and the link's only one in the queue. A client
 // that has gone has its settings sent still, but its queries are no longer
 // asked.
-void Vxi11Link::enqueue(std::string message, bool refused)
+void Vxi11Link::enqueue(std::string message, bool refused, std::function<void(ErrorCode)> sent)
 {
     exchangeQueued_ = true;
     session_.enqueue(
-        [session = &session_, link = QPointer(this), message = std::move(message), refused] {
+        [session = &session_, link = QPointer(this), message = std::move(message), refused, sent = std::move(sent)] {
+            ErrorCode error = ErrorCode::IoError;
             // The session refuses, and reports, a message it cannot send.
-            if (refused || !instrument::expectsReply(message))
+            if (refused) {
                 session->send(message);
-            else if (link)
-                link->keep(session->ask(message));
+                error = ErrorCode::Parameter;
+            } else if (!instrument::expectsReply(message)) {
+                error = session->send(message) ? ErrorCode::None : ErrorCode::IoError;
+            } else if (link) {
+                error = link->keep(session->ask(message));
+            }
             if (link)
                 link->exchangeDone();
+            sent(error);
         },
         origin_);
 }
 
-void Vxi11Link::keep(const usblink::Reply& reply)
+// What the query's write is answered: only a failed exchange may not have
+// sent it; a time-out is the read's to report.
+ErrorCode Vxi11Link::keep(const usblink::Reply& reply)
 {
     failure_ = failureOf(reply);
     if (failure_ == ErrorCode::None)
         output_ = reply.text + '\n';
+    return failure_ == ErrorCode::IoError ? ErrorCode::IoError : ErrorCode::None;
 }
 
 // The answer to a waiting read lets the client's next call in, which may

@@ -51,8 +51,8 @@ private:
     };
 
     void carryOut(std::string message, uint32_t size, Answer answer);
-    void enqueue(std::string message, bool refused);
-    void keep(const usblink::Reply& reply);
+    void enqueue(std::string message, bool refused, std::function<void(vxi11::ErrorCode)> sent);
+    vxi11::ErrorCode keep(const usblink::Reply& reply);
     void exchangeDone();
     bool hasOutput() const { return failure_ != vxi11::ErrorCode::None || !output_.empty(); }
     void dropOutput();

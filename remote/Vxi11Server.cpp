@@ -9,6 +9,7 @@ namespace remote {
 
 Vxi11Server::Vxi11Server(session::InstrumentSession& session, ClientSlots& clientSlots, QObject* parent)
     : QObject(parent)
+    , slots_(clientSlots)
     , device_(session, clientSlots)
 {
     connect(&core_, &QTcpServer::newConnection, this, [this] { takeConnections(core_, vxi11::CoreProgram); });
@@ -44,16 +45,19 @@ QString Vxi11Server::status() const
 
 void Vxi11Server::takeConnections(QTcpServer& server, uint32_t program)
 {
+    const bool core = program == vxi11::CoreProgram;
+    int& connections = core ? connections_ : abortConnections_;
     while (QTcpSocket* socket = server.nextPendingConnection()) {
-        if (connections_ >= MaxConnections) {
+        if (connections >= (core ? MaxConnections : MaxAbortConnections)) {
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             socket->abort();
+            slots_.noteRefused();
             continue;
         }
         auto* connection = new Vxi11Connection(socket, device_, program, this);
-        ++connections_;
-        connect(connection, &Vxi11Connection::finished, this, [this, connection] {
-            --connections_;
+        ++connections;
+        connect(connection, &Vxi11Connection::finished, this, [&connections, connection] {
+            --connections;
             connection->deleteLater();
         });
         connection->start();

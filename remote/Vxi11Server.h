@@ -19,8 +19,11 @@ namespace remote {
 class Vxi11Server : public QObject {
     Q_OBJECT
 public:
-    // Connections served at once, links or not; one more is closed at once.
+    // Connections served at once on each channel, links or not; one more is
+    // closed at once, and counted as refused. The abort channel's own few
+    // cannot take the core channel's.
     static constexpr int MaxConnections = 2 * ClientSlots::Capacity;
+    static constexpr int MaxAbortConnections = 4;
 
     Vxi11Server(session::InstrumentSession& session, ClientSlots& clientSlots, QObject* parent = nullptr);
 
@@ -46,11 +49,13 @@ private:
     bool listen(QTcpServer& server, const QHostAddress& host);
     void takeConnections(QTcpServer& server, uint32_t program);
 
+    ClientSlots& slots_;
     Vxi11Device device_;
     QTcpServer core_;
     QTcpServer abort_;
     QString errorString_;
     int connections_ = 0;
+    int abortConnections_ = 0;
 };
 
 } // namespace remote

@@ -174,10 +174,11 @@ void InstrumentSession::close()
     driver_.CloseDevice(handle_);
 }
 
-void InstrumentSession::send(const std::string& message)
+bool InstrumentSession::send(const std::string& message)
 {
-    if (!refused(message) && carrying())
-        write(message);
+    if (refused(message) || !carrying())
+        return false;
+    return write(message);
 }
 
 // Cut, or with its bytes changed, the message would be another one.
@@ -191,10 +192,10 @@ bool InstrumentSession::refused(const std::string& message) const
 
 // Reported before the write: a message sent by a handler that runs while
 // this one is written is written, and reported, after it.
-void InstrumentSession::write(const std::string& message)
+bool InstrumentSession::write(const std::string& message)
 {
     report(Direction::Sent, message);
-    driver_.SendCommand(handle_, message);
+    return driver_.SendCommand(handle_, message) == 0;
 }
 
 usblink::Reply InstrumentSession::ask(const std::string& message)

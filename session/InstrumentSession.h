@@ -77,8 +77,10 @@ public:
 
     // Writes one message; nothing is read after it. A message that cannot be
     // sent as it stands (instrument::messageProblem) is refused instead:
-    // reported as such, and a query answers READ ERROR at once.
-    void send(const std::string& message);
+    // reported as such, and a query answers READ ERROR at once. True when
+    // the message went out on the line; false when it was refused, the
+    // session is closed or the line is down, or the write failed.
+    bool send(const std::string& message);
     // Writes a query and takes its reply (or READ TIMEOUT or READ ERROR), as
     // one exchange.
     std::string query(const std::string& message) { return ask(message).text; }
@@ -156,7 +158,7 @@ public:
 
 private:
     void runQueued();
-    void write(const std::string& message);
+    bool write(const std::string& message);
     bool refused(const std::string& message) const;
     usblink::Reply exchange(const std::string& message);
     usblink::Reply awaitReply(const std::string& query, const std::function<usblink::Reply()>& steps);

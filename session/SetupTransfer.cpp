@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include "CommandSet.h"
+#include "RegularFile.h"
 
 namespace session {
 
@@ -57,9 +58,9 @@ std::string saveSetup(InstrumentLine& line, const QString& path, const instrumen
 
 instrument::SetupFile readSetupFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return instrument::SetupFile::refused("cannot read it: " + file.errorString().toStdString());
+    QFile file;
+    if (QString why; !openRegularFile(file, path, &why))
+        return instrument::SetupFile::refused("cannot read it: " + why.toStdString());
     // One byte beyond the limit tells a file that is too large.
     const QByteArray text = file.read(static_cast<qint64>(instrument::MaxSetupFileBytes) + 1);
     if (file.error() != QFileDevice::NoError)

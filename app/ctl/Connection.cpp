@@ -51,7 +51,7 @@ Instruments::Instruments(const CtlOptions& options, std::string* error)
 
 std::optional<app::PublishedPanel> Instruments::holder(int32_t index)
 {
-    return app::panelHolding(app::lineOfListed(*bridge_, index));
+    return app::panelHolding(app::lineOfListed(*bridge_, index), tell);
 }
 
 int32_t Instruments::target(const CtlOptions& options, std::string* error)
@@ -107,11 +107,16 @@ std::unique_ptr<Connection> Connection::open(const CtlOptions& options, std::str
     if (index < 0)
         return nullptr;
     connection->port_ = connection->instruments_->devices()[static_cast<std::size_t>(index)];
-    if (const auto panel = connection->instruments_->holder(index)) {
+    const auto panel = connection->instruments_->holder(index);
+    if (panel) {
         tell(connection->port_ + " is held by r6140k-panel (pid " + std::to_string(panel->pid)
             + "): going through its SCPI socket at " + panel->host + ":" + std::to_string(panel->port));
         *error = connection->openThroughPanel(panel->host, panel->port);
-    } else {
+    }
+    // A panel that no longer serves its socket may have let the line go.
+    if (!panel || !error->empty()) {
+        if (panel)
+            tell(*error + "; opening the line itself");
         *error = connection->openDirectly(index);
     }
     return error->empty() ? std::move(connection) : nullptr;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sstream>
 
 #include "CtlRun.h"
@@ -111,6 +112,7 @@ struct BadFile {
     const char* name;
     std::string text;
     const char* says;
+    bool fifo = false; // a FIFO without a writer in place of the file
 };
 
 const BadFile BadFiles[] = {
@@ -124,14 +126,19 @@ const BadFile BadFiles[] = {
     { "control character", ":MOD:IATT 4\x07\n", "line 1: it holds a control character" },
     { "beyond ASCII", "# caf\xc3\xa9\n:MOD:IATT 4\n", "line 1: it holds a character beyond ASCII" },
     { "over 64 kB", ":MOD:IATT 4\n" + std::string(64 * 1024, '#'), "the file is larger than 64 kB" },
-    { "unreadable", "", "cannot read it: " },
+    { "no setting", "# only comments\n\n# and blank lines\n", "it sets no setting" },
+    { "unreadable", "", "cannot read it: No such file" },
+    { "FIFO", "", "cannot read it: it is a FIFO, not a file", true },
 };
 
 TEST_F(OnSimulator, EachBadFileIsRefusedWithItsLineAndNothingIsSent)
 {
     for (const BadFile& bad : BadFiles) {
         SCOPED_TRACE(bad.name);
-        const ProgramRun run = ctl({ "load", QString::fromStdString(file(bad.name, bad.text)) });
+        const std::string path = file(bad.name, bad.text);
+        if (bad.fifo)
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        const ProgramRun run = ctl({ "load", QString::fromStdString(path) });
         EXPECT_EQ(run.status, 1);
         EXPECT_THAT(run.err, HasSubstr(bad.says));
         EXPECT_THAT(run.err, testing::EndsWith("; nothing was sent\n"));

@@ -107,27 +107,75 @@ TEST_F(PanelHoldingTheLine, CtlNamesThePanelItselfWithItsAddress)
     EXPECT_THAT(runCtl({ "--panel", address, "query", ":OUTPut?" }).err, HasSubstr(":OUTPut? = READ TIMEOUT"));
 }
 
-TEST(PanelRecord, ARecordLeftByAKilledPanelIsIgnoredAndRemoved)
+// Records ctl must not follow, each naming the simulator's line and a port
+// where nothing listens: whichever it is, ctl opens the line itself.
+struct PlantedRecord {
+    const char* name;
+    QFile::Permissions folder;
+    QFile::Permissions file;
+    enum Process { Gone, Reused, Live } process;
+    const char* says; // on standard error
+    bool removed;
+};
+
+constexpr QFile::Permissions Private = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+constexpr QFile::Permissions PrivateFolder = Private | QFile::ExeOwner | QFile::ExeUser;
+constexpr QFile::Permissions Shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
+    | QFile::ReadOther | QFile::WriteOther;
+
+const PlantedRecord PlantedRecords[] = {
+    { "KilledPanel", PrivateFolder, Private, PlantedRecord::Gone, "", true },
+    { "ReusedPid", PrivateFolder, Private, PlantedRecord::Reused, "", false },
+    { "SharedFolder", PrivateFolder | Shared | QFile::ExeOther, Private, PlantedRecord::Live, ": other users may use it", false },
+    { "SharedFile", PrivateFolder, Shared, PlantedRecord::Live, ": other users may use it", false },
+    { "SocketRefuses", PrivateFolder, Private, PlantedRecord::Live, "cannot reach the panel at 127.0.0.1:1: ", false },
+};
+
+void PrintTo(const PlantedRecord& planted, std::ostream* out)
 {
+    *out << planted.name;
+}
+
+class PanelRecord : public testing::TestWithParam<PlantedRecord> { };
+
+TEST_P(PanelRecord, IsNotFollowedAndCtlOpensTheLine)
+{
+    const PlantedRecord& planted = GetParam();
     SimProcess simulator;
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     QProcess gone;
     gone.start("true");
-    const qint64 pid = gone.processId();
+    const qint64 pid = planted.process == PlantedRecord::Gone ? gone.processId() : QCoreApplication::applicationPid();
     ASSERT_TRUE(gone.waitForFinished());
-    // Naming the simulator's line and a port where nothing listens.
-    const QString stale = runtime.filePath("r6140k-panel/" + QString::number(pid));
-    QDir().mkpath(QFileInfo(stale).path());
-    QFile record(stale);
+    const unsigned long long started = app::startOfOwnProcess(pid) + (planted.process == PlantedRecord::Reused ? 1 : 0);
+    const QString folder = runtime.filePath("r6140k-panel");
+    const QString path = folder + '/' + QString::number(pid);
+    QDir().mkpath(folder);
+    QFile record(path);
     ASSERT_TRUE(record.open(QIODevice::WriteOnly));
-    record.write("host 127.0.0.1\nport 1\nline " + QByteArray::fromStdString(simulator.path()) + "\nentry R6140K\n");
+    record.write("host 127.0.0.1\nport 1\nline " + QByteArray::fromStdString(simulator.path()) + "\nentry R6140K\nstarted "
+        + QByteArray::number(started) + "\n");
     record.close();
+    ASSERT_TRUE(QFile::setPermissions(path, planted.file) && QFile::setPermissions(folder, planted.folder));
 
     const ProgramRun run = runCtl({ "--port", QString::fromStdString(simulator.path()), "query", "*IDN?" });
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.out, testing::StartsWith("R6140K Simulator,"));
-    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_THAT(run.err, HasSubstr(planted.says));
+    EXPECT_EQ(QFile::exists(path), !planted.removed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Planted, PanelRecord, testing::ValuesIn(PlantedRecords),
+    [](const testing::TestParamInfo<PlantedRecord>& info) { return std::string(info.param.name); });
+
+// What the panel publishes is closed to other users.
+TEST_F(PanelHoldingTheLine, ThePublishedRecordAndItsFolderAreTheUsersAlone)
+{
+    const QString folder = published.runtime.filePath("r6140k-panel");
+    EXPECT_EQ(QFileInfo(folder).permissions() & ~PrivateFolder, QFile::Permissions());
+    EXPECT_EQ(QFileInfo(folder + '/' + QString::number(QCoreApplication::applicationPid())).permissions() & ~Private,
+        QFile::Permissions());
 }
 
 // Sets each setting to the ends of its range and reads every setting back,

@@ -20,6 +20,7 @@
 #include "ServedPanel.h"
 #include "SimProcess.h"
 #include "UnsendableMessages.h"
+#include "VanishedClients.h"
 #include "StreamingClients.h"
 
 using namespace std::chrono_literals;
@@ -150,6 +151,8 @@ TEST_F(OnSimulatedBridge, RefusesANinthClientAndDropsOneThatNeverEndsItsLine)
         clients.push_back(connectClient());
     ASSERT_TRUE(pumpUntil([&] { return served.server.clientCount() == remote::ScpiServer::MaxClients; }));
     EXPECT_EQ(served.server.status(), QString("SCPI socket on 127.0.0.1:%1, 8 clients connected").arg(served.server.port()));
+    EXPECT_THAT(secondsHeldForVanishedClients(served.server.port()),
+        testing::AllOf(testing::SizeIs(remote::ScpiServer::MaxClients), testing::Each(testing::Le(60))));
 
     const auto ninth = connectClient();
     ASSERT_TRUE(pumpUntil([&] { return hungUp(*ninth); }));

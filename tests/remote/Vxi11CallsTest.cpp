@@ -3,6 +3,9 @@
 // and every line that reached the instrument (or was refused) meanwhile.
 
 #include <QTcpSocket>
+#include <QtEndian>
+#include <functional>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "RemoteStatus.h"
@@ -11,6 +14,7 @@
 #include "Vxi11Server.h"
 #include "EventLoop.h"
 #include "PanelHarness.h"
+#include "VanishedClients.h"
 
 using namespace test_support;
 
@@ -41,7 +45,25 @@ constexpr uint32_t CreateLink = 10, Write = 11, Read = 12, ReadStb = 13, Trigger
                    Unlock = 19, Docmd = 22, DestroyLink = 23;
 constexpr uint32_t End = 0x08, TermCharSet = 0x80, ReasonCount = 1, ReasonChar = 2, ReasonEnd = 4;
 constexpr uint32_t Success = 0, ProgramUnavailable = 1, ProgramMismatch = 2, ProcedureUnavailable = 3, GarbageArguments = 4;
-constexpr uint32_t Link = 1; // the fixture's own link, the first the server makes
+// Stands for the n-th link the server made in calls and answers: the server
+// draws link ids at random.
+constexpr uint32_t linkWord(uint32_t n)
+{
+    return 0x4C1D0000 + n;
+}
+constexpr uint32_t Link = linkWord(1); // the fixture's own link, the first the server makes
+
+// The ids the server gave, in the order it made the links.
+std::vector<uint32_t>& madeLinks()
+{
+    static std::vector<uint32_t> ids;
+    return ids;
+}
+
+QByteArray word(uint32_t value)
+{
+    return Xdr().u32(value).bytes;
+}
 // Stands for the abort channel's port in an expected answer.
 constexpr uint32_t AbortPortWord = 0xAB0A7F00;
 
@@ -99,8 +121,9 @@ struct Step {
 // A client over one TCP connection, one call at a time.
 class RpcClient {
 public:
-    explicit RpcClient(quint16 port)
+    explicit RpcClient(quint16 port, const QHostAddress& from = QHostAddress::LocalHost)
     {
+        socket_.bind(from);
         socket_.connectToHost(QHostAddress::LocalHost, port);
         EXPECT_TRUE(pumpUntil([this] { return socket_.state() == QAbstractSocket::ConnectedState; }));
     }
@@ -117,7 +140,11 @@ public:
         Xdr message;
         message.u32(++xid_).u32(0).u32(2).u32(step.program).u32(step.version).u32(step.procedure);
         message.u32(0).u32(0).u32(0).u32(0); // credentials and verifier: none
-        message.bytes += step.arguments.bytes;
+        QByteArray arguments = step.arguments.bytes;
+        for (std::size_t i = 0; i < madeLinks().size(); ++i)
+            arguments.replace(word(linkWord(uint32_t(i + 1))), word(madeLinks()[i]));
+        message.bytes += arguments;
+        procedure_ = step.procedure;
         sendRecord(message.bytes);
     }
 
@@ -140,7 +167,14 @@ public:
         const QByteArray record = socket_.read(4 + (recordLength() & 0x7FFFFFFF));
         // xid, REPLY, MSG_ACCEPTED, verifier (flavour, length): then the status.
         const QByteArray header = Xdr().u32(xid_).u32(1).u32(0).u32(0).u32(0).bytes;
-        return record.mid(4, header.size()) == header ? record.mid(4 + header.size()) : "bad header " + record.toHex();
+        if (record.mid(4, header.size()) != header)
+            return "bad header " + record.toHex();
+        QByteArray answer = record.mid(4 + header.size());
+        if (procedure_ == CreateLink && answer.startsWith(word(0) + word(0)) && answer.size() >= 12)
+            madeLinks().push_back(qFromBigEndian<uint32_t>(answer.constData() + 8));
+        for (std::size_t i = 0; i < madeLinks().size(); ++i)
+            answer.replace(word(madeLinks()[i]), word(linkWord(uint32_t(i + 1))));
+        return answer;
     }
 private:
     uint32_t recordLength()
@@ -152,10 +186,21 @@ private:
 
     QTcpSocket socket_;
     uint32_t xid_ = 0;
+    uint32_t procedure_ = 0;
+};
+
+// The simulator on a bridge whose writes fail once told to, as an unplugged
+// one's do.
+struct FailingSimulator : sim::SimulatedBridge {
+    bool writesFail = false;
+    usblink::FT_STATUS FT_Write(usblink::DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override
+    {
+        return writesFail ? usblink::FT_IO_ERROR : sim::SimulatedBridge::FT_Write(handle, buffer, count, written);
+    }
 };
 
 struct ServedOverVxi11 {
-    sim::SimulatedBridge simulator;
+    FailingSimulator simulator;
     PanelHarness panel { simulator };
     remote::ClientSlots clientSlots;
     remote::Vxi11Server server { panel.session, clientSlots };
@@ -163,6 +208,7 @@ struct ServedOverVxi11 {
 
     ServedOverVxi11()
     {
+        madeLinks().clear();
         EXPECT_TRUE(panel.startUpOn(std::string(sim::SimulatedBridge::Description) + " " + sim::SimulatedBridge::SerialNumber));
         EXPECT_TRUE(server.listen(QHostAddress::LocalHost)) << server.errorString().toStdString();
         panel.session.addLineObserver([this](auto direction, const std::string& line, const std::string&) {
@@ -195,7 +241,7 @@ void PrintTo(const CallRow& row, std::ostream* out)
 const std::string LongMessage(300, 'X');
 
 const CallRow CallRows[] = {
-    { "CreateLinkNamesInst0InAnyCase", { { CreateLink, createLinkTo("INST0"), Xdr().u32(0).u32(2).u32(AbortPortWord).u32(1024) } }, {} },
+    { "CreateLinkNamesInst0InAnyCase", { { CreateLink, createLinkTo("INST0"), Xdr().u32(0).u32(linkWord(2)).u32(AbortPortWord).u32(1024) } }, {} },
     { "CreateLinkToAnotherDeviceIsRefused", { { CreateLink, createLinkTo("inst1"), Xdr().u32(3).u32(0).u32(0).u32(0) } }, {} },
     { "AQueryIsReadWithItsLineFeedAndEnd",
         { { Write, write("*IDN?\n"), written(6) }, { Read, read(), readOut(ReasonEnd, Identity + "\n") } },
@@ -260,14 +306,29 @@ TEST_P(Vxi11Call, AnswersAndReachesTheInstrumentAsItShould)
 INSTANTIATE_TEST_SUITE_P(Table, Vxi11Call, testing::ValuesIn(CallRows),
     [](const testing::TestParamInfo<CallRow>& info) { return std::string(info.param.name); });
 
-TEST(Vxi11Links, AFailedQueryIsAnIoErrorNeverText)
+// A setting that cannot go out is an I/O error for its write, never done.
+// A query's failure is its read's to tell, never text: a write that failed
+// may have gone out in part, so its reply is waited for.
+TEST(Vxi11Links, WhatCannotGoOutIsAnIoErrorNeverDoneNorText)
 {
-    ServedOverVxi11 served;
-    RpcClient client(served.server.port());
-    client.call({ CreateLink, createLinkTo("inst0"), {} });
-    served.panel.session.close(); // from now on every query fails at once
-    EXPECT_EQ(client.call({ Write, write("*IDN?"), {} }).toHex(), written(5).bytes.prepend(4, '\0').toHex());
-    EXPECT_EQ(client.call({ Read, read(), {} }).toHex(), readFailure(17).bytes.prepend(4, '\0').toHex());
+    const struct {
+        std::function<void(ServedOverVxi11&)> fail;
+        Xdr queryWritten;
+        Xdr queryRead;
+    } rows[] = {
+        { [](ServedOverVxi11& served) { served.simulator.writesFail = true; }, written(5), readFailure(15) },
+        { [](ServedOverVxi11& served) { served.panel.session.close(); }, error(17).u32(0), readFailure(17) },
+    };
+    for (const auto& row : rows) {
+        ServedOverVxi11 served;
+        RpcClient client(served.server.port());
+        client.call({ CreateLink, createLinkTo("inst0"), {} });
+        row.fail(served);
+        EXPECT_EQ(client.call({ Write, write(":MOD:QOFF 1234"), {} }).toHex(), error(17).u32(0).bytes.prepend(4, '\0').toHex());
+        EXPECT_EQ(client.call({ Write, write("*IDN?"), {} }).toHex(), QByteArray(row.queryWritten.bytes).prepend(4, '\0').toHex());
+        EXPECT_EQ(client.call({ Read, read(), {} }).toHex(), QByteArray(row.queryRead.bytes).prepend(4, '\0').toHex());
+        EXPECT_EQ(served.simulator.instrument().value(":MOD:QOFF"), 0) << "nothing reached the instrument";
+    }
 }
 
 TEST(Vxi11Links, ANinthClientIsOutOfResourcesAndTheStatusSaysSo)
@@ -275,13 +336,19 @@ TEST(Vxi11Links, ANinthClientIsOutOfResourcesAndTheStatusSaysSo)
     ServedOverVxi11 served;
     remote::RemoteStatus status(served.clientSlots);
     status.watch(served.server);
-    RpcClient client(served.server.port());
-    for (int link = 1; link <= remote::ClientSlots::Capacity; ++link)
-        EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(12).toHex(), Xdr().u32(0).u32(0).u32(link).bytes.toHex());
-    EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(8).toHex(), Xdr().u32(0).u32(9).bytes.toHex());
-    EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 8 links, 1 refused");
-    client.call({ DestroyLink, linkOnly(), {} });
-    EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(8).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    // One connection holds at most four links; two take every slot.
+    RpcClient first(served.server.port());
+    RpcClient second(served.server.port());
+    const Step create { CreateLink, createLinkTo("inst0"), {} };
+    for (uint32_t link = 1; link <= remote::ClientSlots::Capacity; ++link)
+        EXPECT_EQ((link <= 4 ? first : second).call(create).left(12).toHex(), Xdr().u32(0).u32(0).u32(linkWord(link)).bytes.toHex());
+    RpcClient third(served.server.port());
+    RpcClient fourth(served.server.port());
+    EXPECT_EQ(third.call(create).left(8).toHex(), Xdr().u32(0).u32(9).bytes.toHex());
+    second.call({ DestroyLink, linkOnly(linkWord(8)), {} });
+    EXPECT_EQ(first.call(create).left(8).toHex(), Xdr().u32(0).u32(9).bytes.toHex()) << "a fifth link on one connection";
+    EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 7 links, 2 refused");
+    EXPECT_EQ(fourth.call(create).left(8).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
     EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 8 links");
 }
 
@@ -294,11 +361,17 @@ TEST(Vxi11Links, TheAbortChannelEndsAWaitingReadAndAGoneLinkReleasesTheLock)
     holder.call({ CreateLink, createLinkTo("inst0"), {} });
     reader.call({ CreateLink, createLinkTo("inst0"), {} });
     EXPECT_EQ(holder.call({ Lock, lockFor(0), {} }).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
-    reader.sendCall({ Read, read(1000, 0, 0, 60000, 2), {} });
-    EXPECT_EQ(aborter.call({ 1, linkOnly(2), {}, Success, Abort }).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    for (const auto& [port, connections] : { std::pair(served.server.port(), 2), std::pair(served.server.abortPort(), 1) })
+        EXPECT_THAT(secondsHeldForVanishedClients(port),
+            testing::AllOf(testing::SizeIs(connections), testing::Each(testing::Le(60))));
+    RpcClient stranger(served.server.abortPort(), QHostAddress("127.0.0.2"));
+    EXPECT_EQ(stranger.call({ 1, linkOnly(linkWord(2)), {}, Success, Abort }).toHex(), Xdr().u32(0).u32(4).bytes.toHex())
+        << "another host's abort is taken for no link";
+    reader.sendCall({ Read, read(1000, 0, 0, 60000, linkWord(2)), {} });
+    EXPECT_EQ(aborter.call({ 1, linkOnly(linkWord(2)), {}, Success, Abort }).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
     EXPECT_EQ(reader.reply().toHex(), Xdr().u32(0).u32(23).u32(0).u32(0).bytes.toHex());
     holder.socket().abort();
-    EXPECT_EQ(reader.call({ Lock, lockFor(0, 2), {} }).toHex(), Xdr().u32(0).u32(0).bytes.toHex()) << "the lock went with its link";
+    EXPECT_EQ(reader.call({ Lock, lockFor(0, linkWord(2)), {} }).toHex(), Xdr().u32(0).u32(0).bytes.toHex()) << "the lock went with its link";
 }
 
 TEST(Vxi11Links, ARecordBeyondTheBoundOrNoCallEndsTheConnection)
@@ -309,7 +382,27 @@ TEST(Vxi11Links, ARecordBeyondTheBoundOrNoCallEndsTheConnection)
         client.sendRecord(record);
         EXPECT_TRUE(client.closedByServer());
     }
+    RpcClient stalled(served.server.port());
+    stalled.socket().write(word(0x80000000u | 100) + QByteArray(10, 'x'));
+    EXPECT_TRUE(stalled.closedByServer()) << "a record left unfinished";
     EXPECT_TRUE(served.traffic.empty());
+}
+
+// Idle connections to the abort channel take only its own few, never the
+// core channel's; each one refused is counted.
+TEST(Vxi11Links, IdleAbortConnectionsTakeOnlyTheirOwnFewAndEachRefusalIsCounted)
+{
+    ServedOverVxi11 served;
+    remote::RemoteStatus status(served.clientSlots);
+    status.watch(served.server);
+    std::vector<std::unique_ptr<RpcClient>> idle;
+    for (int i = 0; i <= remote::Vxi11Server::MaxAbortConnections; ++i)
+        idle.push_back(std::make_unique<RpcClient>(served.server.abortPort()));
+    EXPECT_TRUE(idle.back()->closedByServer());
+    EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, no link, 1 refused");
+    RpcClient client(served.server.port());
+    EXPECT_EQ(client.call({ CreateLink, createLinkTo("inst0"), {} }).left(8).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    EXPECT_EQ(idle.front()->socket().state(), QAbstractSocket::ConnectedState);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHostInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,9 +14,11 @@
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 #include <string_view>
 
+#include "Announcement.h"
 #include "PortMapper.h"
 #include "RemoteServices.h"
 #include "SerialBridge.h"
@@ -222,6 +225,52 @@ TEST(Vxi11OnTheLan, AnnouncedByMdnsWithTheIdentification)
         << "the announcement outlived the panel";
 }
 
+// Two panels on two addresses of one interface: each service resolves to
+// the address its own panel serves, not to whichever the host name has.
+TEST(Vxi11OnTheLan, PanelsOnTwoAddressesOfOneInterfaceEachResolveToTheirOwn)
+{
+    PortMapperDaemon portMapper;
+    AvahiDaemons avahi;
+    ASSERT_TRUE(avahi.avahi.ready());
+    const std::map<std::string, quint16> ports { { LanAddress, freePort() }, { SecondLanAddress, freePort() } };
+    PanelOnLan first(servingOn(LanAddress, ports.at(LanAddress)));
+    PanelOnLan second(servingOn(SecondLanAddress, ports.at(SecondLanAddress)));
+    std::map<std::string, std::string> resolved; // address by port
+    ASSERT_TRUE(pumpUntil([&] {
+        const QStringList lines = QString::fromStdString(runClient("avahi-browse", { "-rpt", "_scpi-raw._tcp" })).split('\n');
+        for (const QString& line : lines)
+            if (const QStringList fields = line.split(';'); fields.size() > 8 && fields[0] == "=")
+                resolved[fields[8].toStdString()] = fields[7].toStdString();
+        return resolved.size() == 2;
+    }, 10s)) << first.status() << second.status();
+    for (const auto& [address, port] : ports)
+        EXPECT_EQ(resolved[std::to_string(port)], address);
+}
+
+// What an instrument's identity may put into mDNS: printable names that fit
+// a DNS label, TXT strings within 255 bytes, and a name even for no identity.
+TEST(Vxi11OnTheLan, AnnouncesOnlyPrintableBoundedIdentityTexts)
+{
+    const std::string longField(300, 'M');
+    const struct {
+        std::string identity;
+        QString name;
+    } rows[] = {
+        { "\x1b]0;title\x07" "ACME,\x1b[2JM1,SN1,1.0\x7f", "]0;titleACME,[2JM1,SN1,1.0" },
+        { longField + ",M1,SN1,1.0", QString(63, 'M') },
+        { ",,SN7,1.0", "R6140K SN7" },
+        { "", "R6140K " + QHostInfo::localHostName() },
+    };
+    for (const auto& row : rows) {
+        const remote::Announcement announcement = remote::Announcement::of(row.identity);
+        EXPECT_EQ(announcement.name, row.name) << row.identity;
+        for (const QString& txt : announcement.txt) {
+            EXPECT_LE(txt.toUtf8().size(), 255) << txt.toStdString();
+            EXPECT_FALSE(txt.contains(QRegularExpression("[\\x00-\\x1f\\x7f]"))) << txt.toStdString();
+        }
+    }
+}
+
 TEST(Vxi11OnTheLan, WithoutRpcbindOrAvahiThePanelSaysWhatIsMissingAndTheSocketWorks)
 {
     const quint16 socketPort = freePort();
@@ -336,6 +385,30 @@ TEST(RealPanel, WithoutRpcbindSaysWhatIsMissing)
     RealPanel check({ "--check", "--vxi11", "--port", "/dev/null" });
     ASSERT_TRUE(check.process.waitForFinished(20000));
     EXPECT_THAT(check.process.readAllStandardOutput().toStdString(), HasSubstr(remote::PortMapperMissing));
+}
+
+// The port mapper forgets registrations when it restarts: the panel
+// registers again and says so. A panel refused because another held VXI-11
+// takes it once that one has gone.
+TEST(RealPanel, RegistersAgainAfterRpcbindRestartsAndARefusedPanelTakesOver)
+{
+    auto portMapper = std::make_unique<PortMapperDaemon>();
+    auto first = std::make_unique<PanelOnLan>(servingOn("127.0.0.1"));
+    const std::string port = registeredVxi11();
+    ASSERT_FALSE(port.empty());
+    portMapper.reset();
+    portMapper = std::make_unique<PortMapperDaemon>();
+    ASSERT_TRUE(pumpUntil([&] { return registeredVxi11() == port; }, 10s)) << first->status();
+    EXPECT_THAT(first->status(), HasSubstr("rpcbind had lost VXI-11's registration"));
+    EXPECT_EQ(runClient("lxi", { "scpi", "-a", "127.0.0.1", "*IDN?" }), Identity);
+
+    RealPanel second;
+    QByteArray said;
+    ASSERT_TRUE(pumpUntil([&] { return (said += second.process.readAllStandardError()).contains("another VXI-11 server"); }, 10s))
+        << said.toStdString();
+    first.reset();
+    EXPECT_TRUE(pumpUntil([&] { return !registeredVxi11().empty() && registeredVxi11() != port; }, 10s))
+        << "the refused panel never registered";
 }
 
 } // namespace

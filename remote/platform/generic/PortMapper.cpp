@@ -23,4 +23,9 @@ void PortMapperRegistration::withdraw()
 {
 }
 
+bool PortMapperRegistration::stillListed() const
+{
+    return false;
+}
+
 } // namespace remote

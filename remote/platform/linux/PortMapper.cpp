@@ -81,7 +81,25 @@ std::string PortMapperRegistration::registerAt(const QHostAddress& address, uint
     if (!rpcb_set(program_, version_, config.get(), where.get()))
         return "rpcbind refused to register VXI-11: is an earlier registration another user's?";
     netid_ = netid;
+    port_ = port;
     return {};
+}
+
+// Only the port is compared: the port mapper may give the address in
+// another form than it was registered in (an any address as the one asked
+// on).
+bool PortMapperRegistration::stillListed() const
+{
+    if (netid_.empty())
+        return false;
+    const Netconfig config(getnetconfigent(netid_.c_str()));
+    char buffer[sizeof(sockaddr_storage)] = {};
+    netbuf found { sizeof buffer, 0, buffer };
+    if (!config || !rpcb_getaddr(program_, version_, config.get(), &found, "localhost"))
+        return false;
+    const std::unique_ptr<char, decltype(&std::free)> listed(taddr2uaddr(config.get(), &found), &std::free);
+    const std::string text = listed ? listed.get() : "";
+    return text.ends_with('.' + std::to_string(port_ >> 8) + '.' + std::to_string(port_ & 0xFF));
 }
 
 void PortMapperRegistration::withdraw()
@@ -91,6 +109,7 @@ void PortMapperRegistration::withdraw()
     const Netconfig config(getnetconfigent(netid_.c_str()));
     rpcb_unset(program_, version_, config.get());
     netid_.clear();
+    port_ = 0;
 }
 
 } // namespace remote

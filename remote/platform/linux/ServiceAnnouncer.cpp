@@ -44,6 +44,20 @@ struct TxtDeleter {
 };
 using TxtRecords = std::unique_ptr<AvahiStringList, TxtDeleter>;
 
+// A service on one address names a host of its own whose only address is
+// that one: under the machine's host name, which resolves to any of the
+// interface's addresses, a client could reach another panel or none. A
+// service on every address keeps the machine's host name (empty here).
+QByteArray hostNameOf(QHostAddress address)
+{
+    if (address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6 || address == QHostAddress::Any)
+        return {};
+    address.setScopeId({});
+    QByteArray label = address.toString().toLatin1();
+    label.replace('.', '-').replace(':', '-');
+    return "r6140k-" + label + ".local";
+}
+
 TxtRecords txtRecords(const QStringList& records)
 {
     AvahiStringList* list = nullptr;
@@ -126,17 +140,40 @@ struct ServiceAnnouncer::Avahi {
         if (!group)
             group = avahi_entry_group_new(client, groupChanged, this);
         avahi_entry_group_reset(group);
+        if (announcement->services.empty())
+            return report({}); // withdrawn: nothing is served to others
         const TxtRecords txt = txtRecords(announcement->txt);
+        QList<QByteArray> hosts;
         for (const Announcement::Service& service : announcement->services) {
+            const QByteArray host = hostNameOf(service.address);
+            if (!host.isEmpty() && !hosts.contains(host)) {
+                const int added = addHost(host, service.address);
+                if (added < 0)
+                    return report(QString("No mDNS announcement: the address record of %1 for %2: %3.")
+                                      .arg(QString::fromLatin1(host), service.address.toString(), avahi_strerror(added)));
+                hosts << host;
+            }
             const int added = avahi_entry_group_add_service_strlst(group, interfaceOf(service.address),
                 protocolOf(service.address), AvahiPublishFlags(0), name.toUtf8().constData(),
-                service.type.toUtf8().constData(), nullptr, nullptr, service.port, txt.get());
+                service.type.toUtf8().constData(), nullptr, host.isEmpty() ? nullptr : host.constData(), service.port,
+                txt.get());
             if (added == AVAHI_ERR_COLLISION)
                 return rename();
             if (added < 0)
                 return report(QString("No mDNS announcement of %1: %2.").arg(service.type, avahi_strerror(added)));
         }
         avahi_entry_group_commit(group);
+    }
+
+    // No reverse (PTR) record: the machine's own host name has that address's.
+    int addHost(const QByteArray& host, QHostAddress address)
+    {
+        address.setScopeId({});
+        AvahiAddress record;
+        if (!avahi_address_parse(address.toString().toLatin1().constData(), AVAHI_PROTO_UNSPEC, &record))
+            return AVAHI_ERR_INVALID_ADDRESS;
+        return avahi_entry_group_add_address(group, interfaceOf(address), protocolOf(address),
+            AVAHI_PUBLISH_NO_REVERSE, host.constData(), &record);
     }
 
     void report(const QString& problem)

@@ -1,0 +1,9 @@
+#include "KeepAlive.h"
+
+namespace remote {
+
+void probeWhenIdle(qintptr)
+{
+}
+
+} // namespace remote
