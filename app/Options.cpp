@@ -120,6 +120,16 @@ std::string parseVxi11Host(const QString& host)
     return host.toStdString();
 }
 
+// Seconds, a fraction allowed, from a tenth of a second to an hour, or 0.
+std::chrono::milliseconds parseLockWatch(const QString& text)
+{
+    bool isNumber = false;
+    const double seconds = text.toDouble(&isNumber);
+    if (!isNumber || !(seconds == 0 || (seconds >= 0.1 && seconds <= 3600)))
+        failWith("--lock-watch " + text + ": give seconds from 0.1 to 3600, or 0 to ask only with each read-back");
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
+}
+
 } // namespace
 
 Options parseOptions(const QStringList& arguments)
@@ -153,7 +163,11 @@ Options parseOptions(const QStringList& arguments)
         "registered with rpcbind, and announced by mDNS through avahi-daemon on an address other computers reach. "
         "Serves on the loopback address unless a [host] is named. No authentication.",
         "[host]");
-    parser.addOptions({ simulate, backend, port, check, listen, vxi11 });
+    const QCommandLineOption lockWatch("lock-watch",
+        "While the panel is idle, ask the instrument for its reference lock every <seconds> (5 unless given; "
+        "0: only with each read-back). A change of lock is shown at once and logged.",
+        "seconds", "5");
+    parser.addOptions({ simulate, backend, port, check, listen, vxi11, lockWatch });
     passOverQtOptions(parser);
     if (!parser.parse(withVxi11Host(arguments)))
         failWith(parser.errorText());
@@ -178,6 +192,7 @@ Options parseOptions(const QStringList& arguments)
         options.listen = parseListenAddress(parser.value(listen));
     if (parser.isSet(vxi11))
         options.vxi11Host = parseVxi11Host(parser.value(vxi11));
+    options.lockWatch = parseLockWatch(parser.value(lockWatch));
     return options;
 }
 

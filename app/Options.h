@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -28,6 +29,9 @@ struct Options : BridgeChoice {
     // Where VXI-11 is served: an IP address, the loopback one unless another
     // is named. Not served without it.
     std::optional<std::string> vxi11Host;
+    // How often the reference lock is asked while the panel is idle; zero:
+    // only with the read-backs.
+    std::chrono::milliseconds lockWatch { 5000 };
 };
 
 // Parses the arguments; --help and --version print and end the process, and

@@ -75,7 +75,8 @@ int main(int argc, char* argv[])
         remote.withdraw();
         endAtOnce(status);
     };
-    frmMain window({ &session, processEvents, TimerModule::SecondsSinceMidnight, endRun });
+    frmMain window({ .session = &session, .processEvents = processEvents, .clock = TimerModule::SecondsSinceMidnight,
+        .endProgram = endRun, .referenceLockInterval = options.lockWatch });
     QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &window, &frmMain::showRemoteStatus);
     QObject::connect(&window, &frmMain::identified, &remote, &app::RemoteServices::announce);
     if (QString why; !remote.bind(&why)) {

@@ -5,7 +5,9 @@
 // with it recording, closed and open, take turns with bursts where nothing
 // records (the log window destroyed, so that no one observes the session's
 // lines, as before the log recorded while closed): recording should cost
-// the burst little.
+// the burst little. Bursts with the reference-lock watch asking every 100 ms
+// (twenty times its usual rate) take turns with bursts without it: the
+// watch should slow the burst by 2 % at most.
 
 #include <QApplication>
 #include <QTest>
@@ -33,6 +35,8 @@ constexpr double LineBytesPerSecond = 57600.0 / 10; // 8N1: ten bits a character
 constexpr const char* Marker = "*CLS";
 constexpr double LogCostGoal = 0.90; // throughput with the log recording, against none recording
 constexpr int Rounds = 5;
+constexpr std::chrono::milliseconds BusyWatch { 100 };
+constexpr double WatchCostGoal = 0.98; // throughput with the lock watch asking, against none
 
 enum class TrafficLog { Absent, Closed, Open };
 
@@ -51,6 +55,13 @@ struct Burst {
     std::vector<std::string> expected;
     std::vector<std::string> received;
     std::optional<qsizetype> listed;
+    int lockQueries = 0; // the watch's, taken out of what the instrument received
+
+    // The burst's own messages, without the watch's queries among them.
+    void takeLockQueriesOut()
+    {
+        lockQueries = static_cast<int>(std::erase(received, commands::ReferenceLockQuery));
+    }
 
     double rate() const { return Steps / seconds; }
     bool complete() const { return received == expected; }
@@ -161,25 +172,26 @@ void compareWithTrafficLog(const std::string& where, const std::function<Burst(T
     }
 }
 
-Burst inProcess(TrafficLog log)
+Burst inProcess(TrafficLog log, std::chrono::milliseconds lockWatch = {})
 {
     sim::SimulatedBridge simulator;
-    test_support::PanelHarness panel(simulator);
+    test_support::PanelHarness panel(simulator, {}, lockWatch);
     startUpOn(panel, std::string(sim::SimulatedBridge::Description) + " " + sim::SimulatedBridge::SerialNumber);
     frmTrafficLog* window = arrangeLog(panel.main, log);
     std::vector<std::string> received;
     simulator.instrument().setLineObserver([&received](std::string_view line) { received.emplace_back(line); });
     Burst burst = stepSliders(panel.main);
     burst.received = std::move(received);
+    burst.takeLockQueriesOut();
     burst.listed = linesListed(window);
     return burst;
 }
 
-Burst serialLine(TrafficLog log)
+Burst serialLine(TrafficLog log, std::chrono::milliseconds lockWatch = {})
 {
     test_support::SimProcess simulator;
     usblink::SerialBridge serial({ simulator.path() });
-    test_support::PanelHarness panel(serial);
+    test_support::PanelHarness panel(serial, {}, lockWatch);
     startUpOn(panel, "R6140K " + simulator.path());
     // The simulator reports what it receives; the start-up lines come first.
     panel.session.send(Marker);
@@ -188,8 +200,26 @@ Burst serialLine(TrafficLog log)
     Burst burst = stepSliders(panel.main);
     panel.session.send(Marker);
     burst.received = simulator.receivedBefore(Marker);
+    burst.takeLockQueriesOut();
     burst.listed = linesListed(window);
     return burst;
+}
+
+// Bursts with the watch asking and without it take turns, the log closed.
+void compareWithLockWatch(const std::string& where, const std::function<Burst(std::chrono::milliseconds)>& run)
+{
+    std::vector<Burst> without, with;
+    for (int round = 0; round < Rounds; ++round) {
+        without.push_back(run({}));
+        with.push_back(run(BusyWatch));
+    }
+    const double rateWithout = reportBursts(where + ", no lock watch", without);
+    const double ratio = reportBursts(where + ", lock watch every 100 ms", with) / rateWithout;
+    const int asked = std::ranges::min(with, {}, &Burst::lockQueries).lockQueries;
+    report("10,000 slider steps, " + where + ": lock-watch queries during a burst, fewest", std::to_string(asked),
+        "≥ 1 (it asks while the operator works)", yesNo(asked >= 1));
+    report("10,000 slider steps, " + where + ": rate with the lock watch / without", fixed(ratio, 3),
+        "≥ " + fixed(WatchCostGoal, 2), yesNo(ratio >= WatchCostGoal));
 }
 
 } // namespace
@@ -198,7 +228,10 @@ int main(int argc, char** argv)
 {
     useOffscreenUnlessChosen();
     QApplication application(argc, argv);
-    compareWithTrafficLog("in-process simulator", inProcess);
-    compareWithTrafficLog("r6140k-sim over a pseudo-terminal", serialLine);
+    compareWithTrafficLog("in-process simulator", [](TrafficLog log) { return inProcess(log); });
+    compareWithTrafficLog("r6140k-sim over a pseudo-terminal", [](TrafficLog log) { return serialLine(log); });
+    compareWithLockWatch("in-process simulator", [](auto watch) { return inProcess(TrafficLog::Closed, watch); });
+    compareWithLockWatch(
+        "r6140k-sim over a pseudo-terminal", [](auto watch) { return serialLine(TrafficLog::Closed, watch); });
     return 0;
 }

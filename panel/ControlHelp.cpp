@@ -1,6 +1,7 @@
 #include "ControlHelp.h"
 
 #include "SettingText.h"
+#include "SliderSteps.h"
 
 namespace panel {
 
@@ -32,11 +33,15 @@ QString stepOf(instrument::SettingKind kind, int steps)
 QString sliderHelp(const instrument::Setting& setting, const QString& purpose, int pageStep)
 {
     const instrument::SettingKind kind = setting.kind;
+    const SliderSteps coarse = sliderStepsOf(kind);
     return QString("%1: sends %2 with the value, %3.\n"
-                   "Up/Down: %4; Page Up/Page Down: %5; Home/End: the ends.\n"
+                   "Up/Down: %4; with Shift: %5; with Ctrl: %6.\n"
+                   "Page Up/Page Down: %7; Home/End: the ends.\n"
                    "Type a digit, or double-click the value, to enter it exactly.\n"
-                   "The mouse wheel moves it once it has the focus.")
-        .arg(purpose, messageOf(setting), rangeText(kind), stepOf(kind, 1), stepOf(kind, pageStep));
+                   "The mouse wheel moves it as Up/Down do once it has the focus, Shift and Ctrl too.\n"
+                   "Ctrl+Z undoes a change, Ctrl+Shift+Z redoes it; a right-click offers Set value….")
+        .arg(purpose, messageOf(setting), rangeText(kind), stepOf(kind, 1), stepOf(kind, coarse.shift),
+            stepOf(kind, coarse.ctrl), stepOf(kind, pageStep));
 }
 
 QString toggleHelp(const instrument::Setting& setting, const QString& purpose)

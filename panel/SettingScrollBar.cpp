@@ -1,6 +1,7 @@
 #include "SettingScrollBar.h"
 
 #include <QAccessible>
+#include <QKeyEvent>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 #include <QWheelEvent>
@@ -21,6 +22,7 @@ SettingScrollBar::SettingScrollBar(int bottom, int top, int pageStep, QWidget* p
     setValue(std::clamp(0, -top, -bottom));
     setTracking(false);
     setFocusPolicy(Qt::StrongFocus);
+    setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QScrollBar::valueChanged, this, [this](int value) { emit settingChanged(-value); });
     connect(this, &QScrollBar::sliderMoved, this, [this](int position) { emit settingMoved(-position); });
 }
@@ -46,12 +48,39 @@ void SettingScrollBar::paintEvent(QPaintEvent* event)
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
 }
 
+void SettingScrollBar::stepBy(int steps)
+{
+    setSetting(std::clamp(setting() + steps, bottomSetting(), topSetting()));
+}
+
+// A notch is 120 eighths of a degree; a fine-grained wheel or touch pad
+// sends parts of one, which add up. Some systems turn a wheel with Shift
+// held into a sideways one.
 void SettingScrollBar::wheelEvent(QWheelEvent* event)
 {
-    if (hasFocus())
-        QScrollBar::wheelEvent(event);
-    else
+    if (!hasFocus()) {
         event->ignore();
+        return;
+    }
+    const QPoint turned = event->angleDelta();
+    wheelTurned_ += turned.y() != 0 ? turned.y() : turned.x();
+    const int notches = wheelTurned_ / 120;
+    wheelTurned_ -= notches * 120;
+    if (notches != 0)
+        stepBy(notches * stepWith(steps_, event->modifiers()));
+    event->accept();
+}
+
+void SettingScrollBar::keyPressEvent(QKeyEvent* event)
+{
+    const bool up = event->key() == Qt::Key_Up, down = event->key() == Qt::Key_Down;
+    const int step = stepWith(steps_, event->modifiers());
+    if ((up || down) && step != 1) {
+        stepBy(up ? step : -step);
+        event->accept();
+        return;
+    }
+    QScrollBar::keyPressEvent(event);
 }
 
 } // namespace panel

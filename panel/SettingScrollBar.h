@@ -2,6 +2,8 @@
 
 #include <QScrollBar>
 
+#include "SliderSteps.h"
+
 namespace panel {
 
 // A vertical scroll bar with the larger value at its top end: moving the
@@ -18,7 +20,13 @@ namespace panel {
 // The usual styles draw no focus on a scroll bar, so the bar that has the
 // focus draws the style's focus frame over itself: keyboard users see where
 // they are. The mouse wheel moves only the bar that has the focus: a wheel
-// turned to scroll past the panel must not change the instrument.
+// turned to scroll past the panel must not change the instrument. A notch
+// moves it by what Up does, one arrow step bare, and Shift or Ctrl make a
+// notch and Up/Down coarse (see SliderSteps).
+//
+// Its context menu is the window's (customContextMenuRequested): Qt's own
+// scroll-bar menu, whose "Top" and "Bottom" read as scrolling but set an
+// end value, never shows.
 class SettingScrollBar : public QScrollBar {
     Q_OBJECT
 public:
@@ -37,6 +45,9 @@ public:
     int topSetting() const { return -minimum(); }
 
     void setReading(Reading reading) { reading_ = std::move(reading); }
+    void setCoarseSteps(SliderSteps steps) { steps_ = steps; }
+    // Moves the setting by steps (up when positive), stopping at its ends.
+    void stepBy(int steps);
     // A setting in the unit shown, and as text with its unit: "5.125 dB".
     double reading(int setting) const { return setting * reading_.unitsPerStep; }
     QString readingText(int setting) const;
@@ -50,9 +61,12 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Reading reading_;
+    SliderSteps steps_ { 1, 1 };
+    int wheelTurned_ = 0; // eighths of a degree not yet a whole notch
 };
 
 } // namespace panel

@@ -22,6 +22,7 @@ StatusLine::StatusLine(const char* name, QString caption, QString purpose, QRect
     : QLabel(parent)
     , caption_(std::move(caption))
     , purpose_(std::move(purpose))
+    , own_(geometry)
 {
     setObjectName(name);
     setGeometry(geometry);
@@ -41,9 +42,28 @@ void StatusLine::setStatus(const QString& text)
         show(text);
 }
 
+void StatusLine::mayGrowInto(QRect room, std::function<bool()> roomFree)
+{
+    room_ = room;
+    roomFree_ = std::move(roomFree);
+    refit();
+}
+
+// Its own place, or the room while the text needs it and it is free; the
+// lines's text starts at the room's top, where a reader looks first.
+void StatusLine::place(const QString& shown)
+{
+    setGeometry(own_);
+    if (!roomFree_ || fits(shown) || !roomFree_())
+        return;
+    setGeometry(room_);
+    raise();
+}
+
 void StatusLine::show(const QString& text)
 {
     status_ = text;
+    place(breakableAtSlashes(text));
     setText(fitted(text));
     setToolTip(text.isEmpty() ? purpose_ : text);
     setAccessibleName(text.isEmpty() ? caption_ : caption_ + ": " + text);

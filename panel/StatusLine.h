@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QString>
+#include <functional>
 
 namespace panel {
 
@@ -11,13 +12,20 @@ namespace panel {
 // in an ellipsis where the space does; the whole text is in the tool tip and
 // in the accessible name, whose change screen readers are told of as it
 // happens. While empty, the tool tip says what the line is for. It takes no
-// focus.
+// focus. A line may be given more room, free space of the window that it
+// takes only while a text does not fit its own and the room is free, so
+// that the advice at a long text's end is not cut.
 class StatusLine : public QLabel {
     Q_OBJECT
 public:
     StatusLine(const char* name, QString caption, QString purpose, QRect geometry, QWidget* parent);
 
     void setStatus(const QString& text);
+    // The room the line grows into (its own place within it) while
+    // roomFree says it is free.
+    void mayGrowInto(QRect room, std::function<bool()> roomFree);
+    // Fits the text again, after the room has been taken or freed.
+    void refit() { show(status_); }
     // The whole text, as set.
     const QString& status() const { return status_; }
 
@@ -26,9 +34,14 @@ private:
     QString fitted(const QString& text) const;
     bool fits(const QString& text) const;
 
+    void place(const QString& shown);
+
     QString caption_;
     QString purpose_;
     QString status_;
+    QRect own_;
+    QRect room_;
+    std::function<bool()> roomFree_;
 };
 
 } // namespace panel

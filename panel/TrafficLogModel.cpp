@@ -88,24 +88,24 @@ void TrafficLogModel::showPending()
     emit batchShown(static_cast<int>(overflow));
 }
 
-QString TrafficLogModel::text(const std::vector<int>& rows) const
+QString TrafficLogModel::text(const std::vector<int>& rows, Times times) const
 {
     QString text;
     for (const int row : rows) {
         const Entry& entry = shown_.at(static_cast<std::size_t>(row));
         QStringList fields;
         for (int column = 0; column < ColumnCount; ++column)
-            fields << field(entry, column);
+            fields << field(entry, column, times);
         text += fields.join('\t') + '\n';
     }
     return text;
 }
 
-QString TrafficLogModel::text() const
+QString TrafficLogModel::text(Times times) const
 {
     std::vector<int> rows(shown_.size());
     std::iota(rows.begin(), rows.end(), 0);
-    return text(rows);
+    return text(rows, times);
 }
 
 int TrafficLogModel::rowCount(const QModelIndex& parent) const
@@ -138,11 +138,14 @@ QVariant TrafficLogModel::headerData(int section, Qt::Orientation orientation, i
     return QString(Headers[section]);
 }
 
-QString TrafficLogModel::field(const Entry& entry, int column)
+QString TrafficLogModel::field(const Entry& entry, int column, Times times)
 {
     switch (column) {
-    case TimeColumn:
-        return QDateTime::fromMSecsSinceEpoch(entry.msecsSinceEpoch).toString("HH:mm:ss.zzz");
+    case TimeColumn: {
+        const QDateTime time = QDateTime::fromMSecsSinceEpoch(entry.msecsSinceEpoch);
+        return times == Times::Dated ? time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs)
+                                     : time.toString("HH:mm:ss.zzz");
+    }
     case DirectionColumn:
         switch (entry.direction) {
         case Direction::Sent:
@@ -151,6 +154,8 @@ QString TrafficLogModel::field(const Entry& entry, int column)
             return "received";
         case Direction::Refused:
             return "refused";
+        case Direction::Note:
+            return "note";
         }
         return {};
     case OriginColumn:

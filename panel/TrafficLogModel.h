@@ -45,10 +45,16 @@ public:
     // gathered meanwhile are handed over at once.
     void setViewsShown(bool shown);
 
+    // How a row's time is written: the time of day to the millisecond, as
+    // listed, or the date and time in ISO 8601 with the offset from UTC, as
+    // saved, so that a file read on another day or in another zone is
+    // still unambiguous.
+    enum class Times { OfDay, Dated };
     // The rows as text, one line each: time, direction, origin and line,
     // separated by tabs.
-    QString text(const std::vector<int>& rows) const;
-    QString text() const;
+    QString text(const std::vector<int>& rows, Times times = Times::OfDay) const;
+    QString text(Times times = Times::OfDay) const;
+    const Entry& entry(int row) const { return shown_.at(static_cast<std::size_t>(row)); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -62,7 +68,7 @@ signals:
     void batchShown(int dropped);
 
 private:
-    static QString field(const Entry& entry, int column);
+    static QString field(const Entry& entry, int column, Times times = Times::OfDay);
 
     std::size_t capacity_;
     std::deque<Entry> shown_;

@@ -50,9 +50,17 @@ bool ValueEditor::eventFilter(QObject* watched, QEvent* event)
         open(*target, typed.text());
         return true;
     }
-    open(*target, valueText(target->kind, target->slider->setting()).remove(" dB"));
-    selectAll();
+    editValueOf(target->slider);
     return true;
+}
+
+void ValueEditor::editValueOf(SettingScrollBar* slider)
+{
+    const auto target = std::ranges::find(targets_, slider, &Target::slider);
+    if (target == targets_.end())
+        return;
+    open(*target, valueText(target->kind, slider->setting()).remove(" dB"));
+    selectAll();
 }
 
 bool ValueEditor::opensOn(const Target& target, const QKeyEvent& key) const

@@ -30,6 +30,9 @@ public:
     ValueEditor(Gate sending, QWidget* window);
 
     void attach(SettingScrollBar* slider, QLabel* valueLabel, instrument::SettingKind kind);
+    // Opens over an attached slider's label with its value, selected, as a
+    // double click on the label does.
+    void editValueOf(SettingScrollBar* slider);
 
     // The slider whose value is being typed; null while closed.
     SettingScrollBar* editedSlider() const { return editing_ ? editing_->slider : nullptr; }

@@ -5,8 +5,11 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QAccessible>
 #include <QPushButton>
 #include <QScreen>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -19,10 +22,12 @@
 #include "EnterKey.h"
 #include "FocusMark.h"
 #include "LinkMonitor.h"
+#include "ReferenceLockWatch.h"
 #include "MessageBoxes.h"
 #include "RoomForText.h"
 #include "SettingScrollBar.h"
 #include "SettingText.h"
+#include "SliderSteps.h"
 #include "SetupFiles.h"
 #include "StartUp.h"
 #include "StatusLine.h"
@@ -49,6 +54,7 @@ constexpr const char* IdentityCaption = "*IDN? = ";
 constexpr const char* ReferenceLockCaption = ":SYSTem:REFLock? = ";
 constexpr const char* ReadingBack = "Reading settings back…";
 constexpr const char* LinkWentDown = "the link went down";
+constexpr const char* ReferenceLockName = "Reference lock";
 
 // The controls of the settings, in focus order, keyed by the setting each
 // one shows. Positions are in twips.
@@ -233,19 +239,30 @@ frmMain::frmMain(panel::PanelEnvironment environment, QWidget* parent)
         twipsRect(LinkStatusLeft, LinkStatusTop, LinkStatusWidth, LinkStatusHeight), env_.reconnectInterval,
         [this] { identifyAndReadBack(); });
     lblLinkStatus = linkMonitor->line();
+    // Above it, the remote status's place, while nothing listens.
+    lblLinkStatus->mayGrowInto(twipsRect(LinkStatusLeft, RemoteStatusTop, LinkStatusWidth,
+                                   LinkStatusTop + LinkStatusHeight - RemoteStatusTop),
+        [this] { return lblRemoteStatus->status().isEmpty(); });
     busy_ = new panel::BusyIndicator(session(), this, *linkMonitor);
     markEveryValueUnread({});
     session().addLinkObserver([this] {
         if (session().linkDown())
             markEveryValueUnread(LinkWentDown);
     });
+    lockWatch_ = new panel::ReferenceLockWatch(session(), env_.referenceLockInterval, [this] {
+        return sending() && !session().busy(); }, [this](const usblink::Reply& reply) { showReferenceLock(reply); },
+        this);
     follower_ = new session::SettingsFollower(session(),
         { .show = [this](SettingId id, int16_t value) { apply(id, value); },
             .readBack = [this](const std::vector<SettingId>& settings) { RefreshSettings(settings); },
             .readBackAll = [this] { RefreshFromInstrument(); } },
         session::SettingsFollower::DefaultQuiet, this);
     trafficLog_ = new frmTrafficLog(session(), this); // records from now on, shown or not
-    trafficLog_->addActions({ actRefresh, actTrafficLog, actKeys, actQuit });
+    trafficLog_->addActions({ actRefresh, actTrafficLog, actKeys, actQuit, actUndo, actRedo });
+    connect(this, &frmMain::identified, trafficLog_, [this](const std::string& identity) {
+        if (trafficLog_)
+            trafficLog_->setIdentity(identity);
+    });
 }
 
 void frmMain::buildGeneralInformation()
@@ -270,6 +287,9 @@ void frmMain::buildGeneralInformation()
     lblUSB_ID = addLabel("lblUSB_ID", "USB Identifier:", twipsRect(120, 360, 6015, 255), Qt::AlignLeft);
     lblIDN = addLabel("lblIDN", "*IDN?:", twipsRect(120, 720, 6015, 255), Qt::AlignLeft);
     lblRefLock = addLabel("lblRefLock", ":SYSTem:REFLock? = ?", twipsRect(7080, 360, 2415, 255), Qt::AlignRight);
+    lblRefLock->setAccessibleName(QString("%1, %2").arg(lblRefLock->text(), ReferenceLockName));
+    lblRefLock->setToolTip("The instrument's reference lock (:SYST:REFL?), read with every read-back and asked "
+                           "again every few seconds while the panel is idle (--lock-watch); greyed while unknown.");
     panel::makeRoomFor(lblIDN, failedReplyTexts(IdentityCaption));
     panel::makeRoomFor(lblRefLock, failedReplyTexts(ReferenceLockCaption));
 }
@@ -308,11 +328,13 @@ void frmMain::buildSliders()
         slider->setGeometry(twipsRect(row.left, SliderTop, SliderWidth, SliderHeight));
         slider->setAccessibleName(QString("%1, %2").arg(row.caption, row.accessibleName));
         slider->setReading(readingOf(kind));
+        slider->setCoarseSteps(panel::sliderStepsOf(kind));
         slider->setToolTip(panel::sliderHelp(setting, row.accessibleName, pageStepOf(kind)));
         slider->installEventFilter(this);
         connect(slider, &SettingScrollBar::settingChanged, this, [this, id = row.setting] { sliderChange(id); });
         // The label follows a dragged thumb; the value is sent on release.
         connect(slider, &SettingScrollBar::settingMoved, this, [this, id = row.setting] { showValue(id); });
+        attachContextMenu(slider, row.setting);
 
         auto* valueLabel = new QLabel("0", frame);
         valueLabel->setObjectName(row.valueLabel);
@@ -320,6 +342,7 @@ void frmMain::buildSliders()
         valueLabel->setAlignment(Qt::AlignCenter);
         valueLabel->setToolTip(panel::valueLabelHelp(setting));
         panel::makeRoomFor(valueLabel, widestValueTexts(kind));
+        attachContextMenu(valueLabel, row.setting);
 
         auto* nameLabel = new QLabel(row.caption, frame);
         nameLabel->setObjectName(row.nameLabel);
@@ -359,6 +382,7 @@ void frmMain::buildRemoteStatus()
 void frmMain::showRemoteStatus(const QString& status)
 {
     lblRemoteStatus->setStatus(status);
+    lblLinkStatus->refit();
 }
 
 void frmMain::setFocusOrder()
@@ -400,7 +424,95 @@ void frmMain::buildActions()
     actLoadSetup = addCommand("actLoadSetup", "Load Setup…", QKeySequence::Open, [this] { setupFiles_->load(); });
     actKeys = addCommand("actKeys", "Keys", Qt::Key_F1, [this] { showKeys(); });
     actQuit = addCommand("actQuit", "Quit", Qt::CTRL | Qt::Key_Q, [this] { cmdQuit_Click(); });
+    actUndo = addCommand("actUndo", "Undo", Qt::CTRL | Qt::Key_Z, [this] { undoChange(); });
+    actRedo = addCommand("actRedo", "Redo", Qt::CTRL | Qt::SHIFT | Qt::Key_Z, [this] { redoChange(); });
     setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void frmMain::attachContextMenu(QWidget* control, SettingId id)
+{
+    control->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(control, &QWidget::customContextMenuRequested, this,
+        [this, control, id](QPoint at) { contextMenuFor(id)->popup(control->mapToGlobal(at)); });
+}
+
+// Its entries act only while the panel sends, as the keys do.
+QMenu* frmMain::contextMenuFor(SettingId id)
+{
+    auto* menu = new QMenu(this);
+    menu->setObjectName("mnuControl");
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    SettingScrollBar* bar = slider(id);
+    QAction* setValue = menu->addAction("Set value…", this, [this, bar] {
+        if (sending())
+            txtValue->editValueOf(bar);
+    });
+    setValue->setEnabled(sending());
+    if (instrument::settingOf(id).kind == SettingKind::Offset) {
+        QAction* zero = menu->addAction("Zero", this, [this, bar] {
+            if (sending())
+                bar->setSetting(0);
+        });
+        zero->setEnabled(sending() && bar->setting() != 0);
+    }
+    menu->addSeparator();
+    menu->addActions(actions());
+    return menu;
+}
+
+// An undo is sent as the change it undoes was: one message, through the
+// control, whose caption or label follows.
+void frmMain::undoChange()
+{
+    if (!sending())
+        return;
+    if (const auto change = history_.undo())
+        setByOperator(change->setting, change->before);
+}
+
+void frmMain::redoChange()
+{
+    if (!sending())
+        return;
+    if (const auto change = history_.redo())
+        setByOperator(change->setting, change->after);
+}
+
+void frmMain::setByOperator(SettingId id, int16_t value)
+{
+    const QScopedValueRollback replaying(replaying_, true);
+    if (SettingScrollBar* bar = slider(id)) {
+        bar->setSetting(value);
+        return;
+    }
+    control(id).state = value;
+    markRead(id);
+    sendChange(id, value);
+    showValue(id);
+}
+
+// The operator's change goes into the history, unless it is an undo or
+// redo being sent, or the value it changes from was never known.
+void frmMain::sendChange(SettingId id, int16_t value)
+{
+    SettingControl& shown = control(id);
+    if (!replaying_ && shown.held && *shown.held != value)
+        history_.record({ id, *shown.held, value });
+    shown.held = value;
+    session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, value));
+}
+
+// Undo would send a value from before the instrument changed by other means
+// (*RST, a recall, a script, a reconnect): a value found other than the one
+// held ends the history, and the log says why.
+void frmMain::forgetHistoryIfOtherThan(SettingId id, int16_t value)
+{
+    const std::optional<int16_t> held = std::exchange(control(id).held, value);
+    if (!held || *held == value || history_.empty())
+        return;
+    history_.clear();
+    session().note(std::string("undo history cleared: ") + instrument::settingOf(id).query + " reads "
+        + std::to_string(value) + ", not " + std::to_string(*held));
 }
 
 void frmMain::Form_Load()
@@ -477,10 +589,29 @@ void frmMain::RefreshFromInstrument()
         SendEnabled = 0;
         for (const instrument::Setting& setting : instrument::Settings)
             readBack(setting);
-        const std::string referenceLock = session().query(commands::ReferenceLockQuery);
-        lblRefLock->setText(ReferenceLockCaption + withoutSurroundingBlanks(referenceLock));
+        showReferenceLock(session().ask(commands::ReferenceLockQuery));
         SendEnabled = -1;
     });
+    lockWatch_->noteRead();
+}
+
+// The lock line, greyed while the lock is unknown; a change of it is
+// announced to assistive technology and logged, with its time.
+void frmMain::showReferenceLock(const usblink::Reply& reply)
+{
+    const QString shown = withoutSurroundingBlanks(reply.text);
+    lblRefLock->setText(ReferenceLockCaption + shown);
+    lblRefLock->setAccessibleName(QString("%1, %2").arg(lblRefLock->text(), ReferenceLockName));
+    if (reply.answered())
+        panel::markRead(lblRefLock);
+    else
+        panel::markUnread(lblRefLock, unreadReason(reply));
+    const std::optional<std::string> before = std::exchange(lockReply_, shown.toStdString());
+    if (!before || *before == *lockReply_)
+        return;
+    session().note("reference lock: " + *before + " -> " + *lockReply_);
+    QAccessibleEvent changed(lblRefLock, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void frmMain::RefreshSettings(const std::vector<SettingId>& settings)
@@ -516,6 +647,7 @@ bool frmMain::apply(SettingId id, int16_t value)
         const QSignalBlocker blocker(bar);
         bar->setSetting(value);
     }
+    forgetHistoryIfOtherThan(id, value);
     // Also when the value is unchanged, so the label shows what was reported.
     showValue(id);
     markRead(id);
@@ -563,6 +695,7 @@ void frmMain::markEveryValueUnread(const QString& reason)
 {
     for (const instrument::Setting& setting : instrument::Settings)
         markUnread(setting.id, reason);
+    panel::markUnread(lblRefLock, reason);
 }
 
 void frmMain::toggleClick(SettingId id)
@@ -572,7 +705,7 @@ void frmMain::toggleClick(SettingId id)
     if (sending()) {
         toggle.state = toggle.state == 0 ? 1 : 0;
         markRead(id);
-        session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, toggle.state));
+        sendChange(id, toggle.state);
     }
     showValue(id);
 }
@@ -581,7 +714,7 @@ void frmMain::sliderChange(SettingId id)
 {
     if (sending()) {
         markRead(id);
-        session().sendAhead(commands::withArgument(instrument::settingOf(id).prefix, slider(id)->setting()));
+        sendChange(id, static_cast<int16_t>(slider(id)->setting()));
     }
     // Read again: a change handled while the message was sent may have moved it.
     showValue(id);

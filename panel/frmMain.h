@@ -3,9 +3,11 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <cstdint>
 #include <string>
 
+#include "ChangeHistory.h"
 #include "FTDI_Driver.h"
 #include "Settings.h"
 #include "PanelEnvironment.h"
@@ -13,6 +15,7 @@
 
 class QAction;
 class QGroupBox;
+class QMenu;
 class QLabel;
 class QPushButton;
 class frmKeys;
@@ -21,6 +24,7 @@ class frmTrafficLog;
 namespace panel {
 class BusyIndicator;
 class LinkMonitor;
+class ReferenceLockWatch;
 class SetupFiles;
 class SettingScrollBar;
 class StatusLine;
@@ -36,12 +40,15 @@ class frmMain : public QWidget {
     panel::PanelEnvironment env_;
 
     // The controls of one setting: a two-state button with the state it
-    // shows, or a slider with the label above it.
+    // shows, or a slider with the label above it; and the value the
+    // instrument was last known to hold, read from it or sent to it, which
+    // the undo history starts from.
     struct SettingControl {
         QPushButton* button = nullptr;
         int16_t state = 0;
         panel::SettingScrollBar* slider = nullptr;
         QLabel* valueLabel = nullptr;
+        std::optional<int16_t> held;
     };
     std::array<SettingControl, instrument::SettingCount> controls_;
 
@@ -88,6 +95,22 @@ public:
     QLabel* valueLabel(instrument::SettingId id) const { return controls_[instrument::indexOf(id)].valueLabel; }
     QPushButton* button(instrument::SettingId id) const { return controls_[instrument::indexOf(id)].button; }
     int16_t state(instrument::SettingId id) const { return controls_[instrument::indexOf(id)].state; }
+
+    // The menu a right-click on a slider or its value label opens: "Set
+    // value…", "Zero" on an offset, then the window's commands. The caller
+    // shows it; it deletes itself once closed.
+    QMenu* contextMenuFor(instrument::SettingId id);
+
+    // The operator's changes that reached the instrument, for Ctrl+Z and
+    // Ctrl+Shift+Z.
+    const panel::ChangeHistory& history() const { return history_; }
+    // Sends the value a setting had before the last change, as one
+    // message, or the value of the last change undone; nothing while the
+    // panel does not send.
+    void undoChange();
+    void redoChange();
+    // Watches the reference lock while the panel is idle.
+    panel::ReferenceLockWatch* lockWatch() const { return lockWatch_; }
 
     usblink::DeviceList Devices;
     int16_t Selection = 0;
@@ -152,6 +175,9 @@ public:
     QAction* actLoadSetup;
     QAction* actKeys;
     QAction* actQuit;
+    // Undo (Ctrl+Z) and Redo (Ctrl+Shift+Z) of the operator's changes.
+    QAction* actUndo;
+    QAction* actRedo;
 
 signals:
     // The instrument answered *IDN? at start-up, or once its link came back.
@@ -187,6 +213,11 @@ private:
     void toggleClick(instrument::SettingId id);
     void sliderChange(instrument::SettingId id);
     void readBack(const instrument::Setting& setting);
+    void showReferenceLock(const usblink::Reply& reply);
+    void sendChange(instrument::SettingId id, int16_t value);
+    void setByOperator(instrument::SettingId id, int16_t value);
+    void forgetHistoryIfOtherThan(instrument::SettingId id, int16_t value);
+    void attachContextMenu(QWidget* control, instrument::SettingId id);
     bool apply(instrument::SettingId id, int16_t value);
     void showValue(instrument::SettingId id);
     std::vector<QWidget*> controlsOf(instrument::SettingId id) const;
@@ -202,4 +233,8 @@ private:
     panel::SetupFiles* setupFiles_;
     std::string identity_;
     session::SettingsFollower* follower_;
+    panel::ChangeHistory history_;
+    bool replaying_ = false; // an undo or redo is being sent, and is no new change
+    panel::ReferenceLockWatch* lockWatch_ = nullptr;
+    std::optional<std::string> lockReply_; // the lock's reply last shown
 };

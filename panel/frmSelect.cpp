@@ -31,7 +31,12 @@ frmSelect::frmSelect(const usblink::DeviceList& devices, QWidget* parent)
     lstSelector->setSelectionMode(QAbstractItemView::SingleSelection);
     lstSelector->setAccessibleName(Label1->text());
     lstSelector->setAccessibleDescription("Attached R6140K devices");
-    lstSelector->setToolTip("The attached R6140K devices: Up/Down chooses one. A row's tool tip holds its whole path.");
+    lstSelector->setToolTip("The attached R6140K devices: Up/Down chooses one, a double click chooses it and goes on as "
+                            "Select and Continue does. A row's tool tip holds its whole path.");
+    connect(lstSelector, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        lstSelector->setCurrentItem(item);
+        cmdSelect_Click();
+    });
     // A long device path keeps both of its ends in sight; the tool tip
     // holds it whole.
     lstSelector->setTextElideMode(Qt::ElideMiddle);

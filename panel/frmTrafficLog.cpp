@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "Version.h"
 #include "Buttons.h"
 #include "MessageSyntax.h"
 #include "EnterKey.h"
@@ -58,21 +60,24 @@ int within(int position, int extent, int spanStart, int spanLength)
     return std::clamp(position, spanStart, std::max(spanStart, spanStart + spanLength - extent));
 }
 
-// Where a window frame of the given size goes beside the main window's
-// frame, level with its top: to its right where the screen has room, else
-// to its left, else on the side with more room, as far over as the screen
-// allows, so that it covers as little of the main window as it can.
-QPoint besideOf(const QRect& main, QSize size, const QRect& screen)
+} // namespace
+
+// Level with the main window's top: to its right where the screen has room,
+// else to its left, else on the side with more room, narrowed to it or as
+// far over as the screen allows.
+QRect frmTrafficLog::firstPlace(const QRect& main, QSize frame, const QRect& screen)
 {
     const int roomRight = screen.x() + screen.width() - (main.x() + main.width());
     const int roomLeft = main.x() - screen.x();
-    const bool toTheRight = roomRight >= size.width() || (roomLeft < size.width() && roomRight >= roomLeft);
-    const int x = toTheRight ? main.x() + main.width() : main.x() - size.width();
-    return { within(x, size.width(), screen.x(), screen.width()),
-        within(main.y(), size.height(), screen.y(), screen.height()) };
+    const bool toTheRight = roomRight >= frame.width() || (roomLeft < frame.width() && roomRight >= roomLeft);
+    const int room = toTheRight ? roomRight : roomLeft;
+    if (room < frame.width() && room >= NarrowestWidth)
+        frame.setWidth(room);
+    const int x = toTheRight ? main.x() + main.width() : main.x() - frame.width();
+    return { QPoint(within(x, frame.width(), screen.x(), screen.width()),
+                 within(main.y(), frame.height(), screen.y(), screen.height())),
+        frame };
 }
-
-} // namespace
 
 frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window)
@@ -91,6 +96,7 @@ frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* paren
     cmdSave = panel::addButton(
         this, "cmdSave", "&Save...", "Save the log as text", {}, this, &frmTrafficLog::cmdSave_Click);
     buildList();
+    buildFilter();
     addClosingKeys();
     auto* commandCaption = new QLabel("Co&mmand:", this);
     commandCaption->setObjectName("lblCommand");
@@ -102,11 +108,14 @@ frmTrafficLog::frmTrafficLog(session::InstrumentSession& session, QWidget* paren
     commandCaption->setBuddy(txtCommand);
     connect(txtCommand, &QLineEdit::returnPressed, this, &frmTrafficLog::txtCommand_Return);
     connect(txtCommand, &QLineEdit::textEdited, this, [this] { panel::unmarkRefused(txtCommand); });
+    txtCommand->installEventFilter(this);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdCopy);
     buttons->addWidget(cmdSave);
     buttons->addStretch();
+    buttons->addWidget(cboOrigin);
+    buttons->addWidget(txtFind);
     auto* commandLine = new QHBoxLayout;
     commandLine->addWidget(commandCaption);
     commandLine->addWidget(txtCommand, 1);
@@ -147,6 +156,51 @@ void frmTrafficLog::buildList()
     followTheNewestLines();
 }
 
+// Narrowing the list hides the rows that do not pass; the lines are all
+// kept, copied only as shown, and saved all.
+void frmTrafficLog::buildFilter()
+{
+    cboOrigin = new QComboBox(this);
+    cboOrigin->setObjectName("cboOrigin");
+    cboOrigin->setAccessibleName("Show lines caused by");
+    cboOrigin->setToolTip("Show only the lines caused by one origin: the panel, a remote client, the command line");
+    cboOrigin->addItems({ AllOrigins, session::InstrumentSession::PanelOrigin, CommandLineOrigin });
+    cboOrigin->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    txtFind = new QLineEdit(this);
+    txtFind->setObjectName("txtFind");
+    txtFind->setAccessibleName("Show lines holding");
+    txtFind->setPlaceholderText("Find");
+    txtFind->setClearButtonEnabled(true);
+    txtFind->setToolTip("Show only the lines holding this text, in any case");
+    connect(cboOrigin, &QComboBox::currentTextChanged, this, [this] { applyFilter(0); });
+    connect(txtFind, &QLineEdit::textChanged, this, [this] { applyFilter(0); });
+}
+
+bool frmTrafficLog::passes(int row) const
+{
+    const TrafficLogModel::Entry& entry = model_.entry(row);
+    const QString origin = cboOrigin->currentText();
+    if (origin != AllOrigins && QString::fromStdString(entry.origin) != origin)
+        return false;
+    const QString find = txtFind->text();
+    return find.isEmpty()
+        || model_.index(row, TrafficLogModel::LineColumn).data().toString().contains(find, Qt::CaseInsensitive);
+}
+
+// From firstRow on; the rows before it were decided when they came. A list
+// not narrowed costs a batch nothing.
+void frmTrafficLog::applyFilter(int firstRow)
+{
+    const bool narrowed = cboOrigin->currentText() != AllOrigins || !txtFind->text().isEmpty();
+    if (!narrowed && !std::exchange(narrowed_, false))
+        return;
+    narrowed_ = narrowed;
+    if (!narrowed)
+        firstRow = 0;
+    for (int row = firstRow; row < model_.rowCount(); ++row)
+        lstTraffic->setRowHidden(row, {}, narrowed && !passes(row));
+}
+
 // Esc and Ctrl+W close the window wherever its focus is, the command line
 // included.
 void frmTrafficLog::addClosingKeys()
@@ -164,8 +218,10 @@ void frmTrafficLog::placeBesideMainWindow()
         return;
     // Not yet shown, the log has no frame of its own: it will get one like
     // the main window's.
-    const QSize frame = size() + main->frameGeometry().size() - main->size();
-    move(besideOf(main->frameGeometry(), frame, main->screen()->availableGeometry()));
+    const QSize margins = main->frameGeometry().size() - main->size();
+    const QRect place = firstPlace(main->frameGeometry(), size() + margins, main->screen()->availableGeometry());
+    resize(place.size() - margins);
+    move(place.topLeft());
 }
 
 // A list scrolled to its newest line stays there as lines come in; one
@@ -175,12 +231,14 @@ void frmTrafficLog::placeBesideMainWindow()
 void frmTrafficLog::followTheNewestLines()
 {
     connect(&model_, &TrafficLogModel::batchAboutToBeShown, this, [this] {
+        rowsBeforeBatch_ = model_.rowCount();
         const QScrollBar* bar = lstTraffic->verticalScrollBar();
         scrolledBackTo_.reset();
         if (bar->value() < bar->maximum())
             scrolledBackTo_ = lstTraffic->indexAt({}).row();
     });
     connect(&model_, &TrafficLogModel::batchShown, this, [this](int dropped) {
+        applyFilter(rowsBeforeBatch_ - dropped);
         if (!scrolledBackTo_)
             lstTraffic->scrollToBottom();
         else
@@ -193,6 +251,8 @@ void frmTrafficLog::followTheNewestLines()
 void frmTrafficLog::record(
     session::InstrumentSession::Direction direction, const std::string& line, const std::string& origin)
 {
+    if (origins_.insert(origin).second && cboOrigin->findText(QString::fromStdString(origin)) < 0)
+        cboOrigin->addItem(QString::fromStdString(origin));
     model_.append({ QDateTime::currentMSecsSinceEpoch(), direction, origin, line });
 }
 
@@ -200,6 +260,15 @@ QString frmTrafficLog::linesAsText()
 {
     model_.showPending();
     return model_.text();
+}
+
+QString frmTrafficLog::savedText()
+{
+    model_.showPending();
+    const QDateTime now = QDateTime::currentDateTime();
+    return QString("# R6140K traffic log\n# program = r6140k-panel %1\n# *IDN? = %2\n# saved = %3\n")
+               .arg(app::VersionText, QString::fromLatin1(identity_), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate))
+        + model_.text(TrafficLogModel::Times::Dated);
 }
 
 void frmTrafficLog::showEvent(QShowEvent* event)
@@ -229,6 +298,13 @@ void frmTrafficLog::keyPressEvent(QKeyEvent* event)
 // than the one field that has the focus.
 bool frmTrafficLog::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == txtCommand && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            recall(key == Qt::Key_Up ? -1 : 1);
+            return true;
+        }
+    }
     if (watched == lstTraffic && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
         cmdCopy_Click();
@@ -253,6 +329,9 @@ void frmTrafficLog::txtCommand_Return()
         return;
     }
     txtCommand->selectAll();
+    if (sentCommands_.isEmpty() || sentCommands_.last() != txtCommand->text())
+        sentCommands_.append(txtCommand->text());
+    recalled_ = sentCommands_.size();
     session_.enqueue(
         [&session = session_, message] {
             if (instrument::expectsReply(message))
@@ -263,14 +342,31 @@ void frmTrafficLog::txtCommand_Return()
         CommandLineOrigin);
 }
 
+// Up goes back through the lines sent, Down forward again and, past the
+// newest, to what was being typed.
+void frmTrafficLog::recall(int step)
+{
+    if (recalled_ == sentCommands_.size())
+        draft_ = txtCommand->text();
+    recalled_ = std::clamp(recalled_ + step, qsizetype(0), sentCommands_.size());
+    txtCommand->setText(recalled_ < sentCommands_.size() ? sentCommands_[recalled_] : draft_);
+    panel::unmarkRefused(txtCommand);
+}
+
+// The selected lines, or else every line the list shows.
 void frmTrafficLog::cmdCopy_Click()
 {
     model_.showPending();
     std::vector<int> rows;
     for (const QModelIndex& index : lstTraffic->selectionModel()->selectedRows())
-        rows.push_back(index.row());
+        if (!lstTraffic->isRowHidden(index.row(), {}))
+            rows.push_back(index.row());
+    if (rows.empty())
+        for (int row = 0; row < model_.rowCount(); ++row)
+            if (!lstTraffic->isRowHidden(row, {}))
+                rows.push_back(row);
     std::ranges::sort(rows);
-    QApplication::clipboard()->setText(rows.empty() ? model_.text() : model_.text(rows));
+    QApplication::clipboard()->setText(model_.text(rows));
 }
 
 void frmTrafficLog::cmdSave_Click()
@@ -281,7 +377,7 @@ void frmTrafficLog::cmdSave_Click()
         return;
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        file.write(linesAsText().toUtf8());
+        file.write(savedText().toUtf8());
         if (file.commit())
             return;
     }

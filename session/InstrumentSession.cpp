@@ -121,6 +121,8 @@ bool InstrumentSession::reopen()
     watch_.limitOpenWait(ReopenWaitMs);
     handle_ = driver_.OpenDevice(index);
     watch_.limitOpenWait(usblink::UnlimitedOpenWait);
+    if (handle_ != -1)
+        note("reconnect: " + (openedEntry_.empty() ? "the device" : openedEntry_) + " opened again");
     noteOpened();
     return !linkDown();
 }
@@ -140,6 +142,7 @@ void InstrumentSession::noteLinkProblem(std::string problem)
 {
     if (problem == linkProblem_)
         return;
+    note(problem.empty() ? "link up" : (linkProblem_.empty() ? "link down: " : "link still down: ") + problem);
     linkProblem_ = std::move(problem);
     for (const LinkObserver& observer : linkObservers_)
         observer();
@@ -366,6 +369,12 @@ InstrumentSession::ObserverId InstrumentSession::addLineObserver(LineObserver ob
 void InstrumentSession::removeLineObserver(ObserverId id)
 {
     std::erase_if(observers_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void InstrumentSession::note(const std::string& text) const
+{
+    for (const auto& [id, observer] : observers_)
+        observer(Direction::Note, text, PanelOrigin);
 }
 
 void InstrumentSession::report(Direction direction, const std::string& line) const

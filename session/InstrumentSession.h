@@ -44,8 +44,11 @@ static_assert(instrument::MaxMessageLength + 2 == usblink::FTDI_Driver::CommandB
 class InstrumentSession {
 public:
     // Refused: a message that was not sent, as it could not be sent as it
-    // stands (see instrument::messageProblem).
-    enum class Direction { Sent, Received, Refused };
+    // stands (see instrument::messageProblem). Note: no line of the
+    // instrument's but an event of the session or the panel that a record of
+    // the traffic needs beside the lines (the link going down or up, a
+    // change the panel saw); see note().
+    enum class Direction { Sent, Received, Refused, Note };
     using LineObserver
         = std::function<void(Direction direction, const std::string& line, const std::string& origin)>;
     using Exchange = std::function<void()>;
@@ -125,6 +128,9 @@ public:
     // removed from inside a report.
     ObserverId addLineObserver(LineObserver observer);
     void removeLineObserver(ObserverId id);
+    // Tells the line observers of an event as a Note caused by the panel:
+    // the session notes the link going down, coming back and its reopening.
+    void note(const std::string& text) const;
 
     // Whether the link is down, and why, in words for the user (what
     // happened and what to do); empty while it is up.

@@ -68,6 +68,27 @@ TEST(BridgeSelection, NetworkAddressesAreListedAfterTheSerialLinesAsGiven)
         ElementsAre("R6140K /dev/pts/77", "R6140K rfc2217://[::1]:2217", "R6140K tcp://bench-pi:3018"));
 }
 
+TEST(Options, LockWatchTakesSecondsOrZero)
+{
+    EXPECT_EQ(parse({}).lockWatch.count(), 5000);
+    EXPECT_EQ(parse({ "--lock-watch", "0" }).lockWatch.count(), 0);
+    EXPECT_EQ(parse({ "--lock-watch=2.5" }).lockWatch.count(), 2500);
+    for (const char* refused : { "-1", "0.05", "abc", "3601" })
+        EXPECT_EXIT(parse({ "--lock-watch", refused }), testing::ExitedWithCode(2), std::string("--lock-watch ") + refused);
+}
+
+TEST(BridgeSelection, TheSimulatorWithPortsListsBoth)
+{
+    Options options { .simulate = true, .ports = { "/dev/pts/77", "tcp://bench-pi:3018" } };
+    std::string error;
+    const auto bridge = app::selectBridge(options, &error);
+    usblink::FTDI_Driver driver(*bridge, [] { });
+    const usblink::DeviceList devices = driver.EnumerateDevices();
+    ASSERT_GE(devices.size(), 3u);
+    EXPECT_EQ(devices.front(), std::string(sim::SimulatedBridge::Description) + " " + sim::SimulatedBridge::SerialNumber);
+    EXPECT_THAT(std::vector(devices.end() - 2, devices.end()), ElementsAre("R6140K /dev/pts/77", "R6140K tcp://bench-pi:3018"));
+}
+
 TEST(Options, ListenOnLoopbackUnlessAnotherAddressIsNamed)
 {
     EXPECT_FALSE(parse({}).listen) << "nothing listens without --listen";

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "PanelHarness.h"
+#include "ReferenceLockWatch.h"
+#include "SimulatedBridge.h"
 #include "ScriptedPanel.h"
 #include "SettingText.h"
 #include "StatusLine.h"
@@ -54,6 +56,7 @@ struct Moment {
     const char* name;
     std::function<void(ScriptedPanel&)> reach;
     Descriptions expected;
+    std::string lock; // the reference lock line's description, as a setting's
 };
 
 Descriptions everySetting(const std::string& description)
@@ -77,51 +80,51 @@ const Moment Moments[] = {
             const auto leave = whenModalOpens<frmSelect>([](frmSelect* chooser) { chooser->reject(); });
             f.panel.main.Form_Load();
         },
-        everySetting("not read") },
+        everySetting("not read"), "not read" },
     { "AfterASilentStartUp", [](ScriptedPanel& f) {
             f.bridge.respond = nullptr;
             f.panel.startUp();
         },
-        everySetting("not read: READ TIMEOUT") },
+        everySetting("not read: READ TIMEOUT"), "not read: READ TIMEOUT" },
     { "AfterFailedReads", [](ScriptedPanel& f) {
             f.replies = { { ":MOD:IATT?", "" }, { ":BAS:SWAP?", "abc\r\n" }, { ":BAS:IOFF?", "40000\r\n" } };
             f.panel.startUp();
         },
         everySettingBut({ { SettingId::ModulatorIAttenuator, "not read: READ TIMEOUT" },
             { SettingId::BasebandSwap, "not read: no value in the reply" },
-            { SettingId::BasebandIOffset, "not read: no value in the reply" } }) },
+            { SettingId::BasebandIOffset, "not read: no value in the reply" } }), "" },
     { "AfterTheLinkWentDown", [](ScriptedPanel& f) {
             f.panel.startUp();
             f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
             f.panel.main.cmdBB_ZIN->click();
         },
-        everySetting("not read: the link went down") },
+        everySetting("not read: the link went down"), "not read: the link went down" },
     { "AfterF5WithTheLinkDown", [](ScriptedPanel& f) {
             f.panel.startUp();
             f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
             f.panel.main.cmdBB_ZIN->click();
             f.panel.main.actRefresh->trigger();
         },
-        everySetting("not read: READ ERROR") },
+        everySetting("not read: READ ERROR"), "not read: READ ERROR" },
     { "AfterAFailedReadAndASend", [](ScriptedPanel& f) {
             f.replies = { { ":MOD:ZINP?", "" }, { ":MOD:QATT?", "" } };
             f.panel.startUp();
             f.panel.main.cmdMod_ZIN->click();
         },
-        everySettingBut({ { SettingId::ModulatorQAttenuator, "not read: READ TIMEOUT" } }) },
+        everySettingBut({ { SettingId::ModulatorQAttenuator, "not read: READ TIMEOUT" } }), "" },
     { "AfterAFailedReadAndASliderMove", [](ScriptedPanel& f) {
             f.replies = { { ":MOD:QATT?", "" } };
             f.panel.startUp();
             QTest::keyClick(f.panel.main.scrQAtt, Qt::Key_Up);
         },
-        everySetting("") },
+        everySetting(""), "" },
     { "AfterASuccessfulReadBack", [](ScriptedPanel& f) {
             f.replies = { { ":MOD:IATT?", "" } };
             f.panel.startUp();
             f.replies.clear();
             f.panel.main.actRefresh->trigger();
         },
-        everySetting("") },
+        everySetting(""), "" },
 };
 
 class KnownValues : public ScriptedPanel, public testing::WithParamInterface<Moment> { };
@@ -138,6 +141,10 @@ TEST_P(KnownValues, UnknownValuesAreGreyedAndSaySoAndKnownOnesAreNot)
             EXPECT_TRUE(control->isEnabled()) << "greyed, yet taking input as the panel lets it";
         }
     }
+    QLabel* lock = panel.main.lblRefLock;
+    EXPECT_EQ(accessible(lock, QAccessible::Description),
+        GetParam().lock.empty() ? lock->toolTip() : QString::fromStdString(GetParam().lock));
+    EXPECT_EQ(drawnGreyed(lock), !GetParam().lock.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Moments, KnownValues, testing::ValuesIn(Moments),
@@ -255,6 +262,46 @@ TEST_F(ScriptedPanel, TheUserStateSelectorReadsAsTheStateNumber)
     EXPECT_EQ(read->text(QAccessible::Value), "3");
     EXPECT_EQ(read->valueInterface()->maximumValue().toInt(), 9);
     EXPECT_EQ(accessible(window.lblUser, QAccessible::Name), "User state = 3");
+}
+
+// The lock watch on the session's clock, over the simulator: it asks only
+// once its interval has passed and the panel is idle, and a change of lock
+// is shown, announced and logged at once.
+TEST(LockWatch, AsksWhileIdleOnceItsIntervalHasPassedAndTellsAChangeAtOnce)
+{
+    sim::SimulatedBridge simulator;
+    PanelHarness panel(simulator, {}, 5000ms);
+    std::chrono::milliseconds now { 0 };
+    panel.sessionClock = [&now] { return now; };
+    panel.startUp();
+    std::vector<std::string> traffic;
+    panel.session.addLineObserver([&traffic](auto direction, const std::string& line, const std::string& origin) {
+        const char* kind = direction == session::InstrumentSession::Direction::Note ? "note " : "";
+        traffic.push_back(kind + origin + ": " + line);
+    });
+    QLabel* lock = panel.main.lblRefLock;
+    const auto tickAt = [&](std::chrono::milliseconds at) {
+        now = at;
+        panel.main.lockWatch()->tick();
+        return std::exchange(traffic, {});
+    };
+
+    EXPECT_THAT(tickAt(4999ms), testing::IsEmpty());
+    EXPECT_THAT(tickAt(5000ms), testing::ElementsAre("panel, lock watch: :SYST:REFL?", "panel, lock watch: 1"));
+    simulator.instrument().setReferenceLocked(false);
+    EXPECT_THAT(tickAt(9999ms), testing::IsEmpty());
+    EXPECT_THAT(tickAt(10000ms),
+        testing::ElementsAre("panel, lock watch: :SYST:REFL?", "panel, lock watch: 0", "note panel: reference lock: 1 -> 0"));
+    EXPECT_EQ(lock->text(), ":SYSTem:REFLock? = 0");
+    EXPECT_EQ(accessible(lock, QAccessible::Name), ":SYSTem:REFLock? = 0, Reference lock");
+
+    // Due while the panel's own exchange runs: not asked then.
+    panel.atEventPoint = [&] { panel.main.lockWatch()->tick(); };
+    now = 20000ms;
+    panel.main.actRefresh->trigger();
+    panel.atEventPoint = nullptr;
+    EXPECT_EQ(std::exchange(traffic, {}).size(), 2 * ReadBackQueries.size());
+    EXPECT_THAT(tickAt(24999ms), testing::IsEmpty()) << "the read-back read the lock";
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include <QDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyleOptionSlider>
 #include <QTest>
@@ -218,25 +219,177 @@ TEST_F(SettingsPanel, TheFocusMarkShowsFromTheStartOnButtonsAndLists)
     EXPECT_NE(listFocused, listUnfocused);
 }
 
-// The wheel moves a slider only once it has the focus.
+void turnWheel(SettingScrollBar* bar, QPoint eighthsOfADegree, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    const QPointF centre = QRectF(bar->rect()).center();
+    QWheelEvent notch(centre, bar->mapToGlobal(centre), {}, eighthsOfADegree, Qt::NoButton, modifiers,
+        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(bar, &notch);
+}
+
+// The wheel moves a slider only once it has the focus, one arrow step a notch.
 TEST_F(SettingsPanel, TheWheelMovesOnlyTheSliderThatHasTheFocus)
 {
     SettingScrollBar* bar = panel.main.scrBB_Q_Off;
-    const auto turnWheel = [bar] {
-        const QPointF centre = QRectF(bar->rect()).center();
-        QWheelEvent notch(centre, bar->mapToGlobal(centre), {}, { 0, 120 }, Qt::NoButton, Qt::NoModifier,
-            Qt::NoScrollPhase, false);
-        QApplication::sendEvent(bar, &notch);
-    };
     panel.main.cmdBB_Swap->setFocus();
-    turnWheel();
+    turnWheel(bar, { 0, 120 });
     EXPECT_THAT(newLines(), testing::IsEmpty());
     EXPECT_EQ(bar->setting(), 0);
     bar->setFocus();
-    turnWheel();
-    EXPECT_THAT(newLines(), testing::SizeIs(1));
-    EXPECT_GT(bar->setting(), 0);
+    turnWheel(bar, { 0, 120 });
+    EXPECT_THAT(newLines(), ElementsAre(":BAS:QOFF 1"));
 }
+
+// Coarse steps, by key or wheel notch, with the modifier held; the same
+// scheme on every slider of a kind, stopping at the ends.
+struct CoarseStep {
+    SettingId setting;
+    int from;
+    Qt::Key key; // none: a wheel notch up, or down with a negative turn
+    int turn;
+    Qt::KeyboardModifiers modifiers;
+    const char* sent;
+};
+
+const CoarseStep CoarseSteps[] = {
+    { SettingId::BasebandIOffset, 0, Qt::Key_Up, 0, Qt::ShiftModifier, ":BAS:IOFF 100" },
+    { SettingId::BasebandIOffset, 0, Qt::Key_Down, 0, Qt::ControlModifier, ":BAS:IOFF -1000" },
+    { SettingId::ModulatorQOffset, 0, Qt::Key_Up, 0, Qt::ControlModifier | Qt::ShiftModifier, ":MOD:QOFF 1000" },
+    { SettingId::ModulatorIAttenuator, 0, Qt::Key_Up, 0, Qt::ShiftModifier, ":MOD:IATT 8" },
+    { SettingId::ModulatorIAttenuator, 0, Qt::Key_Up, 0, Qt::ControlModifier, ":MOD:IATT 40" },
+    { SettingId::ModulatorQAttenuator, 100, Qt::Key_Up, 0, Qt::ControlModifier, ":MOD:QATT 127" },
+    { SettingId::ModulatorIInputOffset, 32700, Qt::Key_Up, 0, Qt::ShiftModifier, ":MOD:IINP 32767" },
+    { SettingId::ModulatorIInputOffset, 0, Qt::Key_unknown, -120, Qt::NoModifier, ":MOD:IINP -1" },
+    { SettingId::ModulatorQInputOffset, 0, Qt::Key_unknown, 120, Qt::ShiftModifier, ":MOD:QINP 100" },
+    { SettingId::ModulatorIOffset, 0, Qt::Key_unknown, -240, Qt::ControlModifier, ":MOD:IOFF -2000" },
+    { SettingId::ModulatorQAttenuator, 0, Qt::Key_unknown, 120, Qt::ShiftModifier, ":MOD:QATT 8" },
+};
+
+TEST_F(SettingsPanel, ShiftAndCtrlMoveASliderInCoarseStepsByKeyAndWheel)
+{
+    for (const CoarseStep& row : CoarseSteps) {
+        SCOPED_TRACE(std::string(row.sent));
+        SettingScrollBar* bar = panel.main.slider(row.setting);
+        bar->setSetting(row.from);
+        bar->setFocus();
+        newLines();
+        if (row.key != Qt::Key_unknown)
+            QTest::keyClick(bar, row.key, row.modifiers);
+        else
+            turnWheel(bar, { 0, row.turn }, row.modifiers);
+        EXPECT_THAT(newLines(), ElementsAre(row.sent));
+    }
+    EXPECT_THAT(panel.main.scrIAtt->toolTip().toStdString(), testing::HasSubstr("with Shift: 1 dB; with Ctrl: 5 dB"));
+    EXPECT_THAT(panel.main.scrIMod->toolTip().toStdString(),
+        testing::HasSubstr("with Shift: 100 counts; with Ctrl: 1000 counts"));
+}
+
+// The entries of the menu a right-click opens on a control; the one named is then chosen.
+std::vector<std::string> rightClick(QWidget* control, const QString& choose = {})
+{
+    QContextMenuEvent click(QContextMenuEvent::Mouse, control->rect().center(), control->mapToGlobal(control->rect().center()));
+    QApplication::sendEvent(control, &click);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    EXPECT_TRUE(menu && menu->objectName() == "mnuControl") << "the panel's own menu, not the toolkit's";
+    std::vector<std::string> entries;
+    QAction* chosen = nullptr;
+    for (QAction* action : menu ? menu->actions() : QList<QAction*> {}) {
+        if (!action->isSeparator())
+            entries.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (disabled)"));
+        chosen = action->text() == choose ? action : chosen;
+    }
+    if (menu)
+        menu->close();
+    if (chosen)
+        chosen->trigger();
+    return entries;
+}
+
+const std::vector<std::string> WindowCommands
+    = { "Refresh", "Traffic Log", "Save Setup…", "Load Setup…", "Keys", "Quit", "Undo", "Redo" };
+
+TEST_F(SettingsPanel, ARightClickOnASliderOpensThePanelsMenuWhoseEntriesSetValues)
+{
+    std::vector<std::string> offsetMenu = { "Set value…", "Zero" };
+    offsetMenu.insert(offsetMenu.end(), WindowCommands.begin(), WindowCommands.end());
+    panel.main.scrBB_I_Off->setSetting(500);
+    newLines();
+    EXPECT_EQ(rightClick(panel.main.scrBB_I_Off, "Zero"), offsetMenu);
+    EXPECT_THAT(newLines(), ElementsAre(":BAS:IOFF 0"));
+
+    offsetMenu[1] = "Zero (disabled)";
+    EXPECT_EQ(rightClick(panel.main.lblBB_I_OFF), offsetMenu) << "at zero already";
+
+    std::vector<std::string> attenuatorMenu = { "Set value…" };
+    attenuatorMenu.insert(attenuatorMenu.end(), WindowCommands.begin(), WindowCommands.end());
+    EXPECT_EQ(rightClick(panel.main.scrQAtt, "Set value…"), attenuatorMenu);
+    EXPECT_EQ(panel.main.txtValue->editedSlider(), panel.main.scrQAtt);
+    EXPECT_EQ(panel.main.txtValue->text(), "0");
+    QTest::keyClicks(panel.main.txtValue, "3");
+    QTest::keyClick(panel.main.txtValue, Qt::Key_Return);
+    EXPECT_THAT(newLines(), ElementsAre(":MOD:QATT 24"));
+}
+
+// Undo and redo of the operator's changes, each sent as one message.
+struct UndoRow {
+    const char* name;
+    std::function<void(PanelHarness&, frmMain&)> act;
+    std::vector<std::string> sent;
+    bool undoLeft;
+};
+
+void pressOn(QWidget* on, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QApplication::setActiveWindow(on->window());
+    on->setFocus();
+    QTest::keyClick(on, key, modifiers);
+}
+
+void undo(frmMain& m) { pressOn(m.cmdQuit, Qt::Key_Z, Qt::ControlModifier); }
+void redo(frmMain& m) { pressOn(m.cmdQuit, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
+
+std::vector<std::string> aroundReadBack(std::vector<std::string> lines, const std::vector<std::string>& after = {})
+{
+    lines.insert(lines.end(), ReadBackQueries.begin(), ReadBackQueries.end());
+    lines.insert(lines.end(), after.begin(), after.end());
+    return lines;
+}
+
+const UndoRow UndoRows[] = {
+    { "UndoTwiceThenRedo", [](auto&, frmMain& m) { pressOn(m.scrBB_I_Off, Qt::Key_PageUp);
+         pressOn(m.scrBB_I_Off, Qt::Key_Up); undo(m); undo(m); redo(m); },
+        { ":BAS:IOFF 10", ":BAS:IOFF 11", ":BAS:IOFF 10", ":BAS:IOFF 0", ":BAS:IOFF 10" }, true },
+    { "AcrossSettingsAndToggles", [](auto&, frmMain& m) { m.cmdBB_Swap->click();
+         pressOn(m.scrIAtt, Qt::Key_Up, Qt::ShiftModifier); undo(m); undo(m); undo(m); },
+        { ":BAS:SWAP 1", ":MOD:IATT 8", ":MOD:IATT 0", ":BAS:SWAP 0" }, false },
+    { "ANewChangeDropsTheRedo", [](auto&, frmMain& m) { pressOn(m.scrQMod, Qt::Key_Up); undo(m);
+         pressOn(m.scrQMod, Qt::Key_Down); redo(m); },
+        { ":MOD:QOFF 1", ":MOD:QOFF 0", ":MOD:QOFF -1" }, true },
+    { "AResetThatFindsOtherValuesClearsIt", [](auto&, frmMain& m) { pressOn(m.scrMod_I_Off, Qt::Key_Up);
+         pressOn(m.scrMod_I_Off, Qt::Key_Up); m.cmdRST->click(); undo(m); },
+        aroundReadBack({ ":MOD:IINP 1", ":MOD:IINP 2", "*RST" }), false },
+    { "AReadBackThatFindsTheSameValuesKeepsIt", [](auto&, frmMain& m) { pressOn(m.scrMod_I_Off, Qt::Key_Up);
+         m.actRefresh->trigger(); undo(m); },
+        aroundReadBack({ ":MOD:IINP 1" }, { ":MOD:IINP 0" }), false },
+    { "AScriptsChangeClearsIt", [](auto&, frmMain& m) { pressOn(m.scrIMod, Qt::Key_Up);
+         m.session().enqueue([&m] { m.session().send(":MOD:IOFF 77"); }, "127.0.0.1:4000"); undo(m); },
+        { ":MOD:IOFF 1", ":MOD:IOFF 77" }, false },
+    { "NothingWhileThePanelDoesNotSend", [](PanelHarness& h, frmMain& m) { pressOn(m.scrBB_Q_Off, Qt::Key_Up);
+         h.atEventPoint = [&m] { m.undoChange(); }; m.actRefresh->trigger(); h.atEventPoint = nullptr; },
+        aroundReadBack({ ":BAS:QOFF 1" }), true },
+};
+
+class Undo : public SettingsPanel, public testing::WithParamInterface<UndoRow> { };
+
+TEST_P(Undo, SendsEachEarlierValueAsOneMessage)
+{
+    GetParam().act(panel, panel.main);
+    EXPECT_EQ(newLines(), GetParam().sent);
+    EXPECT_EQ(panel.main.history().canUndo(), GetParam().undoLeft);
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, Undo, testing::ValuesIn(UndoRows),
+    [](const testing::TestParamInfo<UndoRow>& info) { return info.param.name; });
 
 // The window's command keys, in the main window and in the traffic log.
 TEST_F(SettingsPanel, CommandKeysWorkInTheMainWindowAndTheTrafficLog)

@@ -76,15 +76,21 @@ struct Chooser : testing::Test {
     std::vector<std::string> rows;
     std::array<int16_t, frmSelect::Rows> mapping {};
 
-    // Starts up, noting the chooser's rows, and picks the given row.
-    void startUpChoosing(int row)
+    // Starts up, noting the chooser's rows, and picks the given row, by
+    // "Select and Continue" or by a double click on it.
+    void startUpChoosing(int row, bool byDoubleClick = false)
     {
-        const auto watch = whenModalOpens<frmSelect>([this, row](frmSelect* chooser) {
+        const auto watch = whenModalOpens<frmSelect>([this, row, byDoubleClick](frmSelect* chooser) {
             for (int r = 0; r < chooser->lstSelector->count(); ++r)
                 rows.push_back(chooser->lstSelector->item(r)->text().toStdString());
             EXPECT_EQ(chooser->lstSelector->currentRow(), 0);
             mapping = chooser->ListToDevice;
-            chooser->lstSelector->setCurrentRow(row);
+            QListWidget* list = chooser->lstSelector;
+            const QPoint at = list->visualItemRect(list->item(row)).center();
+            if (byDoubleClick) // a press selects, the second press of a double click chooses
+                return QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at),
+                       QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+            list->setCurrentRow(row);
             chooser->cmdSelect->click();
         });
         panel.main.Form_Load();
@@ -109,6 +115,14 @@ TEST_F(Chooser, SecondRowOpensTheSecondMatchingDevice)
     startUpChoosing(1);
     EXPECT_EQ(panel.main.Selection, 2);
     EXPECT_THAT(bridge.callsNamed("FT_Open "), ElementsAre("2"));
+}
+
+TEST_F(Chooser, ADoubleClickOnARowChoosesItAsSelectAndContinueDoes)
+{
+    bridge.devices = { { "R6140K", "A1" }, { "6140-IQ unit", "A2" } };
+    startUpChoosing(1, true);
+    EXPECT_EQ(panel.main.Selection, 1);
+    EXPECT_THAT(bridge.callsNamed("FT_Open "), ElementsAre("1"));
 }
 
 TEST_F(Chooser, MatchesTheModelAnywhereButOnlyInCapitals)

@@ -1,6 +1,7 @@
 // The traffic log window, opened by Ctrl+L on the panel over the simulator,
 // and the model that keeps its lines.
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -18,7 +19,9 @@
 #include "TrafficLogModel.h"
 #include "frmTrafficLog.h"
 #include "EventLoop.h"
+#include "LinkMonitor.h"
 #include "PanelHarness.h"
+#include "ScriptedPanel.h"
 #include "UnsendableMessages.h"
 
 using namespace test_support;
@@ -174,7 +177,87 @@ TEST_F(TrafficLog, CopiesTheSelectedLinesOrElseAllAndSavesAll)
     log->cmdSave->click();
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), all.toUtf8());
+    const QStringList savedLines = QString::fromUtf8(saved.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(savedLines.size(), all.count('\n') + 4);
+    EXPECT_EQ(savedLines.mid(0, 3), QStringList({ "# R6140K traffic log", QString("# program = r6140k-panel ") + app::VersionText,
+        QString("# *IDN? = R6140K Simulator,R6140K,SIM00001,") + app::VersionText }));
+    EXPECT_TRUE(QDateTime::fromString(savedLines[3].section(" = ", 1), Qt::ISODate).isValid()) << savedLines[3].toStdString();
+    for (qsizetype n = 4; n < savedLines.size(); ++n) // dated, and otherwise as copied
+        EXPECT_EQ(QDateTime::fromString(savedLines[n].section('\t', 0, 0), Qt::ISODateWithMs).toLocalTime().toString("HH:mm:ss.zzz")
+                + '\t' + savedLines[n].section('\t', 1), all.section('\n', n - 4, n - 4));
+}
+
+TEST_F(TrafficLog, UpAndDownRecallTheLinesSentAndTheOneBeingTyped)
+{
+    enter("*IDN?");
+    enter(":SYST:ERR?");
+    enter(":SYST:ERR?");
+    log->txtCommand->setText(":MOD:IA");
+    QStringList recalled;
+    for (const Qt::Key key : { Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down }) {
+        QTest::keyClick(log->txtCommand, key);
+        recalled << log->txtCommand->text();
+    }
+    EXPECT_EQ(recalled, QStringList({ ":SYST:ERR?", "*IDN?", "*IDN?", ":SYST:ERR?", ":MOD:IA" }));
+}
+
+// The list narrowed by origin and by a text; Copy then takes the lines shown.
+TEST_F(TrafficLog, NarrowsTheListByOriginAndTextAndCopiesWhatItShows)
+{
+    enter("*IDN?");
+    QTest::keyClick(panel.main.scrIAtt, Qt::Key_Up);
+    panel.session.enqueue([this] { panel.session.query(":MOD:IATT?"); }, "10.0.0.7:4000");
+    const auto shown = [this] {
+        log->cmdCopy->click();
+        QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+        for (QString& line : lines)
+            line = line.section('\t', 1);
+        return lines;
+    };
+    log->cboOrigin->setCurrentText("command line");
+    EXPECT_EQ(shown(), QStringList({ "sent\tcommand line\t*IDN?",
+        QString("received\tcommand line\tR6140K Simulator,R6140K,SIM00001,") + app::VersionText }));
+    log->cboOrigin->setCurrentText("10.0.0.7:4000");
+    EXPECT_EQ(shown(), QStringList({ "sent\t10.0.0.7:4000\t:MOD:IATT?", "received\t10.0.0.7:4000\t1" }));
+    log->cboOrigin->setCurrentText(frmTrafficLog::AllOrigins);
+    log->txtFind->setText("iatt");
+    EXPECT_EQ(shown(), QStringList({ "sent\tpanel\t:MOD:IATT?", "sent\tpanel\t:MOD:IATT 1", "sent\t10.0.0.7:4000\t:MOD:IATT?" }));
+    log->txtFind->clear();
+    EXPECT_EQ(shown().size(), log->lstTraffic->model()->rowCount());
+}
+
+// The link going down, coming back and being reopened are lines of their own.
+TEST_F(ScriptedPanel, TheLogNotesTheLinkGoingDownAndUpAndAReconnect)
+{
+    panel.startUp();
+    bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
+    panel.main.cmdBB_ZIN->click(); // changes the button's state, never the instrument's
+    bridge.failing.clear();
+    panel.main.linkMonitor->attempt();
+    const QStringList notes = panel.main.findChild<frmTrafficLog*>()->linesAsText().split('\n').filter("\tnote\t")
+        .replaceInStrings(QRegularExpression("^[^\t]*\tnote\tpanel\t"), "");
+    EXPECT_EQ(notes, QStringList({ "link down: The device stopped answering: it was unplugged, or its line failed.",
+        "reconnect: R6140K A1 opened again", "link up", "undo history cleared: :BAS:ZINP? reads 7, not 0" }));
+}
+
+// Where the log first opens on common screens with the main window centred,
+// under a window manager's frames: beside it, narrowed where need be, never
+// over its controls while the screen has the room.
+TEST(TrafficLogWindow, FirstOpensWhereItCoversNoneOfTheMainWindow)
+{
+    const QSize mainFrame(668, 612), logFrame(722, 426);
+    for (const QSize screenSize : { QSize(1920, 1080), QSize(1600, 1200), QSize(2560, 1440), QSize(1280, 1024) }) {
+        SCOPED_TRACE(screenSize.width());
+        const QRect screen(QPoint(0, 0), screenSize);
+        const QRect main(screen.center() - QPoint(mainFrame.width() / 2, mainFrame.height() / 2), mainFrame);
+        const QRect place = frmTrafficLog::firstPlace(main, logFrame, screen);
+        const int room = std::max(main.left(), screen.right() - main.right());
+        const bool roomBeside = room >= frmTrafficLog::NarrowestWidth;
+        EXPECT_EQ(place.intersects(main), !roomBeside);
+        EXPECT_TRUE(screen.contains(place));
+        EXPECT_EQ(place.top(), main.top());
+        EXPECT_EQ(place.width(), roomBeside ? std::min(logFrame.width(), room) : logFrame.width());
+    }
 }
 
 // Typed or pasted, a message the instrument could not take as it stands is

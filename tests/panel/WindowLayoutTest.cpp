@@ -211,6 +211,24 @@ TEST_F(OpenedWindows, AStatusLineKeepsItsFontAndMarginAndHoldsTheWholeTextInItsT
     EXPECT_THAT(clipped, IsEmpty());
 }
 
+// The advice at the end of the longest link texts is never cut while the
+// remote status's place above is free: the line grows into it, over no
+// other control; once something listens, it keeps to its own place.
+TEST_F(OpenedWindows, ALongLinkStatusWrapsIntoTheFreeSpaceAboveIt)
+{
+    panel.startUp();
+    frmMain& m = panel.main;
+    const QRect own = m.lblLinkStatus->geometry();
+    m.lblLinkStatus->setStatus(QString("The instrument does not answer: its last two queries had no reply. Is it "
+                                       "switched on, and its cable in? ") + panel::LinkMonitor::SilenceNote);
+    EXPECT_FALSE(m.lblLinkStatus->text().contains(QChar(0x2026))) << m.lblLinkStatus->text().toStdString();
+    for (const QWidget* other : m.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_TRUE(other == m.lblLinkStatus || other == m.lblRemoteStatus || !other->isVisible()
+            || !other->geometry().intersects(m.lblLinkStatus->geometry())) << other->objectName().toStdString();
+    m.showRemoteStatus("SCPI socket on 127.0.0.1:5025, no clients");
+    EXPECT_EQ(m.lblLinkStatus->geometry(), own);
+}
+
 // A device path too long for the chooser's list or the main window's label
 // keeps both its ends in sight, and is whole in the tool tip.
 TEST(LongTexts, ADevicePathTooLongForItsPlaceIsWholeInItsToolTip)

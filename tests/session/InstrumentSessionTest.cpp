@@ -38,7 +38,10 @@ struct Fixture {
         session.addLineObserver(
             [this](InstrumentSession::Direction direction, const std::string& line, const std::string& origin) {
                 const std::string by = origin == InstrumentSession::PanelOrigin ? "" : " (" + origin + ")";
-                log.push_back((direction == InstrumentSession::Direction::Sent ? "> " : "< ") + line + by);
+                const char* way = direction == InstrumentSession::Direction::Sent ? "> "
+                    : direction == InstrumentSession::Direction::Note                ? "note "
+                                                                                     : "< ";
+                log.push_back(way + line + by);
             });
         session.listDevices();
         session.open(0);
@@ -132,8 +135,9 @@ const Interleaving Interleavings[] = {
             f.log.push_back(f.session.reopen() ? "reopened" : "still down");
             f.session.query("C?");
         },
-        { "> A 1", "The device stopped answering: it was unplugged, or its line failed.", "READ ERROR",
-            "reopened", "> C?", "< re C?" } },
+        { "> A 1", "note link down: The device stopped answering: it was unplugged, or its line failed.",
+            "The device stopped answering: it was unplugged, or its line failed.", "READ ERROR",
+            "note reconnect: R6140K S1 opened again", "note link up", "reopened", "> C?", "< re C?" } },
     { "AReopenedDeviceIsFoundByItsEntryWhereverItMoved",
         [](Fixture& f) {
             f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
@@ -144,7 +148,9 @@ const Interleaving Interleavings[] = {
             f.log.push_back("opened index " + f.bridge.callsNamed("FT_Open ").back());
             f.session.query("C?");
         },
-        { "> A 1", "reopened", "opened index 1", "> C?", "< re C?" } },
+        { "> A 1", "note link down: The device stopped answering: it was unplugged, or its line failed.",
+            "note reconnect: R6140K S1 opened again", "note link up", "reopened", "opened index 1", "> C?",
+            "< re C?" } },
     { "AReplyThatComesLateIsDiscardedBeforeTheNextAskersQuery",
         [](Fixture& f) {
             f.session.query("*IDN?");
@@ -165,9 +171,14 @@ const Interleaving Interleavings[] = {
             f.log.push_back(f.session.probe() ? "answers" : "silent");
             f.log.push_back(f.session.query("C?"));
         },
-        { "> *IDN?", "< re *IDN?", "> A?", "< READ TIMEOUT", "> *IDN?", "< READ TIMEOUT", "READ TIMEOUT",
+        { "> *IDN?", "< re *IDN?", "> A?", "< READ TIMEOUT", "> *IDN?", "< READ TIMEOUT",
+            "note link down: The instrument does not answer: its last two queries had no reply. Is it switched on, "
+            "and its cable in?",
+            "READ TIMEOUT",
             "The instrument does not answer: its last two queries had no reply. Is it switched on, and its cable in?",
-            "> *IDN?", "< re A?", "< re *IDN?", "< re *IDN?", "answers", "> C?", "< re C?", "re C?" } },
+            "> *IDN?", "< re A?", "< re *IDN?", "< re *IDN?", "note link up", "answers", "> C?", "< re C?",
+            "re C?" } },
+
     { "AMarkerWhoseAnswerWasLostIsNoLongerAwaitedAfterItsLifetime",
         [](Fixture& f) {
             f.session.query("*IDN?");
@@ -181,7 +192,7 @@ const Interleaving Interleavings[] = {
             f.session.query("C?");
         },
         { "> *IDN?", "< re *IDN?", "> A?", "< READ TIMEOUT", "> *IDN?", "< READ TIMEOUT", "> *IDN?", "< re *IDN?",
-            "< READ TIMEOUT", "silent", "> *IDN?", "< re *IDN?", "answers", "> C?", "< re C?" } },
+            "< READ TIMEOUT", "silent", "> *IDN?", "< re *IDN?", "note link up", "answers", "> C?", "< re C?" } },
     { "AnExchangeBegunWhileTheLinkWasUpRunsToItsEnd",
         [](Fixture& f) {
             f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
@@ -191,7 +202,7 @@ const Interleaving Interleavings[] = {
             });
             f.session.send("U 1");
         },
-        { "> S 1", "> T 1" } },
+        { "> S 1", "note link down: The device stopped answering: it was unplugged, or its line failed.", "> T 1" } },
     { "QueuedAheadWaitsOnlyForTheRunningExchange",
         [](Fixture& f) {
             f.atNextEventPoint([&f] {

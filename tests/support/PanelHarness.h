@@ -24,14 +24,18 @@ namespace test_support {
 // end of the program is noted rather than carried out. A link that is down
 // is tried again only when the test says so, unless it gives an interval.
 struct PanelHarness {
-    explicit PanelHarness(usblink::BridgeLibrary& library, std::chrono::milliseconds reconnectInterval = {})
+    explicit PanelHarness(usblink::BridgeLibrary& library, std::chrono::milliseconds reconnectInterval = {},
+        std::chrono::milliseconds lockWatchInterval = {})
         : line(library)
         , reconnectInterval(reconnectInterval)
+        , lockWatchInterval(lockWatchInterval)
     {
     }
 
     CheckedBridge line;
     std::chrono::milliseconds reconnectInterval;
+    // The lock watch is off unless a test gives an interval on the session's clock.
+    std::chrono::milliseconds lockWatchInterval;
     double now = 40000.0;
     std::function<void()> atEventPoint;
     std::optional<int> endStatus; // set when the panel ends the program
@@ -41,7 +45,7 @@ struct PanelHarness {
     session::InstrumentSession session { line, [this] { processEvents(); },
         [this] { return sessionClock ? sessionClock() : usblink::FTDI_Driver::steadyClock(); } };
     frmMain main { { &session, [this] { processEvents(); }, [this] { return now += 0.01; },
-        [this](int status) { noteEnd(status); }, reconnectInterval } };
+        [this](int status) { noteEnd(status); }, reconnectInterval, lockWatchInterval } };
 
     // The handles closed and the lines written: "closed=7; lines= |SYST:CLE|*IDN?".
     std::string storySoFar() const
