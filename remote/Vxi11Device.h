@@ -44,6 +44,9 @@ public:
 
 signals:
     void linksChanged();
+    // The connection's links were idle long enough to give their slots to
+    // a new client: it is to be closed.
+    void idleConnectionEvicted(const QObject* connection);
 
 private:
     struct LinkEntry {
