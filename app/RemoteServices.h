@@ -55,7 +55,7 @@ private:
 
     session::InstrumentSession& session_;
     const Options options_;
-    remote::ClientSlots slots_;
+    remote::ClientSlots slots_ { [this] { return session_.now(); } };
     remote::RemoteStatus status_ { slots_ };
     std::unique_ptr<remote::ScpiServer> socket_;
     std::unique_ptr<remote::Vxi11Server> vxi11_;

@@ -37,10 +37,25 @@ void ScpiClient::start()
     });
 }
 
+void ScpiClient::refuse(const QByteArray& why)
+{
+    connect(stream_, &ClientStream::closed, this, &QObject::deleteLater);
+    stream_->write(why);
+    stream_->closeWhenSent();
+}
+
+void ScpiClient::evict(std::chrono::seconds idle)
+{
+    drop(QString("Closed: idle for %1 s while every client slot was taken and another client asked for one.\n")
+             .arg(idle.count())
+             .toLatin1());
+}
+
 // Each line ends in LF, a CR before it dropped; a line is kept as the bytes
 // the client sent, for the session to refuse what the instrument cannot take.
 void ScpiClient::take(const QByteArray& bytes)
 {
+    emit active();
     partial_ += bytes;
     qsizetype start = 0;
     for (qsizetype end; (end = partial_.indexOf('\n', start)) >= 0; start = end + 1) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <chrono>
 #include <deque>
 #include <string>
 
@@ -42,12 +43,21 @@ public:
     // Begins to take lines.
     void start();
 
+    // Tells the client why it is not served, then closes; it is gone once
+    // that has been sent.
+    void refuse(const QByteArray& why);
+    // Closes the connection of a client idle for that long whose slot
+    // another client needs, telling it why.
+    void evict(std::chrono::seconds idle);
+
     // The client's address and port, as "127.0.0.1:54321".
     const std::string& origin() const { return origin_; }
     // Bytes of whole lines received and not yet carried out.
     qint64 waitingBytes() const { return waitingBytes_; }
 
 signals:
+    // The client has sent something.
+    void active();
     // The client no longer takes a place among those served: it has gone,
     // or it was served to its end. Lines it sent may still be carried out.
     void released();

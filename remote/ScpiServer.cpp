@@ -18,7 +18,7 @@ QByteArray refusal()
 } // namespace
 
 ScpiServer::ScpiServer(session::InstrumentSession& session, QObject* parent)
-    : ScpiServer(session, *new ClientSlots, parent)
+    : ScpiServer(session, *new ClientSlots([&session] { return session.now(); }), parent)
 {
     slots_.setParent(this);
 }
@@ -57,29 +57,22 @@ QString ScpiServer::status() const
 
 void ScpiServer::take(qintptr descriptor)
 {
-    if (!slots_.take()) {
-        refuse(descriptor);
+    auto* client = new ScpiClient(descriptor, session_, this);
+    if (!slots_.take(client, [client](std::chrono::seconds idle) { client->evict(idle); })) {
+        client->refuse(refusal());
         return;
     }
-    auto* client = new ScpiClient(descriptor, session_, this);
     if (lock_)
         client->holdBackWhile(*lock_);
     ++clients_;
-    connect(client, &ScpiClient::released, this, [this] {
+    connect(client, &ScpiClient::active, this, [this, client] { slots_.touch(client); });
+    connect(client, &ScpiClient::released, this, [this, client] {
         --clients_;
-        slots_.release();
+        slots_.release(client);
         emit statusChanged(status());
     });
     emit statusChanged(status());
     client->start();
-}
-
-void ScpiServer::refuse(qintptr descriptor)
-{
-    auto* stream = new ClientStream(descriptor, this);
-    connect(stream, &ClientStream::closed, stream, &QObject::deleteLater);
-    stream->write(refusal());
-    stream->closeWhenSent();
 }
 
 } // namespace remote

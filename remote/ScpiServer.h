@@ -50,7 +50,6 @@ signals:
 
 private:
     void take(qintptr descriptor);
-    void refuse(qintptr descriptor);
 
     session::InstrumentSession& session_;
     ClientSlots& slots_;

@@ -30,6 +30,10 @@ Vxi11Connection::Vxi11Connection(QTcpSocket* socket, Vxi11Device& device, uint32
     probeWhenIdle(socket_->socketDescriptor());
     partialRecord_.setSingleShot(true);
     connect(&partialRecord_, &QTimer::timeout, this, &Vxi11Connection::end);
+    connect(&device_, &Vxi11Device::idleConnectionEvicted, this, [this](const QObject* evicted) {
+        if (evicted == this)
+            end();
+    });
 }
 
 void Vxi11Connection::start()

@@ -53,6 +53,7 @@ Vxi11Device::Vxi11Device(session::InstrumentSession& session, ClientSlots& clien
 void Vxi11Device::carryOut(
     const QObject* connection, const std::string& origin, const vxi11::Call& call, Answer answer)
 {
+    slots_.touch(connection);
     if (call.procedure == Procedure::Null)
         return answer(std::monostate {});
     if (call.procedure == Procedure::CreateLink)
@@ -77,7 +78,7 @@ void Vxi11Device::createLink(
         slots_.noteRefused();
         return answer(vxi11::errorResult(Procedure::CreateLink, ErrorCode::OutOfResources));
     }
-    if (!slots_.take())
+    if (!slots_.take(connection, [this, connection](std::chrono::seconds) { emit idleConnectionEvicted(connection); }))
         return answer(vxi11::errorResult(Procedure::CreateLink, ErrorCode::OutOfResources));
     const vxi11::LinkId id = unusedLinkId();
     links_.emplace(id, LinkEntry { connection, hostOf(origin), std::make_unique<Vxi11Link>(id, session_, origin) });
@@ -176,9 +177,12 @@ void Vxi11Device::carryOutUnlocked(Vxi11Link& link, const vxi11::Call& call, con
 void Vxi11Device::destroy(vxi11::LinkId id)
 {
     lock_.forget(id);
-    if (links_.erase(id) == 0)
+    const auto entry = links_.find(id);
+    if (entry == links_.end())
         return;
-    slots_.release();
+    const QObject* connection = entry->second.connection;
+    links_.erase(entry);
+    slots_.release(connection);
     emit linksChanged();
 }
 

@@ -48,6 +48,9 @@ public:
 signals:
     // A link came or went, or the lock changed hands.
     void linksChanged();
+    // The connection's links were idle long enough to give their slots to
+    // a new client: it is to be closed.
+    void idleConnectionEvicted(const QObject* connection);
 
 private:
     struct LinkEntry {

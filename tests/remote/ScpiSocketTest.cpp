@@ -166,6 +166,30 @@ TEST_F(OnSimulatedBridge, RefusesANinthClientAndDropsOneThatNeverEndsItsLine)
     EXPECT_EQ(served.panel.line.lines, StartUpLines) << "nothing of the endless line was sent";
 }
 
+// Every slot taken: a client idle for a minute or more makes room for a new
+// one, the idle longest first, and is told why before it is closed.
+TEST_F(OnSimulatedBridge, AClientIdleForAMinuteMakesRoomWhenEverySlotIsTaken)
+{
+    std::chrono::milliseconds now {};
+    served.panel.sessionClock = [&now] { return now; };
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < remote::ScpiServer::MaxClients; ++i)
+        clients.push_back(connectClient());
+    ASSERT_TRUE(pumpUntil([&] { return served.server.clientCount() == remote::ScpiServer::MaxClients; }));
+    now = 30s;
+    for (std::size_t i = 1; i < clients.size(); ++i)
+        clients[i]->write(":MOD:IATT 5\n");
+    ASSERT_TRUE(pumpUntil([&] { return served.panel.line.lines.size() == StartUpLines.size() + clients.size() - 1; }));
+    now = 75s;
+    const auto ninth = connectClient();
+    ASSERT_TRUE(pumpUntil([&] { return hungUp(*clients.front()); }));
+    EXPECT_EQ(clients.front()->readAll(),
+        "Closed: idle for 75 s while every client slot was taken and another client asked for one.\n");
+    ninth->write("*IDN?\n");
+    EXPECT_TRUE(pumpUntil([&] { return ninth->canReadLine(); })) << "the ninth is served";
+    EXPECT_FALSE(hungUp(*clients[1]));
+}
+
 TEST_F(OnSimulatedBridge, AClientGoneMidQueryLeavesNoReplyBehind)
 {
     std::vector<std::string> received;

@@ -16,6 +16,7 @@
 #include "PanelHarness.h"
 #include "VanishedClients.h"
 
+using namespace std::chrono_literals;
 using namespace test_support;
 
 namespace {
@@ -207,7 +208,8 @@ struct FailingSimulator : sim::SimulatedBridge {
 struct ServedOverVxi11 {
     FailingSimulator simulator;
     PanelHarness panel { simulator };
-    remote::ClientSlots clientSlots;
+    std::chrono::milliseconds now {}; // the client slots' clock
+    remote::ClientSlots clientSlots { [this] { return now; } };
     remote::Vxi11Server server { panel.session, clientSlots };
     std::vector<std::string> traffic;
 
@@ -362,6 +364,16 @@ TEST(Vxi11Links, ANinthClientIsOutOfResourcesAndTheStatusSaysSo)
     EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 7 links, 2 refused");
     EXPECT_EQ(fourth.call(create).left(8).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
     EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 8 links");
+
+    // A minute later the connection idle longest makes room for a new client.
+    served.now = 30s;
+    for (RpcClient* active : { &first, &fourth })
+        active->call({ 0, Xdr(), Xdr() });
+    served.now = 91s;
+    RpcClient fifth(served.server.port());
+    EXPECT_EQ(fifth.call(create).left(8).toHex(), Xdr().u32(0).u32(0).bytes.toHex());
+    EXPECT_TRUE(second.closedByServer());
+    EXPECT_EQ(status.text(), "VXI-11 inst0 on 127.0.0.1, 6 links");
     remote::Vxi11Server elsewhere(served.panel.session, served.clientSlots);
     EXPECT_FALSE(elsewhere.listen(QHostAddress("192.0.2.1"))) << "an address of no interface here";
 }
