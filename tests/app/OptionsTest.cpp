@@ -79,9 +79,11 @@ TEST(Options, LockWatchTakesSecondsOrZero)
 
 TEST(BridgeSelection, TheSimulatorWithPortsListsBoth)
 {
-    Options options { .simulate = true, .ports = { "/dev/pts/77", "tcp://bench-pi:3018" } };
+    Options options;
+    options.simulate = true;
+    options.ports = { "/dev/pts/77", "tcp://bench-pi:3018" };
     std::string error;
-    const auto bridge = app::selectBridge(options, &error);
+    const auto bridge = app::panelBridge(options, &error);
     usblink::FTDI_Driver driver(*bridge, [] { });
     const usblink::DeviceList devices = driver.EnumerateDevices();
     ASSERT_GE(devices.size(), 3u);
