@@ -250,7 +250,7 @@ TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
     EXPECT_THAT(unread.err, HasSubstr("Nothing was saved: reading MODulator:IATTenuator (:MOD:IATT?): \"abc\" is not a number"));
     EXPECT_EQ(contentsOf(kept), "# an earlier setup\n");
     attenuator = "128\n";
-    EXPECT_THAT(save(kept).err, HasSubstr("reading MODulator:IATTenuator (:MOD:IATT?): \"128\" is out of its range"));
+    EXPECT_THAT(save(kept).err, HasSubstr("reading MODulator:IATTenuator (:MOD:IATT?): \"128\" is out of range (0 to 127)"));
     EXPECT_EQ(contentsOf(kept), "# an earlier setup\n");
 
     attenuator = "0\n";

@@ -191,8 +191,10 @@ const Interleaving Interleavings[] = {
             f.log.push_back(f.session.probe() ? "answers" : "silent");
             f.session.query("C?");
         },
-        { "> *IDN?", "< re *IDN?", "> A?", "< READ TIMEOUT", "> *IDN?", "< READ TIMEOUT", "> *IDN?", "< re *IDN?",
-            "< READ TIMEOUT", "silent", "> *IDN?", "< re *IDN?", "note link up", "answers", "> C?", "< re C?" } },
+        { "> *IDN?", "< re *IDN?", "> A?", "< READ TIMEOUT", "> *IDN?", "< READ TIMEOUT",
+            "note link down: The instrument does not answer: its last two queries had no reply. Is it switched on, and "
+            "its cable in?",
+            "> *IDN?", "< re *IDN?", "< READ TIMEOUT", "silent", "> *IDN?", "< re *IDN?", "note link up", "answers", "> C?", "< re C?" } },
     { "AnExchangeBegunWhileTheLinkWasUpRunsToItsEnd",
         [](Fixture& f) {
             f.bridge.failing = { { "FT_Write", usblink::FT_DEVICE_NOT_FOUND } };
