@@ -10,24 +10,31 @@ void ChangeHistory::record(Change change)
     done_.push_back(change);
 }
 
+namespace {
+
+// Moves the latest change from one list to the other: an undo takes it
+// from the done to the undone, a redo back.
+template <typename Change>
+std::optional<Change> moveLatest(std::vector<Change>& from, std::vector<Change>& to)
+{
+    if (from.empty())
+        return std::nullopt;
+    const Change change = from.back();
+    from.pop_back();
+    to.push_back(change);
+    return change;
+}
+
+} // namespace
+
 std::optional<ChangeHistory::Change> ChangeHistory::undo()
 {
-    if (done_.empty())
-        return std::nullopt;
-    const Change change = done_.back();
-    done_.pop_back();
-    undone_.push_back(change);
-    return change;
+    return moveLatest(done_, undone_);
 }
 
 std::optional<ChangeHistory::Change> ChangeHistory::redo()
 {
-    if (undone_.empty())
-        return std::nullopt;
-    const Change change = undone_.back();
-    undone_.pop_back();
-    done_.push_back(change);
-    return change;
+    return moveLatest(undone_, done_);
 }
 
 void ChangeHistory::clear()
