@@ -18,7 +18,7 @@ constexpr const char* IdentifyPath = "/identify";
 
 // What the panel's own pages may do in a browser: load from the panel only,
 // never be framed by another site's page.
-const QList<QByteArray> PageHeaders { "Content-Security-Policy: default-src 'self'; frame-ancestors 'none'",
+const QList<QByteArray> PageHeaders { "Content-Security-Policy: default-src 'self'; connect-src 'self' ws: wss:; frame-ancestors 'none'",
     "X-Frame-Options: DENY" };
 
 QByteArray contentTypeOf(const QString& suffix)
