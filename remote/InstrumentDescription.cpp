@@ -4,7 +4,7 @@
 
 namespace remote {
 
-IdentityFields IdentityFields::of(const std::string& identity)
+InstrumentIdentity InstrumentIdentity::of(const std::string& identity)
 {
     QString kept;
     for (const QChar c : QString::fromStdString(identity))

@@ -25,13 +25,13 @@ struct InstrumentDescription {
 
 // The fields of an identification (*IDN?'s reply): manufacturer, model,
 // serial number and firmware, trimmed, without control characters.
-struct IdentityFields {
+struct InstrumentIdentity {
     QString manufacturer;
     QString model;
     QString serialNumber;
     QString firmware;
 
-    static IdentityFields of(const std::string& identity);
+    static InstrumentIdentity of(const std::string& identity);
 };
 
 // A page as one client asked for it, through the address and port it

@@ -67,7 +67,7 @@ QString interfaceElement(const PageRequest& request, const InstrumentDescription
 
 QByteArray lxiIdentification(const PageRequest& request)
 {
-    const IdentityFields identity = IdentityFields::of(request.description.identity);
+    const InstrumentIdentity identity = InstrumentIdentity::of(request.description.identity);
     const QString base = request.baseUrl();
     QString document = QString("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LXIDevice xmlns=\"%1\" "
                                "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n")

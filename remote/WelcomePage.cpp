@@ -55,7 +55,7 @@ QString tabs(bool withLivePanel)
 
 QByteArray welcomePage(const PageRequest& request, bool withLivePanel)
 {
-    const IdentityFields identity = IdentityFields::of(request.description.identity);
+    const InstrumentIdentity identity = InstrumentIdentity::of(request.description.identity);
     const QString title = "R6140K Control Panel: " + orUnknown(identity.model);
     QString page = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
