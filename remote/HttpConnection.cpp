@@ -40,7 +40,9 @@ HttpConnection::HttpConnection(QTcpSocket* socket, const HttpLimits& limits, QOb
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, &HttpConnection::expire);
     deadline_.start(limits_.headTime);
-    readHead();
+    // What came with the connection is read once whoever made it has
+    // connected to requested().
+    QMetaObject::invokeMethod(this, &HttpConnection::readHead, Qt::QueuedConnection);
 }
 
 void HttpConnection::readHead()
