@@ -132,10 +132,13 @@ void SetupFiles::tellLoaded(const session::SetupApplied& applied)
     const QString before = applied.before.errors.empty()
         ? QString()
         : "\n\nErrors queued before the load: " + errorsText(applied.before.errors);
-    if (applied.partial())
+    if (applied.partial()) {
+        // Some of the file's values may have reached the instrument and none
+        // was read back: what the window shows is no longer known.
+        window_.markSettingsUnread("a setup load was cut short");
         tell(QMessageBox::Warning, LoadTitle, "The load was cut short: " + plain(applied.partialText())
             + ". Load the setup again once the link is back." + before);
-    else if (!applied.after.errors.empty())
+    } else if (!applied.after.errors.empty())
         tell(QMessageBox::Warning, LoadTitle, "The setup was sent; the instrument reports: " + errorsText(applied.after.errors) + before);
     else
         tell(QMessageBox::Information, LoadTitle, QString("Setup loaded: %1 settings sent.").arg(applied.sent.size()) + before);

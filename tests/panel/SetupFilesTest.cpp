@@ -188,6 +188,9 @@ TEST_F(SetupFiles, ALoadTheLineBreaksSaysWhatWasSentAndSendsNothingMore)
         std::vector<std::string> expected = { ":SYST:ERR?" };
         expected.insert(expected.end(), std::begin(FileMessages), std::begin(FileMessages) + row.reached);
         EXPECT_EQ(reached, expected);
+        // Nothing was read back, so no value shown is known any more.
+        EXPECT_EQ(panel.main.slider(instrument::SettingId::ModulatorQOffset)->accessibleDescription(),
+            "not read: a setup load was cut short");
         // Mended, for the next row.
         line.at.clear();
         line.broken = false;
