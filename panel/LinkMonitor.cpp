@@ -24,15 +24,23 @@ void LinkMonitor::showWaiting(const QString& waitingFor)
     show();
 }
 
+void LinkMonitor::showRemark(const QString& remark)
+{
+    remark_ = remark;
+    show();
+}
+
 // While the link is up the line says what the panel waits for, or what the
 // backend did about the link that the operator should know, or nothing.
 void LinkMonitor::show()
 {
     if (!session_.linkDown()) {
         timer_.stop();
-        line_->setStatus(waitingFor_.isEmpty() ? QString::fromStdString(session_.linkNotice()) : waitingFor_);
+        const QString notice = QString::fromStdString(session_.linkNotice());
+        line_->setStatus(!waitingFor_.isEmpty() ? waitingFor_ : !notice.isEmpty() ? notice : remark_);
         return;
     }
+    remark_.clear();
     const char* note = session_.notAnswering() ? SilenceNote : RetryNote;
     line_->setStatus(QString::fromStdString(session_.linkProblem() + " " + note));
     if (timer_.interval() > 0 && !timer_.isActive())

@@ -38,6 +38,10 @@ public:
     // What the panel waits for, shown while the link is up; empty when
     // it waits for nothing.
     void showWaiting(const QString& waitingFor);
+    // What the operator should know about the link that came back (another
+    // instrument answers now), shown while it stays up and nothing is waited
+    // for; the link going down again ends it.
+    void showRemark(const QString& remark);
 
     // One attempt to open the device again, or to hear a silent instrument;
     // nothing while the link is up or an exchange runs. Runs as one exchange,
@@ -50,6 +54,7 @@ private:
     session::InstrumentSession& session_;
     StatusLine* line_;
     QString waitingFor_;
+    QString remark_;
     QTimer timer_;
     std::function<void()> reconnected_;
 };

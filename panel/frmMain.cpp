@@ -549,9 +549,29 @@ void frmMain::startUp()
 
 // Start-up's messages, from the blank line to the read-back: on the device
 // just opened at start-up, and again whenever it is opened anew.
+// The instrument that answers after a reopen may not be the one that went:
+// another unit on the same path, or on the port a device list gave.
 void frmMain::identifyAndReadBack()
 {
-    showIdentityAndReadBack(session::identify(session()));
+    const std::string before = answeredIdentity_;
+    const usblink::Reply identity = session::identify(session());
+    showIdentityAndReadBack(identity);
+    if (identity.answered() && !before.empty() && identity.text != before)
+        noteAnotherInstrument(before, identity.text);
+}
+
+// Every setting was read back from the new instrument already; what was
+// queued meanwhile was meant for the one before, and so was the undo history.
+void frmMain::noteAnotherInstrument(const std::string& before, const std::string& now)
+{
+    history_.clear();
+    const std::size_t voided = session().voidQueued();
+    std::string text = "Another instrument answers now: " + now + " (before: " + before
+        + "). Every setting was read back from it; undo starts afresh";
+    if (voided > 0)
+        text += ", and " + std::to_string(voided) + " exchanges queued for the one before were not sent";
+    session().note(text + ".");
+    linkMonitor->showRemark(QString::fromStdString(text + "."));
 }
 
 void frmMain::showIdentityAndReadBack(const usblink::Reply& identity)
@@ -560,8 +580,10 @@ void frmMain::showIdentityAndReadBack(const usblink::Reply& identity)
         return;
     identity_ = identity.text;
     panel::showWhole(lblIDN, IdentityCaption + QString::fromLatin1(identity.text));
-    if (identity.answered())
+    if (identity.answered()) {
+        answeredIdentity_ = identity.text;
         emit identified(identity.text);
+    }
     RefreshFromInstrument();
 }
 

@@ -227,6 +227,7 @@ private:
     void markRead(instrument::SettingId id);
     void markUnread(instrument::SettingId id, const QString& reason);
     void markEveryValueUnread(const QString& reason);
+    void noteAnotherInstrument(const std::string& before, const std::string& now);
     void showKeys();
 
     bool ended_ = false;
@@ -235,6 +236,7 @@ private:
     panel::BusyIndicator* busy_;
     panel::SetupFiles* setupFiles_;
     std::string identity_;
+    std::string answeredIdentity_; // the last *IDN? that was answered
     session::SettingsFollower* follower_;
     panel::ChangeHistory history_;
     bool replaying_ = false; // an undo or redo is being sent, and is no new change

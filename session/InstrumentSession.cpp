@@ -158,7 +158,7 @@ void InstrumentSession::addLinkObserver(LinkObserver observer)
 // asked nothing more, not even by the exchange that found it silent.
 bool InstrumentSession::carrying() const
 {
-    return !closed_ && !notAnswering_ && (!linkDown() || (busy() && exchangeBeganUp_));
+    return !closed_ && !notAnswering_ && !voiding_ && (!linkDown() || (busy() && exchangeBeganUp_));
 }
 
 void InstrumentSession::beginExchange()
@@ -176,9 +176,16 @@ void InstrumentSession::close()
 
 bool InstrumentSession::send(const std::string& message)
 {
-    if (refused(message) || !carrying())
+    if (refused(message) || voided(message) || !carrying())
         return false;
     return write(message);
+}
+
+bool InstrumentSession::voided(const std::string& message) const
+{
+    if (voiding_)
+        report(Direction::Note, "not sent, as it was queued for the instrument that answered before: " + message);
+    return voiding_;
 }
 
 // Cut, or with its bytes changed, the message would be another one.
@@ -202,7 +209,7 @@ usblink::Reply InstrumentSession::ask(const std::string& message)
 {
     usblink::Reply reply { usblink::FTDI_Driver::ReadError, usblink::Reply::Outcome::Failed };
     exclusive([&] {
-        if (refused(message))
+        if (refused(message) || voided(message))
             return;
         if (notAnswering_)
             reply = NotSent;
@@ -346,10 +353,20 @@ void InstrumentSession::runQueued()
         beginExchange();
         const ExchangeMark running(depth_);
         origin_ = next.origin;
+        voiding_ = next.voided;
         next.exchange();
+        voiding_ = false;
         origin_ = PanelOrigin;
     }
     draining_ = false;
+}
+
+std::size_t InstrumentSession::voidQueued()
+{
+    for (std::deque<Queued>* line : { &ahead_, &queue_ })
+        for (Queued& queued : *line)
+            queued.voided = true;
+    return ahead_.size() + queue_.size();
 }
 
 void InstrumentSession::sendAhead(const std::string& message)

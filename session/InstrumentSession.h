@@ -123,6 +123,12 @@ public:
     // others' exchanges still waiting, so that a streaming client cannot hold
     // the operator back; never in the middle of the exchange.
     void sendAhead(const std::string& message);
+    // Every exchange queued so far is voided: when its turn comes it runs
+    // without reaching the line (messages are not sent, queries answer READ
+    // ERROR at once), each line it would have sent noted with its origin.
+    // For what was queued for an instrument that is no longer the one that
+    // answers. Returns how many were voided.
+    std::size_t voidQueued();
 
     // Observers are told of lines from now until they are removed; none is
     // removed from inside a report.
@@ -160,6 +166,7 @@ private:
     void runQueued();
     bool write(const std::string& message);
     bool refused(const std::string& message) const;
+    bool voided(const std::string& message) const;
     usblink::Reply exchange(const std::string& message);
     usblink::Reply awaitReply(const std::string& query, const std::function<usblink::Reply()>& steps);
     usblink::Reply resynchronise();
@@ -198,7 +205,9 @@ private:
     struct Queued {
         Exchange exchange;
         std::string origin;
+        bool voided = false;
     };
+    bool voiding_ = false; // a voided exchange runs
     std::deque<Queued> ahead_;
     std::deque<Queued> queue_;
     std::string origin_ = PanelOrigin;

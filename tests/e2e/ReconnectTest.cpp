@@ -22,6 +22,7 @@
 
 using namespace test_support;
 using testing::HasSubstr;
+using testing::MatchesRegex;
 
 namespace {
 
@@ -65,7 +66,9 @@ TEST(Reconnect, TheLossIsShownNothingIsSentAndTheReturnIsIdentifiedAndReadBack)
     SimProcess second({ "--serial", "SIM00002" });
     pointLink(path, second.path());
     ASSERT_TRUE(eventually([&] { return !panel.session.linkDown(); }));
-    EXPECT_EQ(m.lblLinkStatus->status(), "");
+    EXPECT_THAT(m.lblLinkStatus->status().toStdString(),
+        MatchesRegex("Another instrument answers now: R6140K Simulator,R6140K,SIM00002,.* \\(before: R6140K "
+                     "Simulator,R6140K,SIM00001,.*\\)\\. Every setting was read back from it; undo starts afresh\\."));
     EXPECT_TRUE(m.lblIDN->text().startsWith("*IDN? = R6140K Simulator,R6140K,SIM00002,"))
         << m.lblIDN->text().toStdString();
     EXPECT_EQ(panel.linesSince(linesBefore), StartUpLines);

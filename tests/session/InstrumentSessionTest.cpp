@@ -113,6 +113,18 @@ const Interleaving Interleavings[] = {
             });
         },
         { "> A?", "< re A?", "> Y 1", "> Z 1" } },
+    { "VoidedExchangesReachNothingAndSayWhatWasNotSent",
+        [](Fixture& f) {
+            f.session.exclusive([&f] {
+                f.session.enqueue([&f] { f.log.push_back(f.session.send("Y 1") ? "sent" : "not sent"); }, "client 1");
+                f.session.enqueue([&f] { f.log.push_back(f.session.query("B?")); }, "client 2");
+                f.log.push_back(std::to_string(f.session.voidQueued()) + " voided");
+                f.session.enqueue([&f] { f.session.send("Z 1"); }, "client 3");
+            });
+        },
+        { "2 voided", "note not sent, as it was queued for the instrument that answered before: Y 1 (client 1)",
+            "not sent", "note not sent, as it was queued for the instrument that answered before: B? (client 2)",
+            "READ ERROR", "> Z 1 (client 3)" } },
     { "ARemovedObserverIsToldNothingMore",
         [](Fixture& f) {
             const auto id = f.session.addLineObserver(
