@@ -1,5 +1,7 @@
 #include "SimulatedAnalyzer.h"
 
+#include "AnalyzerVxi11.h"
+
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -104,6 +106,20 @@ bool SimulatedAnalyzer::listen(const QHostAddress& address, quint16 port)
         return true;
     errorString_ = server_.errorString();
     return false;
+}
+
+SimulatedAnalyzer::~SimulatedAnalyzer() = default;
+
+bool SimulatedAnalyzer::listenVxi11(const QHostAddress& address, bool registerWithPortMapper)
+{
+    vxi11_ = std::make_unique<AnalyzerVxi11>(commands_);
+    errorString_ = vxi11_->listen(address, registerWithPortMapper);
+    return errorString_.isEmpty();
+}
+
+quint16 SimulatedAnalyzer::vxi11Port() const
+{
+    return vxi11_ ? vxi11_->port() : 0;
 }
 
 QString SimulatedAnalyzer::socketResource() const

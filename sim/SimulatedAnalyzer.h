@@ -13,6 +13,8 @@
 
 namespace sim {
 
+class AnalyzerVxi11;
+
 struct SimulatedAnalyzerOptions {
     AnalyzerOptions model;
     // From :INIT:IMM until *OPC? answers; 0 answers at once.
@@ -30,6 +32,7 @@ struct SimulatedAnalyzerOptions {
 //   sim::SimulatedAnalyzer analyzer(instrument, { .model = { .noiseDb = 0 } });
 //   analyzer.listen(QHostAddress::LocalHost); // port 0: any free one
 //   // connect to analyzer.socketResource(): "TCPIP::127.0.0.1::<port>::SOCKET"
+//   analyzer.listenVxi11(QHostAddress::LocalHost, true); // TCPIP::127.0.0.1::INSTR, with rpcbind
 //   analyzer.setFault({ sim::AnalyzerFault::Kind::HangUp, 5 }); // after 5 readings
 //
 // model() tells the floor and the hidden best settings to compare with.
@@ -43,6 +46,7 @@ public:
 
     explicit SimulatedAnalyzer(
         const Instrument& instrument, SimulatedAnalyzerOptions options = {}, QObject* parent = nullptr);
+    ~SimulatedAnalyzer() override;
 
     // Serves the raw socket at the address and port (0: a free one). False
     // when it cannot be had; errorString() says why.
@@ -52,6 +56,13 @@ public:
     QString errorString() const { return errorString_; }
     // The VISA resource string of the raw socket, "TCPIP::<address>::<port>::SOCKET".
     QString socketResource() const;
+
+    // Serves VXI-11 (device inst0) on free ports of the address; clients find
+    // it through the port mapper when registerWithPortMapper is set (one
+    // VXI-11 server per port mapper). False when it cannot; errorString()
+    // says why.
+    bool listenVxi11(const QHostAddress& address, bool registerWithPortMapper);
+    quint16 vxi11Port() const;
 
     void setFault(AnalyzerFault fault) { commands_.setFault(fault); }
     AnalyzerModel& model() { return model_; }
@@ -66,6 +77,7 @@ private:
     QTcpServer server_;
     QString errorString_;
     int clients_ = 0;
+    std::unique_ptr<AnalyzerVxi11> vxi11_;
 };
 
 } // namespace sim

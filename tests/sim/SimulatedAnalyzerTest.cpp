@@ -1,11 +1,17 @@
 // The simulated analyzer's raw socket with pyvisa-py as the client, the
-// analyzer in-process beside the instrument it looks at.
+// analyzer in-process beside the instrument it looks at; over VXI-11 too,
+// in a network namespace of the test's own.
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 #include <gtest/gtest.h>
 
 #include "ClientRun.h"
+#include "DaemonProcess.h"
+#include "PortMapper.h"
+#include "PrivateNetwork.h"
 #include "SimulatedAnalyzer.h"
 #include "Version.h"
 
@@ -92,10 +98,29 @@ INSTANTIATE_TEST_SUITE_P(Dialect, AnalyzerSocket,
             { AnalyzerFault::Kind::HangUp, 1 }, { ":CALC:MARK3:Y?", "*OPC?" }, "%w\nVisaIOError" }),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The same dialect through the project's VXI-11 server, found through the
+// port mapper (rpcbind, in the test's own network namespace).
+TEST(AnalyzerVxi11, AnswersPyvisaThroughThePortMapper)
+{
+    test_support::DaemonProcess portMapper("rpcbind", { "-f" }, [] { return remote::portMapperProblem().empty(); });
+    sim::Instrument instrument("SIM00042");
+    sim::SimulatedAnalyzer analyzer(instrument, { .model = { .noiseDb = 0 }, .sweepTime = std::chrono::milliseconds(30) });
+    ASSERT_TRUE(analyzer.listenVxi11(QHostAddress::LocalHost, true)) << analyzer.errorString().toStdString();
+    const sim::AnalyzerModel& model = analyzer.model();
+    EXPECT_EQ(runClient(Python,
+                  { "-c", PyvisaQueries, "TCPIP::127.0.0.1::INSTR", "*IDN?", ":INIT:CONT OFF", ":INIT:IMM;*OPC?",
+                      ":CALC:MARK2:Y?", ":BOGUS", ":SYST:ERR?;:INIT:CONT?" }),
+        Identity + "\n1\n" + dbm(model.levelDbm(model.imageHz())) + "\n-113,\"Undefined header\";0");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // Listing the tests, as CTest does when the program is built, needs no
+    // namespace, nor root.
+    if (std::find(argv, argv + argc, std::string_view("--gtest_list_tests")) == argv + argc)
+        test_support::enterPrivateNetwork();
     QCoreApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
