@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "AnalyzerCommands.h"
 #include "AnalyzerModel.h"
 #include "Instrument.h"
 
@@ -117,6 +118,30 @@ TEST(AnalyzerModelSeeds, ResidualsPerSerialAndNoiseFromTheSeed)
     }
     EXPECT_NEAR(sum / N, -80, 0.05);
     EXPECT_NEAR(std::sqrt(squares / N - (sum / N) * (sum / N)), 0.5, 0.05);
+}
+
+} // namespace
+
+namespace {
+
+// *OPC? after :INIT:IMM is due when the sweep ends, on the commands' clock;
+// without a sweep begun it is due at once.
+TEST(AnalyzerSweep, OperationCompleteIsDueWhenTheSweepEnds)
+{
+    using std::chrono::milliseconds;
+    sim::Instrument instrument;
+    AnalyzerModel model(instrument, { .noiseDb = 0 });
+    milliseconds now { 1000 };
+    sim::AnalyzerCommands commands(model, milliseconds(250), [&now] { return now; });
+    const sim::AnalyzerAnswer idle = commands.handleLine("*OPC?");
+    EXPECT_EQ(idle.reply, "1");
+    EXPECT_EQ(idle.due, milliseconds(1000));
+    const sim::AnalyzerAnswer swept = commands.handleLine(":INIT:CONT OFF;:INIT:IMM;*OPC?");
+    EXPECT_EQ(swept.reply, "1");
+    EXPECT_EQ(swept.due, milliseconds(1250));
+    now = milliseconds(1100);
+    EXPECT_EQ(commands.handleLine(":CALC:MARK1:Y?;*OPC?").due, milliseconds(1250)) << "the sweep still runs";
+    EXPECT_EQ(commands.handleLine(":INIT:CONT?").due, milliseconds(1100)) << "only *OPC? waits";
 }
 
 } // namespace
