@@ -55,6 +55,12 @@ struct Stop {
 // that will not get to it.
 constexpr std::chrono::seconds StepLimit { 30 };
 
+constexpr int MaxStep = 16384;
+// Below this many counts a step that changes the level by less than
+// FlatRatio (1 dB) is taken as being at the floor.
+constexpr int SmallStep = 64;
+constexpr double FlatRatio = 1.26;
+
 } // namespace
 
 std::vector<SettingId> claimedSettings(const Request& request)
@@ -164,28 +170,57 @@ struct Calibration::Run {
 
     bool targetMet() const { return c.request_.targetDbm && dBmOf(bestMw) <= *c.request_.targetDbm; }
 
-    // One axis: readings a step either side, a parabola through the three
-    // in linear power, a reading at its vertex; the best becomes the centre.
-    int searchAxis(std::size_t axis, int stepSize, int budget)
+    struct AxisMove {
+        int moved = 0;
+        bool flat = false; // the three readings within 1 dB: the step cannot tell the slope from the noise
+    };
+
+    // One axis: readings a step either side (both on one side at the
+    // range's edge), a parabola through the three in linear power, a
+    // reading at its vertex; the best becomes the centre.
+    AxisMove searchAxis(std::size_t axis, int stepSize, int budget)
     {
         const std::array<int32_t, 2> centre = best;
-        const double p0 = bestMw;
-        const auto shifted = [&](int32_t by) {
+        const auto at = [&](int64_t by) {
             std::array<int32_t, 2> v = centre;
-            v[axis] = std::clamp<int64_t>(int64_t(centre[axis]) + by, -32768, 32767);
+            v[axis] = static_cast<int32_t>(int64_t(centre[axis]) + by);
             return v;
         };
-        const double pm = carrierAt(shifted(-stepSize), budget);
-        const double pp = carrierAt(shifted(stepSize), budget);
-        const double curvature = pm - 2 * p0 + pp;
-        nearFloor = nearFloor || std::max({ pm, p0, pp }) < 2 * std::min({ pm, p0, pp });
-        if (curvature > 0) {
-            const double vertex = stepSize * (pm - pp) / (2 * curvature);
-            const auto by = static_cast<int32_t>(std::lround(std::clamp(vertex, -4.0 * stepSize, 4.0 * stepSize)));
-            if (by != 0 && std::abs(by) != stepSize)
-                carrierAt(shifted(by), budget);
+        const instrument::SettingRange range = instrument::rangeOf(instrument::settingOf(ids[axis]).kind);
+        const auto fits = [&](int64_t by) { return centre[axis] + by >= range.min && centre[axis] + by <= range.max; };
+        int64_t left = -stepSize, right = stepSize;
+        if (!fits(right))
+            right = -2 * int64_t(stepSize);
+        if (!fits(left))
+            left = 2 * int64_t(stepSize);
+        if (!fits(left) || !fits(right))
+            return {};
+        const double y0 = bestMw, yl = carrierAt(at(left), budget), yr = carrierAt(at(right), budget);
+        const bool flat = std::max({ yl, y0, yr }) < FlatRatio * std::min({ yl, y0, yr });
+        // The parabola through (0, y0), (left, yl), (right, yr).
+        const double a = (yl * right - yr * left + y0 * (left - right)) / (double(left) * right * (left - right));
+        const double b = (yl - y0) / double(left) - a * double(left);
+        if (a > 0) {
+            const double reach = 16.0 * stepSize;
+            int64_t by = std::llround(std::clamp(-b / (2 * a), -reach, reach));
+            by = std::clamp<int64_t>(centre[axis] + by, range.min, range.max) - centre[axis];
+            if (by != 0 && by != left && by != right)
+                carrierAt(at(by), budget);
         }
-        return std::abs(best[axis] - centre[axis]);
+        return { std::abs(best[axis] - centre[axis]), flat };
+    }
+
+    // Far from the null, where a step changes the level less than the
+    // noise, or the vertex lay beyond reach, the steps grow; near it they
+    // shrink with the distance moved. A small step that stays flat is at
+    // the floor, where readings are averaged from then on.
+    int nextStep(int step, const AxisMove& move)
+    {
+        if (move.flat && step <= SmallStep)
+            nearFloor = true;
+        if ((move.flat && step > SmallStep) || move.moved >= 4 * step)
+            return std::min(4 * step, MaxStep);
+        return std::max(1, std::min(step / 2, 2 * move.moved));
     }
 
     Outcome nullCarrier()
@@ -198,8 +233,8 @@ struct Calibration::Run {
                     return Outcome::TargetMet;
                 stepText = std::string("nulling the carrier: ") + (axis == 0 ? "I" : "Q") + " offset, step "
                     + std::to_string(steps[axis]);
-                const int moved = searchAxis(axis, steps[axis], c.request_.budget);
-                steps[axis] = std::max(1, std::min(steps[axis] / 2, 2 * moved));
+                const AxisMove move = searchAxis(axis, steps[axis], c.request_.budget);
+                steps[axis] = nextStep(steps[axis], move);
             }
         }
         return targetMet() ? Outcome::TargetMet : Outcome::Converged;
