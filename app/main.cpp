@@ -7,6 +7,7 @@
 #include "LinkCheck.h"
 #include "Options.h"
 #include "PanelBridge.h"
+#include "SimulatedAnalyzerService.h"
 #include "PanelRegistry.h"
 #include "MessageBoxes.h"
 #include "ProgramIcon.h"
@@ -61,9 +62,15 @@ int main(int argc, char* argv[])
     panel::setProgramIcon();
 
     std::string error;
-    const auto bridge = app::panelBridge(options, &error);
+    const sim::Instrument* simulated = nullptr;
+    const auto bridge = app::panelBridge(options, &error, usblink::D2xxBridge::defaultLibraryName(), &simulated);
     if (!bridge) {
         panel::showMessage(nullptr, QMessageBox::Critical, "Error", QString::fromStdString(error));
+        return 1;
+    }
+    std::unique_ptr<sim::SimulatedAnalyzer> analyzer;
+    if (QString why; simulated && !(analyzer = app::startSimulatedAnalyzer(*simulated, &why))) {
+        panel::showMessage(nullptr, QMessageBox::Critical, "Error", why);
         return 1;
     }
 

@@ -6,6 +6,7 @@
 #include "FTDI_Driver.h"
 #include "Options.h"
 #include "PanelBridge.h"
+#include "SimulatedAnalyzerService.h"
 #include "SerialBridge.h"
 #include "SimulatedBridge.h"
 
@@ -129,8 +130,18 @@ TEST(BridgeSelection, SimulationTakesPrecedenceOverTheBackend)
     options.simulate = true;
     options.backend = Options::Backend::D2xx;
     std::string error;
-    const auto bridge = app::panelBridge(options, &error);
-    EXPECT_NE(dynamic_cast<sim::SimulatedBridge*>(bridge.get()), nullptr);
+    const sim::Instrument* simulated = nullptr;
+    const auto bridge = app::panelBridge(options, &error, "/nonexistent/libftd2xx.so", &simulated);
+    auto* simulator = dynamic_cast<sim::SimulatedBridge*>(bridge.get());
+    ASSERT_NE(simulator, nullptr);
+    EXPECT_EQ(simulated, &simulator->instrument()) << "the analyzer watches the instrument the panel talks to";
+    QString why;
+    auto analyzer = app::startSimulatedAnalyzer(*simulated, &why);
+    ASSERT_NE(analyzer, nullptr) << why.toStdString();
+    EXPECT_EQ(app::simulatedAnalyzerResource(), QString("TCPIP::127.0.0.1::%1::SOCKET").arg(analyzer->port()));
+    EXPECT_NE(analyzer->port(), 0);
+    analyzer.reset();
+    EXPECT_EQ(app::simulatedAnalyzerResource(), QString());
 }
 
 TEST(BridgeSelection, MissingD2xxLibraryIsReportedByItsFileName)

@@ -107,7 +107,6 @@ PtyServer::~PtyServer()
 bool PtyServer::serve(int stopFd)
 {
     std::array<pollfd, 2> fds { { { masterFd_, POLLIN, 0 }, { stopFd, POLLIN, 0 } } };
-    std::array<char, 4096> buffer {};
     while (true) {
         if (poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR)
@@ -118,12 +117,18 @@ bool PtyServer::serve(int stopFd)
             return true;
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             return false;
-        const ssize_t count = read(masterFd_, buffer.data(), buffer.size());
-        if (count > 0)
-            handleInput({ buffer.data(), static_cast<std::size_t>(count) });
-        else if (count == 0 || (errno != EAGAIN && errno != EINTR))
+        if (!takeInput())
             return false;
     }
+}
+
+bool PtyServer::takeInput()
+{
+    std::array<char, 4096> buffer {};
+    const ssize_t count = read(masterFd_, buffer.data(), buffer.size());
+    if (count > 0)
+        handleInput({ buffer.data(), static_cast<std::size_t>(count) });
+    return count > 0 || (count < 0 && (errno == EAGAIN || errno == EINTR));
 }
 
 void PtyServer::handleInput(std::string_view bytes)

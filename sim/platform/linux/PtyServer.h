@@ -27,6 +27,10 @@ public:
     // Serves until stopFd becomes readable. Returns false if the terminal
     // failed.
     bool serve(int stopFd);
+    // For an event loop of the caller's: the terminal's descriptor, and one
+    // read of what it has, handled. False if the terminal failed.
+    int descriptor() const { return masterFd_; }
+    bool takeInput();
 
 private:
     void handleInput(std::string_view bytes);

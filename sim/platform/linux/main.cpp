@@ -1,7 +1,11 @@
 // r6140k-sim: an R6140K on a pseudo-terminal, for trying the panel without
 // the instrument.
 
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -14,14 +18,23 @@
 #include "Version.h"
 #include "Instrument.h"
 #include "PtyServer.h"
+#include "SimulatedAnalyzer.h"
 
 namespace {
 
-constexpr const char* Usage = "Usage: r6140k-sim [--pace] [--trace] [--serial TEXT]\n"
+constexpr const char* Usage = "Usage: r6140k-sim [--pace] [--trace] [--serial TEXT] [--analyzer HOST:PORT [ANALYZER OPTIONS]]\n"
                               "Serves a simulated R6140K on a pseudo-terminal and prints its path.\n"
                               "  --pace         time replies like a 57600-baud line\n"
                               "  --trace        print every received line as \"RX <line>\"\n"
                               "  --serial TEXT  serial number reported by *IDN? (default SIM00001)\n"
+                              "  --analyzer HOST:PORT  also serve a simulated spectrum analyzer watching the\n"
+                              "                 instrument's output, raw SCPI on HOST:PORT (port 0: a free one);\n"
+                              "                 prints its resource TCPIP::HOST::PORT::SOCKET on the second line\n"
+                              "  --lo-hz F      the analyzer's carrier frequency (default 1e9)\n"
+                              "  --tone-hz F    the baseband tone: wanted at LO+F, image at LO-F (default 1e6)\n"
+                              "  --analyzer-sweep-ms N  sweep time before *OPC? answers (default 0)\n"
+                              "  --analyzer-floor-dbm F  noise floor (default -90)\n"
+                              "  --analyzer-noise-db F   reading noise, standard deviation (default 0.5)\n"
                               "  --help         show this text\n"
                               "  --version      show the version\n";
 
@@ -29,7 +42,63 @@ struct Arguments {
     bool pace = false;
     bool trace = false;
     std::string serialNumber { sim::Instrument::DefaultSerialNumber };
+    std::optional<std::pair<QHostAddress, quint16>> analyzer;
+    sim::SimulatedAnalyzerOptions analyzerOptions;
 };
+
+std::optional<double> numberOf(const char* text)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::pair<QHostAddress, quint16>> hostAndPort(const std::string& text)
+{
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos)
+        return std::nullopt;
+    QHostAddress host;
+    bool portOk = false;
+    const uint port = QString::fromStdString(text.substr(colon + 1)).toUInt(&portOk);
+    std::string name = text.substr(0, colon);
+    if (name.size() > 1 && name.front() == '[' && name.back() == ']')
+        name = name.substr(1, name.size() - 2);
+    if (name == "localhost")
+        name = "127.0.0.1";
+    if (!host.setAddress(QString::fromStdString(name)) || !portOk || port > 65535)
+        return std::nullopt;
+    return std::pair { host, static_cast<quint16>(port) };
+}
+
+// Takes the analyzer's options; false for an option that is not one of
+// them or has a bad value.
+bool takeAnalyzerOption(std::string_view option, const char* value, Arguments& arguments)
+{
+    if (option == "--analyzer") {
+        arguments.analyzer = hostAndPort(value);
+        return arguments.analyzer.has_value();
+    }
+    const auto number = numberOf(value);
+    if (!number)
+        return false;
+    sim::AnalyzerOptions& model = arguments.analyzerOptions.model;
+    if (option == "--lo-hz" && *number > 0)
+        model.loHz = *number;
+    else if (option == "--tone-hz" && *number > 0)
+        model.toneHz = *number;
+    else if (option == "--analyzer-sweep-ms" && *number >= 0 && *number <= 60000)
+        arguments.analyzerOptions.sweepTime = std::chrono::milliseconds(static_cast<long>(*number));
+    else if (option == "--analyzer-floor-dbm")
+        model.floorDbm = *number;
+    else if (option == "--analyzer-noise-db" && *number >= 0)
+        model.noiseDb = *number;
+    else
+        return false;
+    return true;
+}
 
 // Written by the signal handler, polled by the server: ends it cleanly.
 int stopPipe[2] = { -1, -1 };
@@ -63,6 +132,13 @@ std::optional<Arguments> parseArguments(int argc, char** argv, int& exitStatus)
             arguments.trace = true;
         } else if (option == "--serial" && i + 1 < argc) {
             arguments.serialNumber = argv[++i];
+        } else if (option.starts_with("--analyzer") || option == "--lo-hz" || option == "--tone-hz") {
+            if (i + 1 >= argc || !takeAnalyzerOption(option, argv[i + 1], arguments)) {
+                std::fprintf(stderr, "r6140k-sim: bad value for '%s'\n%s", argv[i], Usage);
+                exitStatus = 2;
+                return std::nullopt;
+            }
+            ++i;
         } else if (option == "--help") {
             std::fputs(Usage, stdout);
             return std::nullopt;
@@ -84,6 +160,31 @@ void traceLine(std::string_view line)
     std::fflush(stdout);
 }
 
+// Serves the terminal and the analyzer on Qt's event loop until a signal
+// asks to stop; the exit status.
+int serveWithAnalyzer(int argc, char** argv, sim::PtyServer& server, const sim::Instrument& instrument,
+    const Arguments& arguments)
+{
+    QCoreApplication application(argc, argv);
+    sim::SimulatedAnalyzer analyzer(instrument, arguments.analyzerOptions);
+    if (!analyzer.listen(arguments.analyzer->first, arguments.analyzer->second)) {
+        std::fprintf(stderr, "r6140k-sim: analyzer: %s\n", analyzer.errorString().toLocal8Bit().constData());
+        return 1;
+    }
+    std::printf("%s\n", analyzer.socketResource().toLocal8Bit().constData());
+    std::fflush(stdout);
+    QSocketNotifier terminal(server.descriptor(), QSocketNotifier::Read);
+    QSocketNotifier stop(stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(&terminal, &QSocketNotifier::activated, [&server] {
+        if (!server.takeInput()) {
+            std::perror("r6140k-sim: terminal failed");
+            QCoreApplication::exit(1);
+        }
+    });
+    QObject::connect(&stop, &QSocketNotifier::activated, [] { QCoreApplication::exit(0); });
+    return QCoreApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -103,6 +204,8 @@ int main(int argc, char** argv)
         sim::PtyServer server(instrument, { .pace = arguments->pace });
         std::printf("%s\n", server.path().c_str());
         std::fflush(stdout);
+        if (arguments->analyzer)
+            return serveWithAnalyzer(argc, argv, server, instrument, *arguments);
         if (!server.serve(stopPipe[0])) {
             std::perror("r6140k-sim: terminal failed");
             return 1;
