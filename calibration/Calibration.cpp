@@ -57,9 +57,9 @@ constexpr std::chrono::seconds StepLimit { 30 };
 
 constexpr int MaxStep = 16384;
 // Below this many counts a step that changes the level by less than
-// FlatRatio (1 dB) is taken as being at the floor.
+// FlatRatio (2 dB) is taken as being at the floor.
 constexpr int SmallStep = 64;
-constexpr double FlatRatio = 1.26;
+constexpr double FlatRatio = 1.58;
 
 } // namespace
 
@@ -212,7 +212,7 @@ struct Calibration::Run {
 
     // Far from the null, where a step changes the level less than the
     // noise, or the vertex lay beyond reach, the steps grow; near it they
-    // shrink with the distance moved. A small step that stays flat is at
+    // halve. A small step that stays flat is at
     // the floor, where readings are averaged from then on.
     int nextStep(int step, const AxisMove& move)
     {
@@ -220,7 +220,7 @@ struct Calibration::Run {
             nearFloor = true;
         if ((move.flat && step > SmallStep) || move.moved >= 4 * step)
             return std::min(4 * step, MaxStep);
-        return std::max(1, std::min(step / 2, 2 * move.moved));
+        return std::max(1, step / 2);
     }
 
     Outcome nullCarrier()

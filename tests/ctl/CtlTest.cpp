@@ -246,10 +246,11 @@ TEST_F(Files, CalibrateNullsTheSimulatedAnalyzersCarrierOverARawSocket)
     const QString line = QString::fromStdString(simulator.path());
     const std::string setup = file("calibrated.scpi");
     const ProgramRun run = runCtl({ "--port", line, "calibrate", "--analyzer", "TCPIP::127.0.0.1::" + port + "::SOCKET",
-        "--budget", "120", "--save", QString::fromStdString(setup), "--json" });
+        "--target", "-85", "--budget", "120", "--save", QString::fromStdString(setup), "--json" });
     ASSERT_EQ(run.status, 0) << run.err;
     const QJsonObject result = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
-    EXPECT_EQ(result["outcome"].toString(), "converged");
+    EXPECT_EQ(result["outcome"].toString().toStdString(), "target met");
+    EXPECT_LE(result["carrier_dBm"].toDouble(), -85);
     EXPECT_GT(result["carrier_below_start_dB"].toDouble(), 10);
     EXPECT_LE(result["readings"].toInt(), 120);
     EXPECT_THAT(result["analyzer"].toString().toStdString(), HasSubstr("Simulated Analyzer"));
