@@ -15,6 +15,7 @@
 #include "InstrumentSession.h"
 #include "RemoteServices.h"
 #include "TerminationSignals.h"
+#include "WindowIdentify.h"
 
 namespace {
 
@@ -86,6 +87,8 @@ int main(int argc, char* argv[])
         .endProgram = endRun, .referenceLockInterval = options.lockWatch });
     QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &window, &frmMain::showRemoteStatus);
     QObject::connect(&window, &frmMain::identified, &remote, &app::RemoteServices::announce);
+    auto* identify = new panel::WindowIdentify(&window);
+    QObject::connect(&remote, &app::RemoteServices::identifyRequested, identify, &panel::WindowIdentify::identify);
     if (QString why; !remote.bind(&why)) {
         panel::showMessage(nullptr, QMessageBox::Critical, "Error", why);
         return 1;
