@@ -83,13 +83,12 @@ struct CalibrateParsing {
     QCommandLineOption budget { "budget", "calibrate: readings for the carrier null (60).", "n" };
     QCommandLineOption store { "store", "calibrate: store the result in user state n (0 to 9).", "n" };
     QCommandLineOption save { "save", "calibrate: save the result as a setup file.", "file" };
-    QCommandLineOption table { "table", "calibrate: add the result to a calibration table file (with --lo-hz).", "file" };
     QCommandLineOption loHz { "lo-hz", "calibrate: the LO frequency the result holds for.", "Hz" };
 
     QList<QCommandLineOption> all() const
     {
         return { analyzer, dialect, offsets, carrierHz, carrierMarker, imageHz, imageMarker, wantedHz, wantedMarker,
-            target, budget, store, save, table, loHz };
+            target, budget, store, save, loHz };
     }
 
     void frequencyOrMarker(const QCommandLineParser& parser, const QCommandLineOption& hz,
@@ -128,11 +127,8 @@ struct CalibrateParsing {
             o.store = integerOf(parser.value(store), "store", instrument::commands::FirstUserState,
                 instrument::commands::LastUserState);
         o.save = parser.value(save).toStdString();
-        o.table = parser.value(table).toStdString();
         if (parser.isSet(loHz))
             o.loHz = numberOf(parser.value(loHz), "lo-hz");
-        if (!o.table.empty() && !o.loHz)
-            usageError("--table needs --lo-hz: the table holds one setup per LO frequency");
         return o;
     }
 };

@@ -17,7 +17,6 @@ struct CalibrateOptions {
     int budget = 60;
     std::optional<int> store; // a user state
     std::string save; // a setup file
-    std::string table; // a calibration table file
 };
 
 // What r6140k-ctl was asked to do, and where.
