@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Calibrate.h"
 #include "CommandSet.h"
 #include "Connection.h"
 #include "DeviceFilter.h"
@@ -245,6 +246,8 @@ int runCommand(const CtlOptions& options)
         return read(*connection, options.json);
     if (options.command == "save")
         return save(*connection, options.arguments.front());
+    if (options.command == "calibrate")
+        return calibrate(*connection, options);
     return load(*connection, options.arguments.front(), setup);
 }
 

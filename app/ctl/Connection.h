@@ -44,6 +44,8 @@ public:
     static std::unique_ptr<Connection> open(const CtlOptions& options, std::string* error);
 
     session::InstrumentLine& line() { return *line_; }
+    // The session of the instrument's own line; none through a panel.
+    session::InstrumentSession* session() { return throughPanel() ? nullptr : &instruments_->session(); }
     // The device, as the chooser lists it, or the panel's address.
     const std::string& port() const { return port_; }
     // The instrument's reply to *IDN?.

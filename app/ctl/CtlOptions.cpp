@@ -1,10 +1,13 @@
 #include "CtlOptions.h"
 
 #include <QCommandLineParser>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 
+#include "CommandSet.h"
 #include "Commands.h"
+#include "Resource.h"
 #include "MessageSyntax.h"
 #include "NetworkBridge.h"
 #include "SettingMessage.h"
@@ -25,6 +28,8 @@ constexpr const char* Description
       "                    VALUE the instrument's integer; attenuators also as NAME_dB DECIBELS\n"
       "  save FILE         read every setting back and write them to a setup file\n"
       "  load FILE         check a setup file whole, send it, read back and ask the error queue\n"
+      "  calibrate --analyzer RESOURCE   null the carrier (and balance the image) with a spectrum\n"
+      "                    analyzer in the loop; exit 0 when the target is met or it converged\n"
       "\n"
       "Without --port, --serial or --panel it uses the only instrument attached. A line that a\n"
       "running r6140k-panel holds with --listen is reached through that panel's SCPI socket.\n"
@@ -41,6 +46,91 @@ const std::map<std::string, Arity> Commands = {
     { "read", { 0, 0 } },
     { "save", { 1, 1 } },
     { "load", { 1, 1 } },
+    { "calibrate", { 0, 0 } },
+};
+
+double numberOf(const QString& text, const char* option)
+{
+    bool isNumber = false;
+    const double value = text.toDouble(&isNumber);
+    if (!isNumber || !std::isfinite(value))
+        usageError(std::string("--") + option + " needs a number, not \"" + text.toStdString() + "\"");
+    return value;
+}
+
+int integerOf(const QString& text, const char* option, int least, int most)
+{
+    bool isNumber = false;
+    const int value = text.toInt(&isNumber);
+    if (!isNumber || value < least || value > most)
+        usageError(std::string("--") + option + " takes a whole number from " + std::to_string(least) + " to "
+            + std::to_string(most) + ", not \"" + text.toStdString() + "\"");
+    return value;
+}
+
+// The calibrate options: one of a frequency and a marker per level read.
+struct CalibrateParsing {
+    QCommandLineOption analyzer { "analyzer", "calibrate: the spectrum analyzer, TCPIP::host::port::SOCKET.", "resource" };
+    QCommandLineOption dialect { "dialect", "calibrate: a key=value file of the analyzer's messages.", "file" };
+    QCommandLineOption offsets { "offsets", "calibrate: modulator (default), input or baseband.", "pair" };
+    QCommandLineOption carrierHz { "carrier-hz", "calibrate: read the carrier at this frequency.", "Hz" };
+    QCommandLineOption carrierMarker { "carrier-marker", "calibrate: read the carrier at this marker (1).", "n" };
+    QCommandLineOption imageHz { "image-hz", "calibrate: balance the image read at this frequency.", "Hz" };
+    QCommandLineOption imageMarker { "image-marker", "calibrate: balance the image read at this marker.", "n" };
+    QCommandLineOption wantedHz { "wanted-hz", "calibrate: the wanted sideband's frequency, for dBc.", "Hz" };
+    QCommandLineOption wantedMarker { "wanted-marker", "calibrate: the wanted sideband's marker, for dBc.", "n" };
+    QCommandLineOption target { "target", "calibrate: stop once the carrier reads this or less.", "dBm" };
+    QCommandLineOption budget { "budget", "calibrate: readings for the carrier null (60).", "n" };
+    QCommandLineOption store { "store", "calibrate: store the result in user state n (0 to 9).", "n" };
+    QCommandLineOption save { "save", "calibrate: save the result as a setup file.", "file" };
+    QCommandLineOption loHz { "lo-hz", "calibrate: the LO frequency the result holds for.", "Hz" };
+
+    QList<QCommandLineOption> all() const
+    {
+        return { analyzer, dialect, offsets, carrierHz, carrierMarker, imageHz, imageMarker, wantedHz, wantedMarker,
+            target, budget, store, save, loHz };
+    }
+
+    void frequencyOrMarker(const QCommandLineParser& parser, const QCommandLineOption& hz,
+        const QCommandLineOption& marker, std::optional<double>& hzValue, std::optional<int>& markerValue) const
+    {
+        if (parser.isSet(hz) && parser.isSet(marker))
+            usageError("give --" + hz.names().first().toStdString() + " or --" + marker.names().first().toStdString()
+                + ", not both");
+        if (parser.isSet(hz))
+            hzValue = numberOf(parser.value(hz), "frequency");
+        if (parser.isSet(marker))
+            markerValue = integerOf(parser.value(marker), "marker", 1, 4);
+    }
+
+    CalibrateOptions read(const QCommandLineParser& parser) const
+    {
+        CalibrateOptions o;
+        o.analyzer = parser.value(analyzer).toStdString();
+        if (o.analyzer.empty())
+            usageError("calibrate needs --analyzer RESOURCE (TCPIP::host::port::SOCKET)");
+        if (!analyzer::Resource::parse(o.analyzer))
+            usageError("bad analyzer resource " + o.analyzer + " (TCPIP::host::port::SOCKET or TCPIP::host::INSTR)");
+        o.dialectFile = parser.value(dialect).toStdString();
+        if (parser.isSet(offsets))
+            o.offsets = parser.value(offsets).toStdString();
+        if (o.offsets != "modulator" && o.offsets != "input" && o.offsets != "baseband")
+            usageError("--offsets takes modulator, input or baseband");
+        frequencyOrMarker(parser, carrierHz, carrierMarker, o.carrierHz, o.carrierMarker);
+        frequencyOrMarker(parser, imageHz, imageMarker, o.imageHz, o.imageMarker);
+        frequencyOrMarker(parser, wantedHz, wantedMarker, o.wantedHz, o.wantedMarker);
+        if (parser.isSet(target))
+            o.targetDbm = numberOf(parser.value(target), "target");
+        if (parser.isSet(budget))
+            o.budget = integerOf(parser.value(budget), "budget", 3, 100000);
+        if (parser.isSet(store))
+            o.store = integerOf(parser.value(store), "store", instrument::commands::FirstUserState,
+                instrument::commands::LastUserState);
+        o.save = parser.value(save).toStdString();
+        if (parser.isSet(loHz))
+            o.loHz = numberOf(parser.value(loHz), "lo-hz");
+        return o;
+    }
 };
 
 // A setting of the table is checked as the panel checks it, unit by unit,
@@ -123,7 +213,9 @@ CtlOptions parseCtlOptions(const QStringList& arguments)
     const QCommandLineOption quiet({ "q", "quiet" }, "Print only errors on stderr.");
     const QCommandLineOption raw("raw", "Print the instrument's text as received, even on a terminal.");
     parser.addOptions({ port, serial, panel, json, noCheck, timeout, quiet, raw });
-    parser.addPositionalArgument("command", "list, query, send, read, save or load", "[TARGET] COMMAND");
+    const CalibrateParsing calibrate;
+    parser.addOptions(calibrate.all());
+    parser.addPositionalArgument("command", "list, query, send, read, save, load or calibrate", "[TARGET] COMMAND");
     parser.addPositionalArgument("arguments", "the command's message(s) or file", "[ARGUMENTS...]");
     if (!parser.parse(arguments))
         usageError(parser.errorText().toStdString());
@@ -159,8 +251,10 @@ CtlOptions parseCtlOptions(const QStringList& arguments)
     if (options.arguments.size() < command->second.least || options.arguments.size() > command->second.most)
         usageError("wrong number of arguments for " + options.command + "; see --help");
     options.json = parser.isSet(json);
-    if (options.json && options.command != "read")
-        usageError("--json goes with read only");
+    if (options.json && options.command != "read" && options.command != "calibrate")
+        usageError("--json goes with read and calibrate only");
+    if (options.command == "calibrate")
+        options.calibrate = calibrate.read(parser);
     options.checkErrors = !parser.isSet(noCheck);
     if (!options.checkErrors && options.command != "send")
         usageError("--no-check goes with send only");

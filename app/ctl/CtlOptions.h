@@ -7,6 +7,18 @@
 
 namespace ctl {
 
+// What calibrate was asked: the analyzer, where it reads, what to keep.
+struct CalibrateOptions {
+    std::string analyzer; // a VISA resource string
+    std::string dialectFile; // key=value messages replacing the defaults
+    std::string offsets = "modulator";
+    std::optional<double> carrierHz, imageHz, wantedHz, loHz, targetDbm;
+    std::optional<int> carrierMarker, imageMarker, wantedMarker;
+    int budget = 60;
+    std::optional<int> store; // a user state
+    std::string save; // a setup file
+};
+
 // What r6140k-ctl was asked to do, and where.
 struct CtlOptions {
     enum class Target { OnlyInstrument, Port, Serial, Panel };
@@ -19,6 +31,7 @@ struct CtlOptions {
     std::optional<int> timeoutMs; // the reply wait; the line's own when not given
     bool quiet = false; // -q: errors only on stderr
     bool raw = false; // instrument text as received, even on a terminal
+    CalibrateOptions calibrate;
 };
 
 // Parses the arguments; --help and --version print and end the process, a

@@ -2,6 +2,9 @@
 // pseudo-terminal, directly and exported by ser2net over RFC 2217.
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
 #include <atomic>
 #include <QTemporaryDir>
 #include <fstream>
@@ -201,7 +204,13 @@ const Status Statuses[] = {
     { "unknown command", { "sweep" }, 2, "", "unknown command sweep" },
     { "query that asks nothing", { "query", ":MOD:IATT 3" }, 2, "", "expects no reply: use send" },
     { "send of a query", { "send", ":MOD:IATT?" }, 2, "", "expects a reply: use query" },
-    { "json elsewhere", { "list", "--json" }, 2, "", "--json goes with read only" },
+    { "json elsewhere", { "list", "--json" }, 2, "", "--json goes with read and calibrate only" },
+    { "calibrate without an analyzer", { "calibrate" }, 2, "", "calibrate needs --analyzer RESOURCE" },
+    { "calibrate with a bad resource", { "calibrate", "--analyzer", "TCPIP::h::SOCK" }, 2, "", "bad analyzer resource" },
+    { "calibrate with two carriers", { "calibrate", "--analyzer", "TCPIP::h::5025::SOCKET", "--carrier-hz", "1e9",
+        "--carrier-marker", "1" }, 2, "", "give --carrier-hz or --carrier-marker, not both" },
+    { "calibrate with no analyzer there", { "calibrate", "--analyzer", "TCPIP::127.0.0.1::1::SOCKET" }, 1, "",
+        "cannot reach the analyzer at 127.0.0.1:1" },
     { "two targets", { "--serial", "X", "read" }, 2, "", "give one target at most" },
     { "an error caused", { "send", ":MOD:IATT 3", "FOO 1", "*RST 2" }, 1, "",
         "the instrument reports -113,\"Undefined header\"\nr6140k-ctl: R6140K PORT: the instrument reports -108," },
@@ -223,6 +232,33 @@ TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
     const ProgramRun missing = runCtl({ "--port", "/dev/r6140k-no-such-port", "read" });
     EXPECT_EQ(missing.status, 1);
     EXPECT_THAT(missing.err, HasSubstr("/dev/r6140k-no-such-port is not there"));
+}
+
+// The carrier null against r6140k-sim's own analyzer on a raw socket: the
+// JSON result, and the instrument left at the settings it names.
+TEST_F(Files, CalibrateNullsTheSimulatedAnalyzersCarrierOverARawSocket)
+{
+    QTcpServer free;
+    ASSERT_TRUE(free.listen(QHostAddress::LocalHost, 0));
+    const QString port = QString::number(free.serverPort());
+    free.close();
+    SimProcess simulator({ "--analyzer", "127.0.0.1:" + port, "--analyzer-noise-db", "0.1" });
+    const QString line = QString::fromStdString(simulator.path());
+    const std::string setup = file("calibrated.scpi");
+    const ProgramRun run = runCtl({ "--port", line, "calibrate", "--analyzer", "TCPIP::127.0.0.1::" + port + "::SOCKET",
+        "--target", "-85", "--budget", "120", "--save", QString::fromStdString(setup), "--json" });
+    ASSERT_EQ(run.status, 0) << run.err;
+    const QJsonObject result = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+    EXPECT_EQ(result["outcome"].toString().toStdString(), "target met");
+    EXPECT_LE(result["carrier_dBm"].toDouble(), -85);
+    EXPECT_GT(result["carrier_below_start_dB"].toDouble(), 10);
+    EXPECT_LE(result["readings"].toInt(), 120);
+    EXPECT_THAT(result["analyzer"].toString().toStdString(), HasSubstr("Simulated Analyzer"));
+    const QJsonObject settings = result["settings"].toObject();
+    const ProgramRun read = runCtl({ "--port", line, "read" });
+    EXPECT_THAT(read.out, HasSubstr("MODulator:IOFFset " + std::to_string(settings["MODulator:IOFFset"].toInt()) + "\n"));
+    EXPECT_THAT(read.out, HasSubstr("MODulator:QOFFset " + std::to_string(settings["MODulator:QOFFset"].toInt()) + "\n"));
+    EXPECT_THAT(contentsOf(setup), HasSubstr("# calibration: carrier "));
 }
 
 TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)

@@ -1,0 +1,146 @@
+// The calibration routine against an analyzer on loopback whose levels
+// follow the simulated instrument, and the lines the instrument received.
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "AnalyzerClient.h"
+#include "AnalyzerStandIn.h"
+#include "Calibration.h"
+#include "ForwardingBridge.h"
+#include "SimulatedBridge.h"
+
+using calibration::Outcome;
+using test_support::AnalyzerStandIn;
+
+namespace {
+
+// The simulated bridge, which can be unplugged.
+struct UnpluggableBridge : usblink::ForwardingBridge {
+    using ForwardingBridge::ForwardingBridge;
+    bool gone = false;
+    usblink::FT_STATUS FT_Write(usblink::DeviceHandle h, const void* b, uint32_t n, uint32_t* w) override
+    {
+        return gone ? usblink::FT_DEVICE_NOT_FOUND : ForwardingBridge::FT_Write(h, b, n, w);
+    }
+    usblink::FT_STATUS FT_Read(usblink::DeviceHandle h, void* b, uint32_t n, uint32_t* r) override
+    {
+        return gone ? usblink::FT_DEVICE_NOT_FOUND : ForwardingBridge::FT_Read(h, b, n, r);
+    }
+};
+
+enum class Act { None, Abort, Unplug };
+
+struct Case {
+    const char* name;
+    int startI, startQ;
+    std::optional<double> targetDbm;
+    int budget;
+    AnalyzerStandIn::Fault fault;
+    Act act; // at the fault's reading, instead of a fault
+    int at; // the reading of the fault or act
+    calibration::OnAbort onAbort;
+    Outcome outcome;
+    bool nearFloor; // within 1 dB of the floor at the end
+};
+
+void PrintTo(const Case& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+using F = AnalyzerStandIn::Fault;
+using calibration::OnAbort;
+const Case Cases[] = {
+    { "ConvergesFromAbove", 1234 + 600, -877 + 300, {}, 200, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::Converged, true },
+    { "ConvergesFromFarBelow", -20000, -25000, {}, 200, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::Converged, true },
+    { "ConvergesFromTheRangesEdge", 32767, 32767, {}, 200, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::Converged, true },
+    { "StopsAtTheTarget", 3000, 2000, -70, 200, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::TargetMet, false },
+    { "StopsAtTheBudget", 3000, 2000, {}, 7, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::BudgetSpent, false },
+    { "AnalyzerTimeOut", 3000, 2000, {}, 200, F::Silent, Act::None, 5, OnAbort::KeepBest, Outcome::AnalyzerFailed, false },
+    { "GarbageReply", 3000, 2000, {}, 200, F::Garbage, Act::None, 5, OnAbort::KeepBest, Outcome::AnalyzerFailed, false },
+    { "AnalyzerHangsUp", 3000, 2000, {}, 200, F::HangUp, Act::None, 5, OnAbort::KeepBest, Outcome::AnalyzerFailed, false },
+    { "LinkDownMidRun", 3000, 2000, {}, 200, F::None, Act::Unplug, 5, OnAbort::KeepBest, Outcome::InstrumentFailed, false },
+    { "AbortKeepsBest", 3000, 2000, {}, 200, F::None, Act::Abort, 6, OnAbort::KeepBest, Outcome::Aborted, false },
+    { "AbortKeepsStart", 3000, 2000, {}, 200, F::None, Act::Abort, 6, OnAbort::KeepStart, Outcome::Aborted, false },
+};
+
+class Calibrating : public testing::TestWithParam<Case> {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "test";
+        static char* argv[] = { name, nullptr };
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc, argv);
+    }
+};
+
+TEST_P(Calibrating, KeepsOnlyMeasuredValuesInRange)
+{
+    const Case& c = GetParam();
+    sim::SimulatedBridge simulated;
+    UnpluggableBridge bridge(simulated);
+    session::InstrumentSession session(bridge, [] { QCoreApplication::processEvents(); });
+    session.listDevices();
+    session.open(0);
+    session.send(":MOD:IOFF " + std::to_string(c.startI));
+    session.send(":MOD:QOFF " + std::to_string(c.startQ));
+    AnalyzerStandIn standIn(simulated.instrument());
+    standIn.plant(c.fault, c.at);
+    std::vector<std::string> offsetLines; // received by the instrument from the calibration on
+    simulated.instrument().setLineObserver([&](std::string_view line) {
+        if (line.starts_with(":MOD:IOFF ") || line.starts_with(":MOD:QOFF "))
+            offsetLines.emplace_back(line);
+    });
+
+    analyzer::AnalyzerClient client({}, std::chrono::milliseconds(300));
+    ASSERT_EQ(client.open(*analyzer::Resource::parse(standIn.resource())), "");
+    calibration::Request request;
+    request.targetDbm = c.targetDbm;
+    request.budget = c.budget;
+    calibration::Calibration routine(session, client, request);
+    routine.setOnAbort(c.onAbort);
+    routine.setProgressObserver([&](const calibration::Progress& p) {
+        if (p.readings == c.at && c.act == Act::Abort)
+            routine.abort();
+        if (p.readings == c.at && c.act == Act::Unplug)
+            bridge.gone = true;
+    });
+    const calibration::Result result = routine.run();
+    EXPECT_EQ(standIn.continuous, "0"); // single sweeps while it ran
+    client.close();
+
+    EXPECT_EQ(result.outcome, c.outcome) << result.problem;
+    ASSERT_EQ(result.settings.size(), 2u);
+    const std::pair<int32_t, int32_t> left { *simulated.instrument().value(":MOD:IOFF"),
+        *simulated.instrument().value(":MOD:QOFF") };
+    EXPECT_EQ(left, std::pair(result.settings[0].value, result.settings[1].value));
+    if (c.act != Act::Unplug) {
+        // What the instrument is left with was read by the analyzer.
+        EXPECT_NE(std::ranges::find(standIn.measured, left), standIn.measured.end());
+        EXPECT_TRUE(result.settingsMeasured);
+    }
+    if (c.onAbort == OnAbort::KeepStart) {
+        EXPECT_EQ(left, std::pair(c.startI, c.startQ));
+    }
+    for (const std::string& line : offsetLines) {
+        const long value = std::stol(line.substr(10));
+        EXPECT_TRUE(value >= -32768 && value <= 32767) << line;
+    }
+    EXPECT_LE(result.readings, c.budget);
+    if (c.targetDbm) {
+        EXPECT_LE(result.carrierDbm, *c.targetDbm);
+    }
+    if (c.nearFloor) {
+        EXPECT_LE(result.carrierDbm, AnalyzerStandIn::FloorDbm + 1.0) << result.readings << " readings";
+    }
+    EXPECT_EQ(result.analyzerIdentity, "Test Maker,Stand-in Analyzer,A1,1.0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, Calibrating, testing::ValuesIn(Cases),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+} // namespace
