@@ -21,6 +21,7 @@
 #include "Announcement.h"
 #include "PortMapper.h"
 #include "RemoteServices.h"
+#include "ServiceBrowser.h"
 #include "SerialBridge.h"
 #include "StatusLine.h"
 #include "Version.h"
@@ -286,6 +287,13 @@ TEST(Vxi11OnTheLan, AnnouncedByMdnsWithTheIdentification)
     EXPECT_THAT(listed, HasSubstr("Found \"" + Identity + "\" on address " + LanAddress));
     EXPECT_THAT(listed, HasSubstr("vxi-11 service on port 111"));
     EXPECT_THAT(listed, HasSubstr("scpi-raw service on port " + std::to_string(socketPort)));
+    // The Calibrate window's list of analyzers sees both, as resource strings.
+    remote::ServiceBrowser browser({ "_scpi-raw._tcp", "_vxi-11._tcp" });
+    std::set<QString> found;
+    QObject::connect(&browser, &remote::ServiceBrowser::found, [&found](const QString& resource) { found.insert(resource); });
+    EXPECT_TRUE(pumpUntil([&] { return found.size() == 2; }, 10s));
+    EXPECT_THAT(found, testing::UnorderedElementsAre(QString("TCPIP::%1::%2::SOCKET").arg(LanAddress).arg(socketPort),
+                           QString("TCPIP::%1::INSTR").arg(LanAddress)));
 
     served.reset();
     EXPECT_TRUE(pumpUntil([] { return runClient("avahi-browse", { "-pt", "_vxi-11._tcp" }).empty(); }, 10s))
