@@ -93,7 +93,10 @@ struct Result {
     }
     // Success: the target met or the steps converged (a spent budget too,
     // with the best measured values kept).
-    bool succeeded() const { return outcome == Outcome::TargetMet || outcome == Outcome::Converged; }
+    bool succeeded() const
+    {
+        return outcome == Outcome::TargetMet || outcome == Outcome::Converged || outcome == Outcome::BudgetSpent;
+    }
 };
 
 // The settings a run of the request moves; the panel refuses the operator's
