@@ -13,6 +13,7 @@
 #include "frmMain.h"
 #include "InstrumentSession.h"
 #include "RemoteServices.h"
+#include "CalibrationStart.h"
 #include "TerminationSignals.h"
 
 namespace {
@@ -78,6 +79,7 @@ int main(int argc, char* argv[])
     frmMain window({ .session = &session, .processEvents = processEvents, .clock = TimerModule::SecondsSinceMidnight,
         .endProgram = endRun, .referenceLockInterval = options.lockWatch });
     QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &window, &frmMain::showRemoteStatus);
+    app::offerCalibrateWindow(window);
     QObject::connect(&window, &frmMain::identified, &remote, &app::RemoteServices::announce);
     if (QString why; !remote.bind(&why)) {
         panel::showMessage(nullptr, QMessageBox::Critical, "Error", why);
