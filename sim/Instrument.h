@@ -54,6 +54,7 @@ public:
     // (short or long form, any case); nullopt if it names no setting.
     std::optional<int32_t> value(std::string_view header) const;
 
+    const std::string& serialNumber() const { return serialNumber_; }
     void setReferenceLocked(bool locked) { referenceLocked_ = locked; }
     std::size_t errorCount() const { return errors_.size(); }
 
