@@ -50,7 +50,8 @@ QSpinBox* markerBox(const char* name, int lowest, int initial)
     box->setObjectName(name);
     box->setRange(lowest, 4);
     box->setValue(initial);
-    box->setSpecialValueText("none");
+    if (lowest == 0)
+        box->setSpecialValueText("none");
     return box;
 }
 
@@ -190,6 +191,8 @@ QWidget* frmCalibrate::buildFields()
     lblResult->setObjectName("lblResult");
     lblResult->setTextFormat(Qt::PlainText);
     lblResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblResult->setWordWrap(true);
+    lblResult->setMinimumHeight(lblResult->fontMetrics().lineSpacing() * 8); // every field of a result
     form->addRow("Result", lblResult);
 
     auto* store = new QWidget;
