@@ -52,35 +52,67 @@ void passOverQtOptions(QCommandLineParser& parser)
 }
 
 // [HOST:]PORT, the host an IP address (an IPv6 one in brackets), the loopback
-// address when none is named. A refusal names the whole value and the forms
+// address when none is named; for an option whose port may be left out, HOST
+// alone too. A refusal names the option, the whole value and the forms
 // expected.
-Options::ListenAddress parseListenAddress(const QString& text)
-{
-    const auto refuse = [&text](const QString& why) {
-        failWith("--listen " + text + ": " + why
-            + " (expected PORT, HOST:PORT or [IPv6]:PORT, as 5025, 192.168.1.20:5025 or [::1]:5025)");
-    };
+struct HostAndPort {
     QString host = "127.0.0.1";
+    std::optional<uint16_t> port;
+};
+
+HostAndPort parseHostAndPort(const QString& option, const QString& text, bool portRequired)
+{
+    const auto refuse = [&](const QString& why) {
+        failWith(option + " " + text + ": " + why
+            + (portRequired ? " (expected PORT, HOST:PORT or [IPv6]:PORT, as 5025, 192.168.1.20:5025 or [::1]:5025)"
+                            : " (expected HOST, PORT, HOST:PORT or [IPv6]:PORT, as 192.168.1.20, 8080, "
+                              "192.168.1.20:8080 or [::1]:8080)"));
+    };
+    HostAndPort parsed;
     QString port = text;
+    bool portNamed = true;
     if (text.startsWith('[')) {
-        const qsizetype close = text.indexOf("]:");
-        if (close < 0)
+        const qsizetype close = text.indexOf(']');
+        const bool followed = text.mid(close + 1, 1) == ":";
+        if (close < 0 || (portRequired && !followed) || (!followed && close + 1 != text.size()))
             refuse("an IPv6 address in brackets must be followed by :PORT");
-        host = text.mid(1, close - 1);
+        parsed.host = text.mid(1, close - 1);
         port = text.mid(close + 2);
+        portNamed = followed;
     } else if (text.count(':') > 1) {
         refuse("an IPv6 address goes in brackets");
     } else if (const qsizetype colon = text.indexOf(':'); colon >= 0) {
-        host = text.left(colon);
+        parsed.host = text.left(colon);
         port = text.mid(colon + 1);
+    } else if (!portRequired && text.contains('.')) {
+        parsed.host = text;
+        portNamed = false;
     }
-    bool isNumber = false;
-    const uint number = port.toUInt(&isNumber);
-    if (!isNumber || number > 65535)
-        refuse("the port must be a number from 0 to 65535");
-    if (QHostAddress(host).isNull())
-        refuse(host + " is not an IP address");
-    return { host.toStdString(), static_cast<uint16_t>(number) };
+    if (portNamed) {
+        bool isNumber = false;
+        const uint number = port.toUInt(&isNumber);
+        if (!isNumber || number > 65535)
+            refuse("the port must be a number from 0 to 65535");
+        parsed.port = static_cast<uint16_t>(number);
+    }
+    if (QHostAddress(parsed.host).isNull())
+        refuse(parsed.host + " is not an IP address");
+    return parsed;
+}
+
+Options::ListenAddress parseListenAddress(const QString& text)
+{
+    const HostAndPort parsed = parseHostAndPort("--listen", text, true);
+    return { parsed.host.toStdString(), *parsed.port };
+}
+
+// --web alone serves on the loopback address, on the first port it may bind.
+Options::WebAddress parseWebAddress(const QString& text)
+{
+    if (text.isEmpty())
+        return { "127.0.0.1", std::nullopt };
+    const HostAndPort parsed = parseHostAndPort("--web", text, false);
+    return { parsed.host.toStdString(), parsed.port };
 }
 
 // A network address, or a serial port's path as the system opens it, so
@@ -98,17 +130,22 @@ std::string parsePort(const QString& text)
 }
 
 constexpr const char* Vxi11Option = "--vxi11";
+constexpr const char* WebOption = "--web";
 
-// --vxi11 takes a host when one follows it, and the loopback address
-// otherwise; the parser's options take a value always or never, so it is
-// given one here.
-QStringList withVxi11Host(QStringList arguments)
+// --vxi11 and --web take a value when one follows them, and a default
+// otherwise (the loopback address; for --web, the empty text that stands for
+// it); the parser's options take a value always or never, so they are given
+// one here.
+QStringList withOptionalValues(QStringList arguments)
 {
+    const std::pair<QString, QString> optional[] = { { Vxi11Option, "127.0.0.1" }, { WebOption, "" } };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] != Vxi11Option)
-            continue;
-        const bool hostFollows = i + 1 < arguments.size() && !arguments[i + 1].startsWith('-');
-        arguments[i] = QString(Vxi11Option) + '=' + (hostFollows ? arguments.takeAt(i + 1) : "127.0.0.1");
+        for (const auto& [option, fallback] : optional) {
+            if (arguments[i] != option)
+                continue;
+            const bool valueFollows = i + 1 < arguments.size() && !arguments[i + 1].startsWith('-');
+            arguments[i] = option + '=' + (valueFollows ? arguments.takeAt(i + 1) : fallback);
+        }
     }
     return arguments;
 }
@@ -167,9 +204,20 @@ Options parseOptions(const QStringList& arguments)
         "While the panel is idle, ask the instrument for its reference lock every <seconds> (5 unless given; "
         "0: only with each read-back). A change of lock is shown at once and logged.",
         "seconds", "5");
-    parser.addOptions({ simulate, backend, port, check, listen, vxi11, lockWatch });
+    const QCommandLineOption web("web",
+        "Serve web pages on HTTP: the LXI welcome page with the instrument's identity, addresses and VISA "
+        "resource strings, the LXI identification document at /lxi/identification, and the live front panel; "
+        "announced by mDNS as _lxi._tcp and _http._tcp with --vxi11's rules. Serves on the loopback address "
+        "unless a host is named, on port 80 where the panel may bind it, else 8080, else one the system picks, "
+        "unless a port is named. The pages show without authentication; changes need the token and control "
+        "allowed.",
+        "[host][:port]");
+    const QCommandLineOption webControl("web-control",
+        "With --web: browsers that present the run's token (printed at start-up and shown in the window) may "
+        "change settings from the start. Without it they only watch until the operator allows control.");
+    parser.addOptions({ simulate, backend, port, check, listen, vxi11, web, webControl, lockWatch });
     passOverQtOptions(parser);
-    if (!parser.parse(withVxi11Host(arguments)))
+    if (!parser.parse(withOptionalValues(arguments)))
         failWith(parser.errorText());
     if (parser.isSet("help"))
         parser.showHelp(0);
@@ -192,6 +240,11 @@ Options parseOptions(const QStringList& arguments)
         options.listen = parseListenAddress(parser.value(listen));
     if (parser.isSet(vxi11))
         options.vxi11Host = parseVxi11Host(parser.value(vxi11));
+    if (parser.isSet(web))
+        options.web = parseWebAddress(parser.value(web));
+    options.webControl = parser.isSet(webControl);
+    if (options.webControl && !options.web)
+        failWith("--web-control: allows control from the web pages, which only --web serves");
     options.lockWatch = parseLockWatch(parser.value(lockWatch));
     return options;
 }

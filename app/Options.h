@@ -29,6 +29,17 @@ struct Options : BridgeChoice {
     // Where VXI-11 is served: an IP address, the loopback one unless another
     // is named. Not served without it.
     std::optional<std::string> vxi11Host;
+    // Where the web pages are served: an IP address, the loopback one unless
+    // another is named, and a port; without a port, 80 where the panel may
+    // bind it, else 8080, else one the system picks. Not served without it.
+    struct WebAddress {
+        std::string host;
+        std::optional<uint16_t> port;
+    };
+    std::optional<WebAddress> web;
+    // Whether a browser that presents the run's token may change settings
+    // from the start; the operator can allow or withdraw it at any time.
+    bool webControl = false;
     // How often the reference lock is asked while the panel is idle; zero:
     // only with the read-backs.
     std::chrono::milliseconds lockWatch { 5000 };

@@ -1,5 +1,6 @@
 #include "RemoteServices.h"
 
+#include <QCoreApplication>
 #include <QTime>
 #include <cstdio>
 
@@ -7,6 +8,7 @@
 #include "HostText.h"
 #include "ScpiServer.h"
 #include "Vxi11Server.h"
+#include "WebServer.h"
 
 namespace app {
 
@@ -32,7 +34,7 @@ RemoteServices::~RemoteServices() = default;
 
 bool RemoteServices::bind(QString* error)
 {
-    if (!bindSocket(error) || !bindVxi11(error))
+    if (!bindSocket(error) || !bindVxi11(error) || !bindWeb(error))
         return false;
     // One rule for every remote path: while a VXI-11 link holds the lock,
     // the socket's clients wait too.
@@ -76,6 +78,40 @@ bool RemoteServices::bindVxi11(QString* error)
     return true;
 }
 
+bool RemoteServices::bindWeb(QString* error)
+{
+    if (!options_.web)
+        return true;
+    web_ = std::make_unique<remote::WebServer>(webFolder(), [this] { return describe(); });
+    connect(web_.get(), &remote::WebServer::identifyRequested, this, &RemoteServices::identifyRequested);
+    const QString address = QString::fromStdString(options_.web->host);
+    if (!web_->listen(QHostAddress(address), options_.web->port)) {
+        const QString port = options_.web->port ? QString::number(*options_.web->port) : QString("80, 8080 or any");
+        *error = QString("Cannot serve the web pages on %1 port %2: %3").arg(address, port, web_->errorString());
+        return false;
+    }
+    status_.watch(*web_);
+    std::fprintf(stderr, "r6140k-panel: web pages on %s\n", qPrintable(web_->url()));
+    return true;
+}
+
+QDir RemoteServices::webFolder()
+{
+    return QDir(QCoreApplication::applicationDirPath() + "/../" + R6140K_WEB_DIR);
+}
+
+remote::InstrumentDescription RemoteServices::describe() const
+{
+    using Service = remote::InstrumentDescription::Service;
+    remote::InstrumentDescription description { identity_.value_or(""),
+        session_.linkDown() ? QString::fromStdString(session_.linkProblem()) : QString("Up"), {} };
+    if (vxi11_)
+        description.services.push_back({ "VXI-11", vxi11_->address(), PortMapperPort, Service::Kind::Vxi11 });
+    if (socket_)
+        description.services.push_back({ "SCPI socket", socket_->address(), socket_->port(), Service::Kind::Socket });
+    return description;
+}
+
 // Registers again what the port mapper no longer lists, and announces
 // VXI-11 by mDNS only while it is registered.
 void RemoteServices::registerVxi11()
@@ -106,6 +142,8 @@ void RemoteServices::noteExposure()
         exposed << QString("SCPI socket on %1:%2").arg(remote::hostText(socket_->address())).arg(socket_->port());
     if (vxi11_ && !vxi11_->address().isLoopback())
         exposed << QString("VXI-11 on %1").arg(remote::hostText(vxi11_->address()));
+    if (web_ && !web_->address().isLoopback())
+        exposed << QString("web pages on %1:%2").arg(remote::hostText(web_->address())).arg(web_->port());
     if (exposed.isEmpty())
         return;
     const QString reachable = "Reachable from other computers, without authentication";
@@ -128,6 +166,11 @@ void RemoteServices::announce(const std::string& identity)
         announcement.services.push_back({ "_vxi-11._tcp", vxi11_->address(), PortMapperPort });
     if (socket_ && !socket_->address().isLoopback())
         announcement.services.push_back({ "_scpi-raw._tcp", socket_->address(), socket_->port() });
+    // An LXI instrument announces its web server as _lxi._tcp; browsers
+    // of the network find it as _http._tcp, the page at the path given.
+    if (web_ && !web_->address().isLoopback())
+        for (const char* type : { "_lxi._tcp", "_http._tcp" })
+            announcement.services.push_back({ type, web_->address(), web_->port(), { "path=/" } });
     // A panel that other computers cannot reach never asks avahi; one that
     // could, and no longer can, withdraws what it announced.
     if (announcement.services.empty() && !announcedServices_)

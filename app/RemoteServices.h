@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "ClientSlots.h"
+#include "InstrumentDescription.h"
 #include "InstrumentSession.h"
 #include "Options.h"
 #include "PortMapper.h"
@@ -17,14 +19,15 @@
 namespace remote {
 class ScpiServer;
 class Vxi11Server;
+class WebServer;
 }
 
 namespace app {
 
-// What the panel serves to scripts, as the options ask: the SCPI socket
-// and VXI-11, which share the remote clients' slots and one status line;
-// VXI-11's registration with the port mapper; and the mDNS announcement of
-// what other computers reach.
+// What the panel serves to scripts and browsers, as the options ask: the
+// SCPI socket and VXI-11, which share the remote clients' slots, and the web
+// pages, all on one status line; VXI-11's registration with the port
+// mapper; and the mDNS announcement of what other computers reach.
 class RemoteServices : public QObject {
     Q_OBJECT
 public:
@@ -46,10 +49,22 @@ public:
     const remote::RemoteStatus& status() const { return status_; }
     // The port the SCPI socket listens on; 0 without one.
     quint16 socketPort() const;
+    // The web server, for the live channel to take its WebSocket
+    // connections; null without --web.
+    remote::WebServer* webServer() const { return web_.get(); }
+    // Where the installed web pages' files are: beside the program, in the
+    // build tree as where it is installed.
+    static QDir webFolder();
+
+signals:
+    // A browser asked the desktop window to show itself.
+    void identifyRequested(const QString& peer);
 
 private:
     bool bindSocket(QString* error);
     bool bindVxi11(QString* error);
+    bool bindWeb(QString* error);
+    remote::InstrumentDescription describe() const;
     void registerVxi11();
     void noteExposure();
 
@@ -59,6 +74,7 @@ private:
     remote::RemoteStatus status_ { slots_ };
     std::unique_ptr<remote::ScpiServer> socket_;
     std::unique_ptr<remote::Vxi11Server> vxi11_;
+    std::unique_ptr<remote::WebServer> web_;
     remote::PortMapperRegistration registration_;
     bool registered_ = false;
     // The port mapper forgets registrations when it restarts, and a panel

@@ -15,6 +15,7 @@
 #include "RemoteServices.h"
 #include "CalibrationStart.h"
 #include "TerminationSignals.h"
+#include "WindowIdentify.h"
 
 namespace {
 
@@ -81,6 +82,8 @@ int main(int argc, char* argv[])
     QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &window, &frmMain::showRemoteStatus);
     app::offerCalibrateWindow(window);
     QObject::connect(&window, &frmMain::identified, &remote, &app::RemoteServices::announce);
+    auto* identify = new panel::WindowIdentify(&window);
+    QObject::connect(&remote, &app::RemoteServices::identifyRequested, identify, &panel::WindowIdentify::identify);
     if (QString why; !remote.bind(&why)) {
         panel::showMessage(nullptr, QMessageBox::Critical, "Error", why);
         return 1;

@@ -16,6 +16,7 @@ struct Announcement {
         QString type; // as "_vxi-11._tcp"
         QHostAddress address; // where it is served: the interface it is announced on
         quint16 port = 0;
+        QStringList txt = {}; // records of this service's own, after the shared ones
     };
 
     // The instance name (the identification, as lxi discover --mdns shows

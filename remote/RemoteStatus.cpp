@@ -4,6 +4,7 @@
 
 #include "ScpiServer.h"
 #include "Vxi11Server.h"
+#include "WebServer.h"
 
 namespace remote {
 
@@ -28,6 +29,12 @@ void RemoteStatus::watch(const Vxi11Server& server)
     update();
 }
 
+void RemoteStatus::watch(const WebServer& server)
+{
+    web_ = &server;
+    update();
+}
+
 void RemoteStatus::setNote(Note note, const QString& text)
 {
     if (text.isEmpty())
@@ -44,6 +51,8 @@ QString RemoteStatus::text() const
         servers << vxi11_->status();
     if (socket_)
         servers << socket_->status();
+    if (web_)
+        servers << web_->status();
     servers.removeAll(QString());
     QString line = servers.join("; ");
     if (slots_.refused() > 0 && !line.isEmpty())

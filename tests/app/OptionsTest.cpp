@@ -123,6 +123,45 @@ TEST(Options, ListenOnLoopbackUnlessAnotherAddressIsNamed)
             std::string("--listen ") + row.says + " \\(expected PORT, HOST:PORT or \\[IPv6\\]:PORT");
 }
 
+// --web takes an address, a port, both or neither; without a port the
+// server picks 80, 8080 or any (nullopt here).
+TEST(Options, WebOnLoopbackUnlessAnotherAddressIsNamed)
+{
+    EXPECT_FALSE(parse({}).web) << "no web pages without --web";
+    const struct {
+        QStringList arguments;
+        std::string host;
+        std::optional<uint16_t> port;
+        bool control = false;
+    } accepted[] = {
+        { { "--web" }, "127.0.0.1", std::nullopt },
+        { { "--web", "--simulate" }, "127.0.0.1", std::nullopt },
+        { { "--web", "8081", "--web-control" }, "127.0.0.1", 8081, true },
+        { { "--web", "0.0.0.0" }, "0.0.0.0", std::nullopt },
+        { { "--web=192.168.1.20:80" }, "192.168.1.20", 80 },
+        { { "--web", "[::1]" }, "::1", std::nullopt },
+        { { "--web", "[::1]:8080" }, "::1", 8080 },
+    };
+    for (const auto& row : accepted) {
+        const Options options = parse(row.arguments);
+        ASSERT_TRUE(options.web) << row.arguments.join(' ').toStdString();
+        EXPECT_EQ(options.web->host, row.host) << row.arguments.join(' ').toStdString();
+        EXPECT_EQ(options.web->port, row.port) << row.arguments.join(' ').toStdString();
+        EXPECT_EQ(options.webControl, row.control) << row.arguments.join(' ').toStdString();
+    }
+    const struct {
+        QStringList arguments;
+        const char* says;
+    } refused[] = {
+        { { "--web", "host.example" }, "--web host.example: host.example is not an IP address \\(expected HOST, PORT" },
+        { { "--web", "::1" }, "--web ::1: an IPv6 address goes in brackets" },
+        { { "--web", "1.2.3.4:http" }, "the port must be a number" },
+        { { "--web-control" }, "--web-control: allows control from the web pages, which only --web serves" },
+    };
+    for (const auto& row : refused)
+        EXPECT_EXIT(parse(row.arguments), testing::ExitedWithCode(2), row.says);
+}
+
 TEST(BridgeSelection, SimulationTakesPrecedenceOverTheBackend)
 {
     Options options;

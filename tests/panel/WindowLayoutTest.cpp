@@ -13,12 +13,15 @@
 #include "ScriptedBridge.h"
 #include "SettingScrollBar.h"
 #include "StatusLine.h"
+#include "WindowIdentify.h"
 #include "frmSaveState.h"
 #include "frmTrafficLog.h"
 #include "SimulatedBridge.h"
+#include "EventLoop.h"
 #include "PanelHarness.h"
 
 using namespace test_support;
+using namespace std::chrono_literals;
 using testing::IsEmpty;
 
 namespace {
@@ -252,6 +255,27 @@ TEST(LongTexts, ADevicePathTooLongForItsPlaceIsWholeInItsToolTip)
     Findings clipped;
     noteIfClipped(*shown, clipped);
     EXPECT_THAT(clipped, IsEmpty());
+}
+
+// A browser's "Identify": the main window comes up over the traffic log
+// that had the focus, flashes its frame, and is left as it was.
+TEST_F(OpenedWindows, IdentifyBringsTheMainWindowUpAndFlashesItForAWhile)
+{
+    const auto chooserOpened = whenModalOpens<frmSelect>([](frmSelect* chooser) { chooser->cmdSelect->click(); });
+    panel.main.Form_Load();
+    frmTrafficLog* trafficLog = panel.main.showTrafficLog();
+    trafficLog->activateWindow();
+    ASSERT_TRUE(pumpUntil([&] { return trafficLog->isActiveWindow(); }, 5s));
+    panel::WindowIdentify identify(&panel.main);
+    identify.identify();
+    const auto* frame = panel.main.findChild<QWidget*>("identifyFrame");
+    ASSERT_NE(frame, nullptr);
+    int shown = 0;
+    EXPECT_TRUE(pumpUntil([&] { return (shown += frame->isVisible()), !identify.flashing(); }, 5s));
+    EXPECT_TRUE(panel.main.isActiveWindow());
+    EXPECT_GT(shown, 0) << "the frame never flashed";
+    EXPECT_FALSE(frame->isVisible()) << "the frame stayed";
+    trafficLog->close();
 }
 
 } // namespace

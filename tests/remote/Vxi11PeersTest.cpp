@@ -84,12 +84,15 @@ quint16 freePort()
     return probe.serverPort();
 }
 
-app::Options servingOn(const std::string& host, std::optional<quint16> socketPort = std::nullopt)
+app::Options servingOn(const std::string& host, std::optional<quint16> socketPort = std::nullopt,
+    std::optional<quint16> webPort = std::nullopt)
 {
     app::Options options;
     options.vxi11Host = host;
     if (socketPort)
         options.listen = app::Options::ListenAddress { host, *socketPort };
+    if (webPort)
+        options.web = app::Options::WebAddress { host, *webPort };
     return options;
 }
 
@@ -276,7 +279,8 @@ TEST(Vxi11OnTheLan, AnnouncedByMdnsWithTheIdentification)
     AvahiDaemons avahi;
     ASSERT_TRUE(avahi.avahi.ready());
     const quint16 socketPort = freePort();
-    auto served = std::make_unique<PanelOnLan>(servingOn(LanAddress, socketPort));
+    const quint16 webPort = freePort();
+    auto served = std::make_unique<PanelOnLan>(servingOn(LanAddress, socketPort, webPort));
     std::string browsed;
     ASSERT_TRUE(pumpUntil([&] { return !(browsed = runClient("avahi-browse", { "-rpt", "_vxi-11._tcp" })).empty(); }, 10s))
         << served->status();
@@ -287,6 +291,16 @@ TEST(Vxi11OnTheLan, AnnouncedByMdnsWithTheIdentification)
     EXPECT_THAT(listed, HasSubstr("Found \"" + Identity + "\" on address " + LanAddress));
     EXPECT_THAT(listed, HasSubstr("vxi-11 service on port 111"));
     EXPECT_THAT(listed, HasSubstr("scpi-raw service on port " + std::to_string(socketPort)));
+    EXPECT_THAT(listed, HasSubstr("lxi service on port " + std::to_string(webPort)));
+    for (const char* type : { "_lxi._tcp", "_http._tcp" }) {
+        ASSERT_TRUE(pumpUntil([&] { return !(browsed = runClient("avahi-browse", { "-rpt", type })).empty(); }, 10s)) << type;
+        EXPECT_THAT(browsed, HasSubstr(std::string(";") + LanAddress + ";" + std::to_string(webPort) + ";")) << type;
+        EXPECT_THAT(browsed, HasSubstr("\"path=/\"")) << type;
+    }
+    const QString web = QString("http://%1:%2").arg(LanAddress).arg(webPort);
+    EXPECT_THAT(runClient("curl", { "-sf", web + "/lxi/identification" }), HasSubstr("<SerialNumber>SIM00001</SerialNumber>"));
+    EXPECT_THAT(runClient("curl", { "-sf", web + "/" }),
+        HasSubstr("<code>TCPIP::" + std::string(LanAddress) + "::" + std::to_string(socketPort) + "::SOCKET</code>"));
     // The Calibrate window's list of analyzers sees both, as resource strings.
     remote::ServiceBrowser browser({ "_scpi-raw._tcp", "_vxi-11._tcp" });
     std::set<QString> found;
@@ -349,11 +363,13 @@ TEST(Vxi11OnTheLan, AnnouncesOnlyPrintableBoundedIdentityTexts)
 TEST(Vxi11OnTheLan, WithoutRpcbindOrAvahiThePanelSaysWhatIsMissingAndTheSocketWorks)
 {
     const quint16 socketPort = freePort();
-    PanelOnLan served(servingOn(LanAddress, socketPort));
+    const quint16 webPort = freePort();
+    PanelOnLan served(servingOn(LanAddress, socketPort, webPort));
     ASSERT_TRUE(pumpUntil([&] { return served.status().find("avahi-daemon") != std::string::npos; }, 10s));
     EXPECT_EQ(served.status(),
         std::string("VXI-11 inst0 on ") + LanAddress + ", no link; SCPI socket on " + LanAddress + ":"
-            + std::to_string(socketPort) + ", no client connected\n"
+            + std::to_string(socketPort) + ", no client connected; Web pages on http://" + LanAddress + ":"
+            + std::to_string(webPort) + "/\n"
             + "Reachable from other computers, without authentication. " + remote::PortMapperMissing
             + " No mDNS announcement: avahi-daemon is not running (sudo apt install avahi-daemon, then sudo "
               "systemctl start avahi-daemon).");

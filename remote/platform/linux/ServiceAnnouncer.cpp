@@ -142,7 +142,6 @@ struct ServiceAnnouncer::Avahi {
         avahi_entry_group_reset(group);
         if (announcement->services.empty())
             return report({}); // withdrawn: nothing is served to others
-        const TxtRecords txt = txtRecords(announcement->txt);
         QList<QByteArray> hosts;
         for (const Announcement::Service& service : announcement->services) {
             const QByteArray host = hostNameOf(service.address);
@@ -156,7 +155,7 @@ struct ServiceAnnouncer::Avahi {
             const int added = avahi_entry_group_add_service_strlst(group, interfaceOf(service.address),
                 protocolOf(service.address), AvahiPublishFlags(0), name.toUtf8().constData(),
                 service.type.toUtf8().constData(), nullptr, host.isEmpty() ? nullptr : host.constData(), service.port,
-                txt.get());
+                txtRecords(announcement->txt + service.txt).get());
             if (added == AVAHI_ERR_COLLISION)
                 return rename();
             if (added < 0)
