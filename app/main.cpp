@@ -14,6 +14,7 @@
 #include "frmMain.h"
 #include "InstrumentSession.h"
 #include "RemoteServices.h"
+#include "CalibrationStart.h"
 #include "TerminationSignals.h"
 #include "WindowIdentify.h"
 
@@ -86,6 +87,7 @@ int main(int argc, char* argv[])
     frmMain window({ .session = &session, .processEvents = processEvents, .clock = TimerModule::SecondsSinceMidnight,
         .endProgram = endRun, .referenceLockInterval = options.lockWatch });
     QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &window, &frmMain::showRemoteStatus);
+    app::offerCalibrateWindow(window, app::simulatedAnalyzerResource());
     QObject::connect(&window, &frmMain::identified, &remote, &app::RemoteServices::announce);
     auto* identify = new panel::WindowIdentify(&window);
     QObject::connect(&remote, &app::RemoteServices::identifyRequested, identify, &panel::WindowIdentify::identify);

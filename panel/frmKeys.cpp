@@ -38,6 +38,7 @@ const KeyGroup Groups[] = {
             { "Ctrl+L", "Open the traffic log" },
             { "Ctrl+S", "Save Setup…: the settings to a file" },
             { "Ctrl+O", "Load Setup…: the settings from a file" },
+            { "Ctrl+K", "Calibrate…: null the carrier and balance the image with an analyzer" },
             { "F1", "This list" },
             { "Ctrl+Q", "Quit" },
             { "Right-click", "A menu of these commands; on a slider also Set value… and Zero" },

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
+#include <QToolTip>
 #include <algorithm>
 
 #include "Version.h"
@@ -423,6 +424,7 @@ void frmMain::buildActions()
     actSaveSetup = addCommand("actSaveSetup", "Save Setup…", QKeySequence::Save, [this] { setupFiles_->save(); });
     actLoadSetup = addCommand("actLoadSetup", "Load Setup…", QKeySequence::Open, [this] { setupFiles_->load(); });
     actKeys = addCommand("actKeys", "Keys", Qt::Key_F1, [this] { showKeys(); });
+    actCalibrate = addCommand("actCalibrate", "Calibrate…", Qt::CTRL | Qt::Key_K, [this] { showCalibrate(); });
     actQuit = addCommand("actQuit", "Quit", Qt::CTRL | Qt::Key_Q, [this] { cmdQuit_Click(); });
     actUndo = addCommand("actUndo", "Undo", Qt::CTRL | Qt::Key_Z, [this] { undoChange(); });
     actRedo = addCommand("actRedo", "Redo", Qt::CTRL | Qt::SHIFT | Qt::Key_Z, [this] { redoChange(); });
@@ -729,7 +731,9 @@ void frmMain::toggleClick(SettingId id)
 {
     SettingControl& toggle = control(id);
     // Known from now on, unless its sending finds the link down.
-    if (sending()) {
+    if (sending() && claimed(id)) {
+        refuseClaimed(id);
+    } else if (sending()) {
         toggle.state = toggle.state == 0 ? 1 : 0;
         markRead(id);
         sendChange(id, toggle.state);
@@ -739,12 +743,46 @@ void frmMain::toggleClick(SettingId id)
 
 void frmMain::sliderChange(SettingId id)
 {
-    if (sending()) {
+    if (sending() && claimed(id)) {
+        refuseClaimed(id);
+    } else if (sending()) {
         markRead(id);
         sendChange(id, static_cast<int16_t>(slider(id)->setting()));
     }
     // Read again: a change handled while the message was sent may have moved it.
     showValue(id);
+}
+
+void frmMain::claimSettings(const std::vector<SettingId>& settings, const QString& by)
+{
+    claimed_.reset();
+    for (const SettingId id : settings)
+        claimed_.set(instrument::indexOf(id));
+    claimedBy_ = by;
+}
+
+// The control goes back to the value last known, unsent, and says why at
+// once where the operator looks, and in the traffic log.
+void frmMain::refuseClaimed(SettingId id)
+{
+    if (const std::optional<int16_t> held = control(id).held)
+        apply(id, *held);
+    const QString reason = QString(":%1 is moved by the %2 now: change refused").arg(
+        instrument::settingOf(id).mnemonic, claimedBy_);
+    QWidget* shown = controlsOf(id).front();
+    shown->setAccessibleDescription(reason);
+    QToolTip::showText(shown->mapToGlobal(QPoint(0, shown->height())), reason, shown);
+    session().note(reason.toStdString());
+}
+
+void frmMain::showCalibrate()
+{
+    if (!openCalibrate_)
+        return;
+    QWidget* window = openCalibrate_();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void frmMain::cmdRST_Click()

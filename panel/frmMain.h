@@ -3,8 +3,10 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <bitset>
 #include <optional>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ChangeHistory.h"
@@ -112,8 +114,19 @@ public:
     // panel does not send.
     void undoChange();
     void redoChange();
+    // Where the calibration window comes from; none, and the menu entry
+    // and key do nothing.
+    void setCalibrateWindow(std::function<QWidget*()> open) { openCalibrate_ = std::move(open); }
     // Watches the reference lock while the panel is idle.
     panel::ReferenceLockWatch* lockWatch() const { return lockWatch_; }
+
+    // Settings another part of the program moves for a while (a
+    // calibration): the operator's changes to them are refused, each with a
+    // note at the control and in the traffic log, until released. Values
+    // others send them are still followed.
+    void claimSettings(const std::vector<instrument::SettingId>& settings, const QString& by);
+    void releaseSettings() { claimed_.reset(); }
+    bool claimed(instrument::SettingId id) const { return claimed_.test(instrument::indexOf(id)); }
 
     usblink::DeviceList Devices;
     int16_t Selection = 0;
@@ -177,6 +190,8 @@ public:
     QAction* actSaveSetup;
     QAction* actLoadSetup;
     QAction* actKeys;
+    // Opens the calibration window (Ctrl+K).
+    QAction* actCalibrate;
     QAction* actQuit;
     // Undo (Ctrl+Z) and Redo (Ctrl+Shift+Z) of the operator's changes.
     QAction* actUndo;
@@ -229,6 +244,8 @@ private:
     void markEveryValueUnread(const QString& reason);
     void noteAnotherInstrument(const std::string& before, const std::string& now);
     void showKeys();
+    void showCalibrate();
+    void refuseClaimed(instrument::SettingId id);
 
     bool ended_ = false;
     QPointer<frmTrafficLog> trafficLog_; // whoever deletes the window leaves no dangling pointer
@@ -242,4 +259,7 @@ private:
     bool replaying_ = false; // an undo or redo is being sent, and is no new change
     panel::ReferenceLockWatch* lockWatch_ = nullptr;
     std::optional<std::string> lockReply_; // the lock's reply last shown
+    std::bitset<instrument::SettingCount> claimed_;
+    QString claimedBy_;
+    std::function<QWidget*()> openCalibrate_;
 };

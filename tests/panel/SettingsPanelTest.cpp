@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -306,7 +307,7 @@ std::vector<std::string> rightClick(QWidget* control, const QString& choose = {}
 }
 
 const std::vector<std::string> WindowCommands
-    = { "Refresh", "Traffic Log", "Save Setup…", "Load Setup…", "Keys", "Quit", "Undo", "Redo" };
+    = { "Refresh", "Traffic Log", "Save Setup…", "Load Setup…", "Keys", "Calibrate…", "Quit", "Undo", "Redo" };
 
 TEST_F(SettingsPanel, ARightClickOnASliderOpensThePanelsMenuWhoseEntriesSetValues)
 {
@@ -391,6 +392,28 @@ TEST_P(Undo, SendsEachEarlierValueAsOneMessage)
 INSTANTIATE_TEST_SUITE_P(Changes, Undo, testing::ValuesIn(UndoRows),
     [](const testing::TestParamInfo<UndoRow>& info) { return info.param.name; });
 
+// While a calibration moves the modulator offsets, the operator's changes to
+// them go back unsent with a note at the control; its values are followed,
+// other settings go on, and once released the offsets take changes again.
+TEST_F(SettingsPanel, ClaimedSettingsRefuseTheOperatorAndFollowTheCalibration)
+{
+    frmMain& m = panel.main;
+    m.claimSettings({ SettingId::ModulatorIOffset, SettingId::ModulatorQOffset }, "calibration");
+    pressOn(m.scrIMod, Qt::Key_Up);
+    EXPECT_EQ(m.scrIMod->setting(), 0);
+    EXPECT_EQ(m.lblIMod->text(), "0");
+    EXPECT_THAT(QToolTip::text().toStdString(), testing::HasSubstr("MODulator:IOFFset is moved by the calibration"));
+    m.cmdBB_Swap->click();
+    m.session().enqueue([&m] { m.session().send(":MOD:QOFF 77"); }, "calibration");
+    EXPECT_EQ(m.scrQMod->setting(), 77);
+    pressOn(m.scrQMod, Qt::Key_PageDown);
+    EXPECT_EQ(m.scrQMod->setting(), 77);
+    m.releaseSettings();
+    pressOn(m.scrQMod, Qt::Key_Up);
+    EXPECT_THAT(newLines(), ElementsAre(":BAS:SWAP 1", ":MOD:QOFF 77", ":MOD:QOFF 78"));
+    EXPECT_EQ(instrumentValue(":MOD:IOFF"), 0);
+}
+
 // The window's command keys, in the main window and in the traffic log.
 TEST_F(SettingsPanel, CommandKeysWorkInTheMainWindowAndTheTrafficLog)
 {
@@ -399,6 +422,8 @@ TEST_F(SettingsPanel, CommandKeysWorkInTheMainWindowAndTheTrafficLog)
         const frmKeys* keys = panel.main.findChild<frmKeys*>();
         return keys && keys->isVisible();
     };
+    QWidget calibrate;
+    panel.main.setCalibrateWindow([&calibrate] { return &calibrate; });
     const struct {
         const char* name;
         QWidget* window;
@@ -409,6 +434,7 @@ TEST_F(SettingsPanel, CommandKeysWorkInTheMainWindowAndTheTrafficLog)
         { "F5 in the log", log, Qt::Key_F5, [this] { return newLines() == ReadBackQueries; } },
         { "F1", &panel.main, Qt::Key_F1, keysShown },
         { "F1 in the log", log, Qt::Key_F1, keysShown },
+        { "Ctrl+K", &panel.main, Qt::CTRL | Qt::Key_K, [&calibrate] { return calibrate.isVisible(); } },
         { "Esc in the log", log, Qt::Key_Escape, [log] { return !log->isVisible(); } },
         { "Ctrl+Q in the log", log, Qt::CTRL | Qt::Key_Q, [this] { return panel.endStatus == 0; } },
     };

@@ -21,6 +21,7 @@
 #include "Announcement.h"
 #include "PortMapper.h"
 #include "RemoteServices.h"
+#include "ServiceBrowser.h"
 #include "SerialBridge.h"
 #include "StatusLine.h"
 #include "Version.h"
@@ -300,6 +301,13 @@ TEST(Vxi11OnTheLan, AnnouncedByMdnsWithTheIdentification)
     EXPECT_THAT(runClient("curl", { "-sf", web + "/lxi/identification" }), HasSubstr("<SerialNumber>SIM00001</SerialNumber>"));
     EXPECT_THAT(runClient("curl", { "-sf", web + "/" }),
         HasSubstr("<code>TCPIP::" + std::string(LanAddress) + "::" + std::to_string(socketPort) + "::SOCKET</code>"));
+    // The Calibrate window's list of analyzers sees both, as resource strings.
+    remote::ServiceBrowser browser({ "_scpi-raw._tcp", "_vxi-11._tcp" });
+    std::set<QString> found;
+    QObject::connect(&browser, &remote::ServiceBrowser::found, [&found](const QString& resource) { found.insert(resource); });
+    EXPECT_TRUE(pumpUntil([&] { return found.size() == 2; }, 10s));
+    EXPECT_THAT(found, testing::UnorderedElementsAre(QString("TCPIP::%1::%2::SOCKET").arg(LanAddress).arg(socketPort),
+                           QString("TCPIP::%1::INSTR").arg(LanAddress)));
 
     served.reset();
     EXPECT_TRUE(pumpUntil([] { return runClient("avahi-browse", { "-pt", "_vxi-11._tcp" }).empty(); }, 10s))

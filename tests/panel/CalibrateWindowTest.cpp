@@ -1,0 +1,92 @@
+// The Calibrate window run windowless against the simulated analyzer looking
+// at the simulated instrument, through the panel's own session. With
+// R6140K_SCREENSHOTS set to a folder, it also saves the window mid-run and at
+// the end there.
+
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QComboBox>
+#include <QTest>
+#include <QToolTip>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <set>
+
+#include "CalibrationStart.h"
+#include "PanelHarness.h"
+#include "SimulatedAnalyzer.h"
+#include "SimulatedBridge.h"
+#include "frmCalibrate.h"
+
+using namespace test_support;
+using instrument::SettingId;
+using testing::HasSubstr;
+
+namespace {
+
+void saveScreenshot(QWidget& window, const char* name)
+{
+    if (const QByteArray folder = qgetenv("R6140K_SCREENSHOTS"); !folder.isEmpty())
+        window.grab().save(QString("%1/%2.png").arg(QString::fromLocal8Bit(folder), name));
+}
+
+TEST(CalibrateWindow, RunsToAResultWithThePlotAndStepFollowingAndTheOperatorRefused)
+{
+    sim::SimulatedBridge simulator;
+    PanelHarness panel { simulator };
+    panel.startUp();
+    frmMain& m = panel.main;
+    sim::SimulatedAnalyzer analyzer(simulator.instrument());
+    ASSERT_TRUE(analyzer.listen(QHostAddress::LocalHost)) << analyzer.errorString().toStdString();
+    std::vector<std::string> operatorOffsets; // the panel's own offset messages
+    m.session().addLineObserver([&](auto direction, const std::string& line, const std::string& origin) {
+        if (direction == session::InstrumentSession::Direction::Sent && origin == session::InstrumentSession::PanelOrigin
+            && line.starts_with(":MOD:IOFF"))
+            operatorOffsets.push_back(line);
+    });
+
+    frmCalibrate window(m, app::calibrationStart(m.session()));
+    window.offerResource("TCPIP::192.0.2.1::5025::SOCKET");
+    window.offerResource(analyzer.socketResource(), true);
+    EXPECT_EQ(window.cboResource->currentText(), analyzer.socketResource());
+    window.show();
+    std::set<QString> steps;
+    std::vector<int> plotted;
+    bool refusedShown = false;
+    panel.atEventPoint = [&] {
+        steps.insert(window.lblStep->text());
+        if (plotted.empty() || plotted.back() != window.carrierSeries->count())
+            plotted.push_back(window.carrierSeries->count());
+        if (plotted.size() == 8 && !refusedShown) {
+            m.scrIMod->setFocus();
+            QTest::keyClick(m.scrIMod, Qt::Key_PageUp);
+            refusedShown = QToolTip::text().contains("moved by the calibration");
+            saveScreenshot(window, "calibrate-mid-run");
+        }
+    };
+    window.cmdStart->click();
+    panel.atEventPoint = nullptr;
+    saveScreenshot(window, "calibrate-end");
+
+    ASSERT_TRUE(window.result());
+    const calibration::Result& result = *window.result();
+    EXPECT_TRUE(result.succeeded()) << result.problem;
+    EXPECT_GT(result.carrierBelowStartDb(), 20);
+    EXPECT_GT(plotted.size(), 10u) << "the plot grew reading by reading";
+    EXPECT_GT(steps.size(), 3u);
+    EXPECT_TRUE(refusedShown);
+    EXPECT_TRUE(operatorOffsets.empty()) << operatorOffsets.front();
+    EXPECT_FALSE(m.claimed(SettingId::ModulatorIOffset));
+    for (const calibration::SettingValue& setting : result.settings) {
+        const std::string_view query = instrument::settingOf(setting.id).query;
+        EXPECT_EQ(simulator.instrument().value(query.substr(0, query.size() - 1)), setting.value);
+        if (auto* bar = m.slider(setting.id))
+            EXPECT_EQ(bar->setting(), setting.value) << "the slider follows what the calibration sent";
+    }
+    EXPECT_THAT(window.lblResult->text().toStdString(), HasSubstr("dB below the start"));
+    EXPECT_EQ(window.lblStep->text(), "done");
+    EXPECT_TRUE(window.cmdStore->isEnabled());
+}
+
+} // namespace
