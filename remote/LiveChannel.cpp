@@ -118,6 +118,14 @@ void LiveChannel::send(Viewer& viewer, const QJsonObject& message)
     viewer.socket->sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
 }
 
+qint64 LiveChannel::largestBacklog() const
+{
+    qint64 largest = 0;
+    for (const Viewer& viewer : viewers_)
+        largest = std::max(largest, viewer.socket->bytesToWrite());
+    return largest;
+}
+
 void LiveChannel::catchUp(QWebSocket* socket)
 {
     Viewer* viewer = viewerOf(socket);
@@ -177,8 +185,11 @@ void LiveChannel::change(const QString& address, instrument::SettingId id, int v
     pending_[instrument::indexOf(id)] = value;
     if (std::exchange(sendQueued_, true))
         return;
+    // Queued to the next turn of the event loop, after every frame already
+    // read: a flood of changes costs one message per setting per turn.
     const std::string origin = "web " + address.toStdString();
-    session_.enqueue([this] { sendPending(); }, origin);
+    QMetaObject::invokeMethod(
+        this, [this, origin] { session_.enqueue([this] { sendPending(); }, origin); }, Qt::QueuedConnection);
 }
 
 void LiveChannel::sendPending()

@@ -48,6 +48,8 @@ public:
     int viewers() const { return int(viewers_.size()); }
     // Changes refused (no token, control withdrawn, out of range, malformed).
     int refusals() const { return refusals_; }
+    // The most bytes any viewer has not yet taken.
+    qint64 largestBacklog() const;
 
     // A token for a run, from the system's random source.
     static QString newToken();
