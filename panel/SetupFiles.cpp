@@ -117,13 +117,13 @@ void SetupFiles::load()
         session::SessionLine line(window_.session());
         const session::SetupApplied applied
             = session::applySetup(line, file, [this] { window_.RefreshFromInstrument(); });
-        tellLoaded(applied, file.entries.size());
+        tellLoaded(applied);
     });
 }
 
 // The load is judged by what its own messages caused; what the queue held
 // before it is told apart.
-void SetupFiles::tellLoaded(const session::SetupApplied& applied, std::size_t sent)
+void SetupFiles::tellLoaded(const session::SetupApplied& applied)
 {
     if (!applied.before.failure.empty()) {
         tell(QMessageBox::Warning, LoadTitle, "The instrument does not answer (" + plain(applied.before.failure) + "). Nothing was sent.");
@@ -132,12 +132,16 @@ void SetupFiles::tellLoaded(const session::SetupApplied& applied, std::size_t se
     const QString before = applied.before.errors.empty()
         ? QString()
         : "\n\nErrors queued before the load: " + errorsText(applied.before.errors);
-    if (!applied.after.failure.empty())
-        tell(QMessageBox::Warning, LoadTitle, "The setup was sent; the error queue does not answer: " + plain(applied.after.failure) + before);
-    else if (!applied.after.errors.empty())
+    if (applied.partial()) {
+        // Some of the file's values may have reached the instrument and none
+        // was read back: what the window shows is no longer known.
+        window_.markSettingsUnread("a setup load was cut short");
+        tell(QMessageBox::Warning, LoadTitle, "The load was cut short: " + plain(applied.partialText())
+            + ". Load the setup again once the link is back." + before);
+    } else if (!applied.after.errors.empty())
         tell(QMessageBox::Warning, LoadTitle, "The setup was sent; the instrument reports: " + errorsText(applied.after.errors) + before);
     else
-        tell(QMessageBox::Information, LoadTitle, QString("Setup loaded: %1 settings sent.").arg(sent) + before);
+        tell(QMessageBox::Information, LoadTitle, QString("Setup loaded: %1 settings sent.").arg(applied.sent.size()) + before);
 }
 
 } // namespace panel

@@ -34,7 +34,7 @@ private:
     QString chooseFile(QFileDialog::AcceptMode mode, const QString& title);
     bool confirmed(const std::string& serialNumber, const std::vector<std::string>& messages);
     void tell(QMessageBox::Icon icon, const QString& title, const QString& text);
-    void tellLoaded(const session::SetupApplied& applied, std::size_t sent);
+    void tellLoaded(const session::SetupApplied& applied);
 
     frmMain& window_;
 };

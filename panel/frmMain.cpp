@@ -691,10 +691,15 @@ void frmMain::markUnread(SettingId id, const QString& reason)
         panel::markUnread(shown, reason);
 }
 
-void frmMain::markEveryValueUnread(const QString& reason)
+void frmMain::markSettingsUnread(const QString& reason)
 {
     for (const instrument::Setting& setting : instrument::Settings)
         markUnread(setting.id, reason);
+}
+
+void frmMain::markEveryValueUnread(const QString& reason)
+{
+    markSettingsUnread(reason);
     panel::markUnread(lblRefLock, reason);
 }
 

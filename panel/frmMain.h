@@ -64,6 +64,9 @@ public:
 
     // Reads every setting back from the instrument into the controls.
     void RefreshFromInstrument();
+    // Every setting's value is no longer known (the lock's may still be):
+    // each is greyed with the reason until it is read again.
+    void markSettingsUnread(const QString& reason);
     // Reads the given settings back, as one exchange.
     void RefreshSettings(const std::vector<instrument::SettingId>& settings);
 

@@ -12,7 +12,9 @@ namespace session {
 class InstrumentLine {
 public:
     virtual ~InstrumentLine() = default;
-    virtual void send(const std::string& message) = 0;
+    // True when the message went out; false when it could not, and the line
+    // is no longer to be trusted with the next.
+    virtual bool send(const std::string& message) = 0;
     virtual usblink::Reply ask(const std::string& query) = 0;
 };
 

@@ -12,7 +12,7 @@ public:
         : session_(session)
     {
     }
-    void send(const std::string& message) override { session_.send(message); }
+    bool send(const std::string& message) override { return session_.send(message); }
     usblink::Reply ask(const std::string& query) override { return session_.ask(query); }
 
 private:

@@ -101,14 +101,34 @@ instrument::SetupFile readSetup(QFile& file)
 SetupApplied applySetup(InstrumentLine& line, const instrument::SetupFile& setup, const std::function<void()>& readBack)
 {
     SetupApplied applied;
+    applied.total = setup.entries.size();
     applied.before = drainErrors(line);
     if (!applied.before.failure.empty())
         return applied;
-    for (const instrument::SetupEntry& entry : setup.entries)
-        line.send(instrument::messageOf(entry));
+    for (const instrument::SetupEntry& entry : setup.entries) {
+        const std::string message = instrument::messageOf(entry);
+        if (!line.send(message))
+            return applied;
+        applied.sent.push_back(message);
+    }
     readBack();
     applied.after = drainErrors(line);
     return applied;
+}
+
+std::string SetupApplied::partialText() const
+{
+    std::string text = std::to_string(sent.size()) + " of " + std::to_string(total) + " sent";
+    if (sent.empty())
+        return text + "; the instrument still holds its old setup";
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        text += (i == 0 ? ": " : ", ") + sent[i];
+    // Messages are not answered: only a reply after them shows that the
+    // instrument took them all.
+    if (sent.size() == total)
+        return text + "; nothing answered after them (" + after.failure
+            + "), so the instrument may hold a mix of the old and the new setup";
+    return text + "; the instrument holds a mix of the old and the new setup";
 }
 
 } // namespace session

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ErrorQueue.h"
 #include "InstrumentLine.h"
@@ -42,16 +43,28 @@ instrument::SetupFile readSetupFile(const QString& path);
 // The same, from a file open for reading (standard input among them).
 instrument::SetupFile readSetup(QFile& file);
 
-// What a load found in the error queue: before it sent (someone else's) and
-// after (its own messages').
+// What a load did: what it found in the error queue before it sent
+// (someone else's) and after (its own messages'), and the messages that went
+// out, in file order.
 struct SetupApplied {
     QueuedErrors before;
     QueuedErrors after;
+    std::vector<std::string> sent;
+    std::size_t total = 0; // the file's messages
+
+    // The instrument may hold part of the setup only: a message could not
+    // go out, and nothing was sent after it (the read-back and the queue's
+    // asking neither), or all went out but nothing answered after them.
+    bool partial() const { return before.failure.empty() && (sent.size() < total || !after.failure.empty()); }
+    // For the operator, when partial: "5 of 11 sent: :BAS:SWAP 1, ...; the
+    // instrument holds a mix of the old and the new setup".
+    std::string partialText() const;
 };
 
 // Asks the error queue empty, sends the file's settings in file order, has
 // readBack read every setting back, then asks the queue empty again. An
-// instrument that does not answer the first asking is sent nothing.
+// instrument that does not answer the first asking is sent nothing; a
+// message that cannot go out ends the load there.
 SetupApplied applySetup(InstrumentLine& line, const instrument::SetupFile& setup, const std::function<void()>& readBack);
 
 } // namespace session

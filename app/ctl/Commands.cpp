@@ -205,6 +205,13 @@ int load(Connection& connection, const std::string& file, const instrument::Setu
         return failOn(connection, std::string(instrument::commands::ErrorQuery) + " = " + applied.before.failure
             + "; nothing was sent");
     tellQueuedBefore(connection, applied.before, "load");
+    if (applied.partial()) {
+        std::string failure = connection.failure();
+        if (failure.ends_with('.'))
+            failure.pop_back();
+        return fail((failure.empty() ? connection.port() + ": the line failed" : failure) + "; the load was cut short: "
+            + applied.partialText());
+    }
     if (!read.problem.empty())
         return failOn(connection, read.problem);
     if (const std::string different = differences(setup, read.values); !different.empty())

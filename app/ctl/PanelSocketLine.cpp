@@ -58,9 +58,10 @@ void PanelSocketLine::write(const std::string& message)
     intact_ = intact_ && socket_.state() == QAbstractSocket::ConnectedState;
 }
 
-void PanelSocketLine::send(const std::string& message)
+bool PanelSocketLine::send(const std::string& message)
 {
     write(message);
+    return intact_;
 }
 
 usblink::Reply PanelSocketLine::ask(const std::string& query)

@@ -24,7 +24,7 @@ public:
     // Empty when connected, else why not.
     std::string connectTo(const std::string& host, uint16_t port);
 
-    void send(const std::string& message) override;
+    bool send(const std::string& message) override;
     usblink::Reply ask(const std::string& query) override;
 
     // Whether every message written so far has left, and the panel is still

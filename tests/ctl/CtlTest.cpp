@@ -265,6 +265,36 @@ TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
     EXPECT_THAT(loaded.err, HasSubstr("the instrument reports -222,\"Data out of range\""));
 }
 
+// The line goes once every setting is written, at the read-back's first
+// query: the far end counts what reached it, and ctl says what it sent.
+TEST_F(Files, ALoadWhoseLineGoesSaysWhatWasSent)
+{
+    PseudoTerminal terminal;
+    std::vector<std::string> reached;
+    std::string partial;
+    MasterServer instrument(terminal, [&](std::string_view chunk) {
+        partial += chunk;
+        for (std::size_t end; (end = partial.find("\r\n")) != std::string::npos; partial.erase(0, end + 2)) {
+            const std::string line = partial.substr(0, end);
+            reached.push_back(line);
+            if (line == ":BAS:SWAP?") {
+                terminal.closeMaster();
+                return false;
+            }
+            if (line.ends_with('?'))
+                terminal.send(line == "*IDN?" ? "Maker,R6140K,S1,1\n" : "0,\"No error\"\n");
+        }
+        return true;
+    });
+    const std::string setup = file("two.scpi", ":MOD:IATT 4\n:BAS:IOFF -3\n");
+    const ProgramRun run = runCtl({ "--port", QString::fromStdString(terminal.path()), "load", QString::fromStdString(setup) });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, testing::EndsWith(" has gone: unplugged, or its program ended; the load was cut short: 2 of 2 sent: :MOD:IATT 4, :BAS:IOFF -3; nothing "
+                                           "answered after them (READ ERROR), so the instrument may hold a mix of the "
+                                           "old and the new setup\n"));
+    EXPECT_EQ(reached, (std::vector<std::string> { " ", "SYST:CLE", "*IDN?", ":SYST:ERR?", ":MOD:IATT 4", ":BAS:IOFF -3", ":BAS:SWAP?" }));
+}
+
 // Written to standard output and read from standard input; no file "-".
 TEST_F(OnSimulator, ADashIsStandardOutputOrInput)
 {

@@ -11,6 +11,7 @@
 
 #include "SimulatedBridge.h"
 #include "EventLoop.h"
+#include "LinkMonitor.h"
 #include "PanelHarness.h"
 
 using namespace test_support;
@@ -26,9 +27,34 @@ std::string contentsOf(const QString& path)
     return text.str();
 }
 
+// The line breaks at the write of one line, told by the test: that write
+// fails with the given status, and where the break lasts so does every call
+// after it.
+struct BreakingBridge : usblink::ForwardingBridge {
+    using ForwardingBridge::ForwardingBridge;
+    std::string at;
+    usblink::FT_STATUS status = usblink::FT_OK;
+    bool lasting = false;
+    bool broken = false;
+
+    usblink::FT_STATUS FT_Write(usblink::DeviceHandle handle, const void* buffer, uint32_t count, uint32_t* written) override
+    {
+        if (!broken && !at.empty() && std::string(static_cast<const char*>(buffer), count) == at + "\r\n") {
+            broken = true;
+            return status;
+        }
+        return ForwardingBridge::FT_Write(handle, buffer, count, written);
+    }
+    usblink::FT_STATUS forward(const char* name, const std::function<usblink::FT_STATUS()>& call) override
+    {
+        return broken && lasting ? status : ForwardingBridge::forward(name, call);
+    }
+};
+
 struct SetupFiles : testing::Test {
     sim::SimulatedBridge simulator;
-    PanelHarness panel { simulator };
+    BreakingBridge line { simulator };
+    PanelHarness panel { line };
     QTemporaryDir folder;
     const QString path = folder.filePath("bench.scpi");
 
@@ -107,6 +133,71 @@ TEST_F(SetupFiles, SavedSettingsComeBackAfterAResetThroughTheQueue)
     EXPECT_EQ(panel.linesSince(mark), expected);
     EXPECT_EQ(panel.main.scrIAtt->setting(), 41);
     EXPECT_EQ(panel.main.scrBB_I_Off->setting(), -1234);
+}
+
+struct BrokenLoad {
+    const char* name;
+    const char* at; // the line whose write breaks the line
+    usblink::FT_STATUS status;
+    bool lasting;
+    std::size_t reached; // of the file's messages
+    const char* says;
+};
+
+const char* const FileMessages[] = { ":BAS:SWAP 1", ":BAS:ZINP 0", ":BAS:IOFF -5", ":BAS:QOFF 6", ":MOD:ZINP 1",
+    ":MOD:IATT 41", ":MOD:QATT 9", ":MOD:IINP 2", ":MOD:QINP 3", ":MOD:IOFF 4", ":MOD:QOFF 7" };
+const std::string FirstFive = ":BAS:SWAP 1, :BAS:ZINP 0, :BAS:IOFF -5, :BAS:QOFF 6, :MOD:ZINP 1";
+
+const BrokenLoad BrokenLoads[] = {
+    { "a write fails on a line still there", ":MOD:IATT 41", usblink::FT_IO_ERROR, false, 5,
+        "5 of 11 sent: FIVE; the instrument holds a mix of the old and the new setup" },
+    { "the line goes at a write", ":MOD:IATT 41", usblink::FT_DEVICE_NOT_FOUND, true, 5,
+        "5 of 11 sent: FIVE; the instrument holds a mix of the old and the new setup" },
+    { "the line goes at the first write", ":BAS:SWAP 1", usblink::FT_DEVICE_NOT_FOUND, true, 0,
+        "0 of 11 sent; the instrument still holds its old setup" },
+    { "the line goes after the last write", ":BAS:SWAP?", usblink::FT_DEVICE_NOT_FOUND, true, 11,
+        "11 of 11 sent: FIVE, :MOD:IATT 41, :MOD:QATT 9, :MOD:IINP 2, :MOD:QINP 3, :MOD:IOFF 4, :MOD:QOFF 7; nothing "
+        "answered after them (READ ERROR), so the instrument may hold a mix of the old and the new setup" },
+};
+
+// What reached the instrument is counted on its side: nothing goes out after
+// the failed write, the read-back and the error queue's asking neither.
+TEST_F(SetupFiles, ALoadTheLineBreaksSaysWhatWasSentAndSendsNothingMore)
+{
+    std::string text;
+    for (const char* message : FileMessages)
+        text += std::string(message) + "\n";
+    std::ofstream(path.toStdString()) << text;
+    std::vector<std::string> reached;
+    simulator.instrument().setLineObserver([&reached](std::string_view received) { reached.emplace_back(received); });
+    for (const BrokenLoad& row : BrokenLoads) {
+        SCOPED_TRACE(row.name);
+        reached.clear();
+        line.at = row.at;
+        line.status = row.status;
+        line.lasting = row.lasting;
+        line.broken = false;
+        QString confirmation;
+        {
+            const auto dialog = chooseInDialog(path);
+            const auto confirm = answer(confirmation, QMessageBox::Ok);
+            press(QKeySequence::Open);
+        }
+        EXPECT_EQ(outcome().text.toStdString(), "The load was cut short: " + QString(row.says).replace("FIVE",
+            QString::fromStdString(FirstFive)).toStdString() + ". Load the setup again once the link is back.");
+        std::vector<std::string> expected = { ":SYST:ERR?" };
+        expected.insert(expected.end(), std::begin(FileMessages), std::begin(FileMessages) + row.reached);
+        EXPECT_EQ(reached, expected);
+        // Nothing was read back, so no value shown is known any more.
+        EXPECT_EQ(panel.main.slider(instrument::SettingId::ModulatorQOffset)->accessibleDescription(),
+            "not read: a setup load was cut short");
+        // Mended, for the next row.
+        line.at.clear();
+        line.broken = false;
+        if (panel.session.linkDown())
+            panel.main.linkMonitor->attempt();
+        ASSERT_FALSE(panel.session.linkDown()) << panel.session.linkProblem();
+    }
 }
 
 TEST_F(SetupFiles, AFileOfAnotherUnitIsNamedAndCancellingSendsNothing)
