@@ -13,6 +13,9 @@
 #include "ProgramIcon.h"
 #include "frmMain.h"
 #include "InstrumentSession.h"
+#include "LiveChannel.h"
+#include "LiveState.h"
+#include "WebServer.h"
 #include "RemoteServices.h"
 #include "CalibrationStart.h"
 #include "TerminationSignals.h"
@@ -47,6 +50,19 @@ void publish(usblink::BridgeLibrary& bridge, const frmMain& window, const std::s
     const auto selection = static_cast<std::size_t>(window.Selection);
     app::publishPanel({ .pid = 0, .host = host, .port = port, .line = app::lineOfListed(bridge, window.Selection),
         .entry = window.Devices.at(selection) });
+}
+
+// The live front panel on the web server's /ws, following the remote status
+// line; the token that lets a browser control is on standard error.
+void serveLivePanel(remote::WebServer& web, const app::RemoteServices& remote, remote::LiveState& state,
+    remote::LiveChannel& live, bool control)
+{
+    web.setUpgradeHandler([&live](QTcpSocket* socket) { live.take(socket); });
+    state.setRemoteStatus(remote.status().text());
+    QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &state, &remote::LiveState::setRemoteStatus);
+    live.setControlAllowed(control);
+    std::fprintf(stderr, "r6140k-panel: live front panel on %spanel.html; control with %spanel.html?token=%s\n",
+        qPrintable(web.url()), qPrintable(web.url()), qPrintable(live.token()));
 }
 
 } // namespace
@@ -95,6 +111,10 @@ int main(int argc, char* argv[])
         panel::showMessage(nullptr, QMessageBox::Critical, "Error", why);
         return 1;
     }
+    remote::LiveState liveState(session);
+    remote::LiveChannel live(session, liveState, remote::LiveChannel::newToken());
+    if (auto* web = remote.webServer())
+        serveLivePanel(*web, remote, liveState, live, options.webControl);
     if (options.vxi11Host)
         app::runBeforeTermination([&remote] { remote.withdraw(); });
     window.Form_Load();
