@@ -47,6 +47,9 @@ public:
     void withdraw() { registration_.withdraw(); }
 
     const remote::RemoteStatus& status() const { return status_; }
+    // Whether browsers may change settings, and with which address, on the
+    // status line; an empty text removes it.
+    void showBrowserControl(const QString& text) { status_.setNote(remote::RemoteStatus::Note::BrowserControl, text); }
     // The port the SCPI socket listens on; 0 without one.
     quint16 socketPort() const;
     // The web server, for the live channel to take its WebSocket

@@ -20,7 +20,7 @@ class WebServer;
 class RemoteStatus : public QObject {
     Q_OBJECT
 public:
-    enum class Note { Exposure, PortMapper, Announcement };
+    enum class Note { Exposure, PortMapper, Announcement, BrowserControl };
 
     explicit RemoteStatus(const ClientSlots& clientSlots, QObject* parent = nullptr);
 
