@@ -16,12 +16,6 @@ namespace ctl {
 
 namespace {
 
-int fail(const std::string& message)
-{
-    tell(message);
-    return Failed;
-}
-
 calibration::Probe probeOf(std::optional<int> marker, std::optional<double> hz, int defaultMarker)
 {
     return { marker.value_or(defaultMarker), hz };

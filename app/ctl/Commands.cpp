@@ -16,16 +16,16 @@
 
 namespace ctl {
 
-namespace {
-
-// Where a file is named, this names standard input or output.
-constexpr const char* StandardStream = "-";
-
 int fail(const std::string& message)
 {
     tell(message);
     return Failed;
 }
+
+namespace {
+
+// Where a file is named, this names standard input or output.
+constexpr const char* StandardStream = "-";
 
 // A failure on the instrument's line; one that waited in vain for a reply
 // says what to check.

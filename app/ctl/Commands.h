@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "CtlOptions.h"
 
 namespace ctl {
@@ -8,6 +10,9 @@ namespace ctl {
 inline constexpr int Done = 0;
 inline constexpr int Failed = 1; // the instrument or its line failed, or a setup was refused
 inline constexpr int UsageError = 2;
+
+// Tells the message on stderr and returns Failed.
+int fail(const std::string& message);
 
 // Carries out the command the options name: replies and settings on
 // stdout, messages on stderr. Returns the exit status.
