@@ -71,6 +71,9 @@ void LiveChannel::admit()
         if (viewers_.size() >= MaxViewers) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated,
                 QString("At most %1 viewers watch the panel at once").arg(MaxViewers));
+            // Owned by the channel until its closing handshake ends, so that
+            // a channel that goes first takes it along.
+            socket->setParent(this);
             connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
             continue;
         }

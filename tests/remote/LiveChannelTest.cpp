@@ -29,11 +29,12 @@ struct LiveChannel : testing::Test {
         port = channel.listenOnLoopback();
     }
 
-    // A viewer that keeps the latest value of each setting it was told.
+    // A viewer that keeps the latest value of each setting it was told. The
+    // socket goes first, while what its signals write to is still there.
     struct Viewer {
-        QWebSocket socket;
         std::map<QString, QJsonValue> values;
         QString closeReason;
+        QWebSocket socket;
     };
     std::unique_ptr<Viewer> viewer(const QString& token = {})
     {
