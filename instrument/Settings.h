@@ -17,6 +17,21 @@ enum class SettingKind {
     Attenuator, // steps of 1/8 dB
 };
 
+// A kind's name where the table is told to others (the Python driver, the
+// browser's panel).
+constexpr const char* kindNameOf(SettingKind kind)
+{
+    switch (kind) {
+    case SettingKind::TwoState:
+        return "two-state";
+    case SettingKind::Offset:
+        return "offset";
+    case SettingKind::Attenuator:
+        return "attenuator";
+    }
+    return "";
+}
+
 // What one step of an attenuator is worth.
 inline constexpr double DecibelsPerStep = 0.125;
 

@@ -12,24 +12,11 @@
 
 namespace {
 
-const char* kindName(instrument::SettingKind kind)
-{
-    switch (kind) {
-    case instrument::SettingKind::TwoState:
-        return "two-state";
-    case instrument::SettingKind::Offset:
-        return "offset";
-    case instrument::SettingKind::Attenuator:
-        return "attenuator";
-    }
-    return "";
-}
-
 void writeTable(std::ostream& out)
 {
     for (const instrument::Setting& setting : instrument::Settings) {
         const instrument::SettingRange range = instrument::rangeOf(setting.kind);
-        out << "    (\"" << setting.mnemonic << "\", \"" << kindName(setting.kind) << "\", \"" << setting.query
+        out << "    (\"" << setting.mnemonic << "\", \"" << instrument::kindNameOf(setting.kind) << "\", \"" << setting.query
             << "\", \"" << setting.prefix << "%d\", " << range.min << ", " << range.max << "),\n";
     }
 }

@@ -12,19 +12,6 @@ namespace {
 const QString NotReadYet = "Not read from the instrument yet";
 const QString ResetNotReadBack = "Reset or recalled; not read back yet";
 
-QString kindName(instrument::SettingKind kind)
-{
-    switch (kind) {
-    case instrument::SettingKind::TwoState:
-        return "two-state";
-    case instrument::SettingKind::Offset:
-        return "offset";
-    case instrument::SettingKind::Attenuator:
-        return "attenuator";
-    }
-    return {};
-}
-
 // The value in its unit, as the desktop panel writes it.
 QString valueText(instrument::SettingKind kind, int value)
 {
@@ -164,7 +151,7 @@ QJsonObject LiveState::settingPart(std::size_t index) const
 {
     const instrument::Setting& setting = instrument::Settings[index];
     const Value& held = values_[index];
-    QJsonObject part { { "type", "setting" }, { "name", setting.mnemonic }, { "kind", kindName(setting.kind) },
+    QJsonObject part { { "type", "setting" }, { "name", setting.mnemonic }, { "kind", instrument::kindNameOf(setting.kind) },
         { "min", instrument::rangeOf(setting.kind).min }, { "max", instrument::rangeOf(setting.kind).max } };
     if (held.value) {
         part["value"] = *held.value;

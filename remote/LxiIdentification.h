@@ -6,8 +6,8 @@
 
 namespace remote {
 
-// The namespace of the LXI identification document (LXI Device
-// Specification, 10.2).
+// The namespace of the LXI identification document, as the LXI standard
+// names it.
 inline constexpr const char* LxiIdentificationNamespace = "http://www.lxistandard.org/InstrumentIdentification/1.0";
 
 // The LXI identification document of the panel's instrument, in XML: its
