@@ -41,7 +41,7 @@ struct Request {
     std::optional<Probe> wanted; // the image also in dBc with one
     std::optional<double> targetDbm; // stop once the carrier reads this or less
     int budget = 60; // readings for the carrier null
-    int imageBudget = 24; // readings for the image balance
+    int imageBudget = 32; // readings for the image balance
     int initialStep = 1024; // counts of the first steps of the carrier null
     int averaging = 4; // readings averaged near the floor
     std::optional<double> loHz; // as given, for the result only

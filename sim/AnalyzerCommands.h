@@ -66,6 +66,7 @@ public:
 
     void setFault(AnalyzerFault fault) { fault_ = fault; }
     int readingsTaken() const { return readings_; }
+    bool continuous() const { return continuous_; }
     std::string identity() const;
     // Markers 1 to 3 on carrier, image and wanted sideband, 4 on the carrier.
     void resetMarkers();
