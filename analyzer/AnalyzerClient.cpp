@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "SocketTransport.h"
+#include "Vxi11Transport.h"
 
 namespace analyzer {
 
@@ -12,6 +13,13 @@ namespace {
 std::string hzText(double hz)
 {
     return QString::number(hz, 'f', hz == std::floor(hz) ? 0 : 3).toStdString();
+}
+
+std::unique_ptr<Transport> transportFor(const Resource& resource)
+{
+    if (resource.kind == Resource::Kind::Vxi11)
+        return std::make_unique<Vxi11Transport>(resource.host, resource.device);
+    return std::make_unique<SocketTransport>(resource.host, resource.port);
 }
 
 } // namespace
@@ -41,9 +49,7 @@ std::string AnalyzerClient::tell(const std::string& message)
 
 std::string AnalyzerClient::open(const Resource& resource)
 {
-    if (resource.kind != Resource::Kind::Socket)
-        return "VXI-11 analyzers are not supported yet; use TCPIP::host::port::SOCKET";
-    transport_ = std::make_unique<SocketTransport>(resource.host, resource.port);
+    transport_ = transportFor(resource);
     if (std::string problem = transport_->connect(timeout_); !problem.empty())
         return problem;
     const LineResult identity = ask(dialect_.identify);

@@ -4,10 +4,7 @@ namespace analyzer {
 
 namespace {
 
-std::string millisecondsText(std::chrono::milliseconds t)
-{
-    return std::to_string(t.count()) + " ms";
-}
+constexpr qint64 MaxSocketLineBytes = MaxLineBytes;
 
 } // namespace
 
@@ -29,18 +26,10 @@ std::string SocketTransport::lost() const
 
 std::string SocketTransport::connect(std::chrono::milliseconds timeout)
 {
-    socket_.connectToHost(QString::fromStdString(host_), port_);
-    const auto ended = wait_.until(socket_, [this] {
-        return socket_.state() == QAbstractSocket::ConnectedState || socket_.state() == QAbstractSocket::UnconnectedState;
-    }, timeout);
-    if (ended == SocketWait::Ended::Aborted)
-        return Aborted;
-    if (socket_.state() == QAbstractSocket::ConnectedState)
-        return {};
-    socket_.abort();
-    return "cannot reach the analyzer at " + where() + ": "
-        + (ended == SocketWait::Ended::TimedOut ? "no answer within " + millisecondsText(timeout)
-                                                 : socket_.errorString().toStdString());
+    const std::string problem = connectWithin(socket_, wait_, host_, port_, timeout);
+    if (problem.empty() || problem == Aborted)
+        return problem;
+    return "cannot reach the analyzer at " + where() + ": " + problem;
 }
 
 std::string SocketTransport::writeLine(const std::string& line, std::chrono::milliseconds timeout)
@@ -61,19 +50,19 @@ std::string SocketTransport::writeLine(const std::string& line, std::chrono::mil
 LineResult SocketTransport::readLine(std::chrono::milliseconds timeout)
 {
     const auto ended = wait_.until(socket_, [this] {
-        return socket_.canReadLine() || socket_.bytesAvailable() > MaxLineBytes
+        return socket_.canReadLine() || socket_.bytesAvailable() > MaxSocketLineBytes
             || socket_.state() != QAbstractSocket::ConnectedState;
     }, timeout);
     if (socket_.canReadLine()) {
-        QByteArray line = socket_.readLine(MaxLineBytes + 1);
+        QByteArray line = socket_.readLine(MaxSocketLineBytes + 1);
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
         return { line.toStdString(), {} };
     }
     if (ended == SocketWait::Ended::Aborted)
         return { {}, Aborted };
-    if (socket_.bytesAvailable() > MaxLineBytes)
-        return { {}, "the analyzer at " + where() + " sent a line longer than 64 KiB" };
+    if (socket_.bytesAvailable() > MaxSocketLineBytes)
+        return { {}, "the analyzer at " + where() + " sent " + OverlongLine };
     if (socket_.state() != QAbstractSocket::ConnectedState)
         return { {}, lost() };
     return { {}, "no reply from the analyzer at " + where() + " within " + millisecondsText(timeout) };

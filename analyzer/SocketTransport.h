@@ -12,9 +12,6 @@ namespace analyzer {
 // Raw SCPI on TCP (TCPIP::host::port::SOCKET): a line ends in LF each way.
 class SocketTransport : public Transport {
 public:
-    // A reply longer than this is garbage, not a reading.
-    static constexpr qint64 MaxLineBytes = 64 * 1024;
-
     SocketTransport(std::string host, uint16_t port);
 
     std::string connect(std::chrono::milliseconds timeout) override;

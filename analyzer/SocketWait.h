@@ -3,8 +3,12 @@
 #include <QAbstractSocket>
 #include <QEventLoop>
 #include <QTimer>
+#include <QTcpSocket>
 #include <chrono>
 #include <functional>
+#include <string>
+
+#include "Transport.h"
 
 namespace analyzer {
 
@@ -49,5 +53,23 @@ private:
     QEventLoop loop_;
     bool aborted_ = false;
 };
+
+// Connects the socket within the time-out: empty when connected, Aborted,
+// or else why not.
+inline std::string connectWithin(QTcpSocket& socket, SocketWait& wait, const std::string& host, uint16_t port,
+    std::chrono::milliseconds timeout)
+{
+    socket.connectToHost(QString::fromStdString(host), port);
+    const auto ended = wait.until(socket, [&socket] {
+        return socket.state() == QAbstractSocket::ConnectedState || socket.state() == QAbstractSocket::UnconnectedState;
+    }, timeout);
+    if (ended == SocketWait::Ended::Aborted)
+        return Aborted;
+    if (socket.state() == QAbstractSocket::ConnectedState)
+        return {};
+    socket.abort();
+    return ended == SocketWait::Ended::TimedOut ? "no answer within " + millisecondsText(timeout)
+                                                : socket.errorString().toStdString();
+}
 
 } // namespace analyzer

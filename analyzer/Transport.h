@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 
 // How the analyzer's lines travel: raw SCPI on a socket, or VXI-11.
@@ -27,5 +28,14 @@ public:
 };
 
 inline constexpr const char* Aborted = "aborted";
+
+// A reply longer than this is garbage, not a reading.
+inline constexpr std::size_t MaxLineBytes = 64 * 1024;
+inline constexpr const char* OverlongLine = "a line longer than 64 KiB";
+
+inline std::string millisecondsText(std::chrono::milliseconds t)
+{
+    return std::to_string(t.count()) + " ms";
+}
 
 } // namespace analyzer

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <optional>
 
+#include "MemoryXdr.h"
 #include "RecordMarking.h"
 #include "vxi11.h"
 
@@ -16,39 +17,6 @@ namespace {
 static_assert(CoreProgram == DEVICE_CORE && AbortProgram == DEVICE_ASYNC);
 static_assert(ProgramVersion == DEVICE_CORE_VERSION && ProgramVersion == DEVICE_ASYNC_VERSION);
 static_assert(MaxRecordBytes == MAX_RECORD_BYTES);
-
-// An XDR stream over bytes in memory.
-class MemoryXdr {
-public:
-    // Decoding only reads the bytes.
-    explicit MemoryXdr(std::span<const uint8_t> bytes, xdr_op op = XDR_DECODE)
-    {
-        xdrmem_create(&xdr_, reinterpret_cast<char*>(const_cast<uint8_t*>(bytes.data())),
-            static_cast<u_int>(bytes.size()), op);
-    }
-    ~MemoryXdr() { xdr_destroy(&xdr_); }
-    MemoryXdr(const MemoryXdr&) = delete;
-    MemoryXdr& operator=(const MemoryXdr&) = delete;
-
-    operator XDR*() { return &xdr_; }
-
-private:
-    XDR xdr_ {};
-};
-
-// An XDR routine as libtirpc takes one, which calls it with the object's
-// address (xdr_void with none it reads). By way of void (*)(), the
-// conversion's own type, casts between function types are not warned of.
-template <class Routine>
-xdrproc_t procOf(Routine routine)
-{
-    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(routine));
-}
-
-Bytes bytesOf(u_int length, const char* data)
-{
-    return Bytes(data, data + length);
-}
 
 // The generated arguments as the server's own, which own their data.
 Arguments argumentsOf(const Device_Link& p)
@@ -100,20 +68,11 @@ Arguments argumentsOf(const Device_RemoteFunc& p)
     return RemoteFunc { p.hostAddr, p.hostPort, p.progNum, p.progVers, std::bit_cast<int32_t>(p.progFamily) };
 }
 
-template <class Wire>
-Wire wireOf(bool_t (*)(XDR*, Wire*));
-
-// Decodes a procedure's arguments with the routine rpcgen made for them,
-// and frees what that routine allocated once they are copied out.
+// Decodes a procedure's arguments with the routine rpcgen made for them.
 template <auto Routine>
 std::optional<Arguments> decodeWith(XDR* in)
 {
-    decltype(wireOf(Routine)) wire {};
-    std::optional<Arguments> arguments;
-    if (Routine(in, &wire))
-        arguments = argumentsOf(wire);
-    xdr_free(procOf(Routine), &wire);
-    return arguments;
+    return decodedWith<Routine>(in, [](const auto& wire) { return argumentsOf(wire); });
 }
 
 std::optional<Arguments> decodeNothing(XDR*)
@@ -221,11 +180,6 @@ template <class Wire>
 Bytes successReply(uint32_t xid, bool_t (*routine)(XDR*, Wire*), std::type_identity_t<Wire> wire)
 {
     return acceptedReply(xid, SUCCESS, procOf(routine), &wire);
-}
-
-char* borrowed(const Bytes& data)
-{
-    return reinterpret_cast<char*>(const_cast<uint8_t*>(data.data()));
 }
 
 Bytes replyWith(uint32_t xid, const std::monostate&)

@@ -1,5 +1,6 @@
 // r6140k-ctl as a user runs it, without a display, against r6140k-sim on its
-// pseudo-terminal, directly and exported by ser2net over RFC 2217.
+// pseudo-terminal, directly and exported by ser2net over RFC 2217, in a
+// network namespace of the test program's own (see PrivateNetwork.h).
 
 #include <QDir>
 #include <QJsonDocument>
@@ -7,14 +8,18 @@
 #include <QTcpServer>
 #include <atomic>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sstream>
+#include <string_view>
 #include <sys/prctl.h>
 
 #include "CtlRun.h"
+#include "PortMapperDaemon.h"
+#include "PrivateNetwork.h"
 #include "PseudoTerminal.h"
 #include "Ser2NetProcess.h"
 #include "SerialBridge.h"
@@ -211,6 +216,8 @@ const Status Statuses[] = {
         "--carrier-marker", "1" }, 2, "", "give --carrier-hz or --carrier-marker, not both" },
     { "calibrate with no analyzer there", { "calibrate", "--analyzer", "TCPIP::127.0.0.1::1::SOCKET" }, 1, "",
         "cannot reach the analyzer at 127.0.0.1:1" },
+    { "calibrate with no port mapper there", { "calibrate", "--analyzer", "TCPIP::127.0.0.1::INSTR" }, 1, "",
+        "127.0.0.1 has no port mapper (TCP port 111: Connection refused): check that the analyzer is on and serves VXI-11" },
     { "two targets", { "--serial", "X", "read" }, 2, "", "give one target at most" },
     { "an error caused", { "send", ":MOD:IATT 3", "FOO 1", "*RST 2" }, 1, "",
         "the instrument reports -113,\"Undefined header\"\nr6140k-ctl: R6140K PORT: the instrument reports -108," },
@@ -234,31 +241,55 @@ TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
     EXPECT_THAT(missing.err, HasSubstr("/dev/r6140k-no-such-port is not there"));
 }
 
-// The carrier null against r6140k-sim's own analyzer on a raw socket: the
+// The analyzer's resources, r6140k-sim's raw socket by SOCKET; how the run
+// ends and what it says.
+struct AnalyzerRun {
+    const char* name;
+    const char* resource;
+    int status;
+    const char* says;
+};
+
+const AnalyzerRun AnalyzerRuns[] = {
+    { "raw socket", "SOCKET", 0, "" },
+    { "VXI-11", "TCPIP::127.0.0.1::INSTR", 0, "" },
+    { "VXI-11 device it lacks", "TCPIP::127.0.0.1::gpib0,5::INSTR", 1,
+        "answered create_link with device error 3 (device not accessible): check the device name" },
+};
+
+// The carrier null against r6140k-sim's own analyzer, served on a raw
+// socket and by the project's VXI-11 server, found through rpcbind: the
 // JSON result, and the instrument left at the settings it names.
-TEST_F(Files, CalibrateNullsTheSimulatedAnalyzersCarrierOverARawSocket)
+TEST_F(Files, CalibrateNullsTheSimulatedAnalyzersCarrierThroughEitherResource)
 {
-    QTcpServer free;
-    ASSERT_TRUE(free.listen(QHostAddress::LocalHost, 0));
-    const QString port = QString::number(free.serverPort());
-    free.close();
-    SimProcess simulator({ "--analyzer", "127.0.0.1:" + port, "--analyzer-noise-db", "0.1" });
+    PortMapperDaemon portMapper;
+    SimProcess simulator({ "--analyzer", "127.0.0.1:0", "--analyzer-vxi11", "--analyzer-noise-db", "0.1" });
     const QString line = QString::fromStdString(simulator.path());
-    const std::string setup = file("calibrated.scpi");
-    const ProgramRun run = runCtl({ "--port", line, "calibrate", "--analyzer", "TCPIP::127.0.0.1::" + port + "::SOCKET",
-        "--target", "-85", "--budget", "120", "--save", QString::fromStdString(setup), "--json" });
-    ASSERT_EQ(run.status, 0) << run.err;
-    const QJsonObject result = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
-    EXPECT_EQ(result["outcome"].toString().toStdString(), "target met");
-    EXPECT_LE(result["carrier_dBm"].toDouble(), -85);
-    EXPECT_GT(result["carrier_below_start_dB"].toDouble(), 10);
-    EXPECT_LE(result["readings"].toInt(), 120);
-    EXPECT_THAT(result["analyzer"].toString().toStdString(), HasSubstr("Simulated Analyzer"));
-    const QJsonObject settings = result["settings"].toObject();
-    const ProgramRun read = runCtl({ "--port", line, "read" });
-    EXPECT_THAT(read.out, HasSubstr("MODulator:IOFFset " + std::to_string(settings["MODulator:IOFFset"].toInt()) + "\n"));
-    EXPECT_THAT(read.out, HasSubstr("MODulator:QOFFset " + std::to_string(settings["MODulator:QOFFset"].toInt()) + "\n"));
-    EXPECT_THAT(contentsOf(setup), HasSubstr("# calibration: carrier "));
+    const std::string socket = simulator.readLine().value_or("");
+    ASSERT_EQ(simulator.readLine(), "TCPIP::127.0.0.1::INSTR");
+    for (const AnalyzerRun& row : AnalyzerRuns) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(runCtl({ "--port", line, "send", "*RST" }).status, 0) << "every run starts far from the null";
+        const std::string setup = file("calibrated.scpi");
+        const ProgramRun run = runCtl({ "--port", line, "calibrate", "--analyzer",
+            row.resource == std::string_view("SOCKET") ? QString::fromStdString(socket) : row.resource, "--target", "-85",
+            "--budget", "120", "--save", QString::fromStdString(setup), "--json" });
+        ASSERT_EQ(run.status, row.status) << run.err;
+        EXPECT_THAT(run.err, HasSubstr(row.says));
+        if (row.status != 0)
+            continue;
+        const QJsonObject result = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+        EXPECT_EQ(result["outcome"].toString().toStdString(), "target met");
+        EXPECT_LE(result["carrier_dBm"].toDouble(), -85);
+        EXPECT_GT(result["carrier_below_start_dB"].toDouble(), 10);
+        EXPECT_LE(result["readings"].toInt(), 120);
+        EXPECT_THAT(result["analyzer"].toString().toStdString(), HasSubstr("Simulated Analyzer"));
+        const QJsonObject settings = result["settings"].toObject();
+        const ProgramRun read = runCtl({ "--port", line, "read" });
+        EXPECT_THAT(read.out, HasSubstr("MODulator:IOFFset " + std::to_string(settings["MODulator:IOFFset"].toInt()) + "\n"));
+        EXPECT_THAT(read.out, HasSubstr("MODulator:QOFFset " + std::to_string(settings["MODulator:QOFFset"].toInt()) + "\n"));
+        EXPECT_THAT(contentsOf(setup), HasSubstr("# calibration: carrier "));
+    }
 }
 
 TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
@@ -399,6 +430,10 @@ TEST(HeldLine, TheMessageNamesTheProgramThatHoldsIt)
 
 int main(int argc, char** argv)
 {
+    // The port mapper on port 111 is the namespace's own. Listing the tests,
+    // as CTest does when the program is built, needs no namespace, nor root.
+    if (std::find(argv, argv + argc, std::string_view("--gtest_list_tests")) == argv + argc)
+        enterPrivateNetwork();
     const QCoreApplication application(argc, argv); // for the processes and their events
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

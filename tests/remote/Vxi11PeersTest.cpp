@@ -30,6 +30,7 @@
 #include "EventLoop.h"
 #include "OperatorHand.h"
 #include "PanelHarness.h"
+#include "PortMapperDaemon.h"
 #include "PrivateNetwork.h"
 #include "SimProcess.h"
 #include "StreamingClients.h"
@@ -43,13 +44,6 @@ namespace {
 
 const std::string Identity = std::string("R6140K Simulator,R6140K,SIM00001,") + app::VersionText;
 const QString Python = "/usr/bin/python3";
-
-struct PortMapperDaemon : DaemonProcess {
-    PortMapperDaemon()
-        : DaemonProcess("rpcbind", { "-f" }, [] { return remote::portMapperProblem().empty(); })
-    {
-    }
-};
 
 // A D-Bus system bus of the test's own, at the place avahi looks for it
 // (the namespace's own /run), and avahi-daemon on the test's interface.

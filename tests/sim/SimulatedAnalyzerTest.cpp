@@ -9,8 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "ClientRun.h"
-#include "DaemonProcess.h"
-#include "PortMapper.h"
+#include "PortMapperDaemon.h"
 #include "PrivateNetwork.h"
 #include "SimulatedAnalyzer.h"
 #include "Version.h"
@@ -102,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Dialect, AnalyzerSocket,
 // port mapper (rpcbind, in the test's own network namespace).
 TEST(AnalyzerVxi11, AnswersPyvisaThroughThePortMapper)
 {
-    test_support::DaemonProcess portMapper("rpcbind", { "-f" }, [] { return remote::portMapperProblem().empty(); });
+    test_support::PortMapperDaemon portMapper;
     sim::Instrument instrument("SIM00042");
     sim::SimulatedAnalyzer analyzer(instrument, { .model = { .noiseDb = 0 }, .sweepTime = std::chrono::milliseconds(30) });
     ASSERT_TRUE(analyzer.listenVxi11(QHostAddress::LocalHost, true)) << analyzer.errorString().toStdString();

@@ -30,6 +30,9 @@ constexpr const char* Usage = "Usage: r6140k-sim [--pace] [--trace] [--serial TE
                               "  --analyzer HOST:PORT  also serve a simulated spectrum analyzer watching the\n"
                               "                 instrument's output, raw SCPI on HOST:PORT (port 0: a free one);\n"
                               "                 prints its resource TCPIP::HOST::PORT::SOCKET on the second line\n"
+                              "  --analyzer-vxi11  also serve the analyzer over VXI-11 at HOST, registered\n"
+                              "                 with the port mapper (rpcbind); prints its resource\n"
+                              "                 TCPIP::HOST::INSTR on the third line\n"
                               "  --lo-hz F      the analyzer's carrier frequency (default 1e9)\n"
                               "  --tone-hz F    the baseband tone: wanted at LO+F, image at LO-F (default 1e6)\n"
                               "  --analyzer-sweep-ms N  sweep time before *OPC? answers (default 0)\n"
@@ -43,6 +46,7 @@ struct Arguments {
     bool trace = false;
     std::string serialNumber { sim::Instrument::DefaultSerialNumber };
     std::optional<std::pair<QHostAddress, quint16>> analyzer;
+    bool analyzerVxi11 = false;
     sim::SimulatedAnalyzerOptions analyzerOptions;
 };
 
@@ -132,6 +136,8 @@ std::optional<Arguments> parseArguments(int argc, char** argv, int& exitStatus)
             arguments.trace = true;
         } else if (option == "--serial" && i + 1 < argc) {
             arguments.serialNumber = argv[++i];
+        } else if (option == "--analyzer-vxi11") {
+            arguments.analyzerVxi11 = true;
         } else if (option.starts_with("--analyzer") || option == "--lo-hz" || option == "--tone-hz") {
             if (i + 1 >= argc || !takeAnalyzerOption(option, argv[i + 1], arguments)) {
                 std::fprintf(stderr, "r6140k-sim: bad value for '%s'\n%s", argv[i], Usage);
@@ -151,6 +157,11 @@ std::optional<Arguments> parseArguments(int argc, char** argv, int& exitStatus)
             return std::nullopt;
         }
     }
+    if (arguments.analyzerVxi11 && !arguments.analyzer) {
+        std::fprintf(stderr, "r6140k-sim: --analyzer-vxi11 goes with --analyzer HOST:PORT\n%s", Usage);
+        exitStatus = 2;
+        return std::nullopt;
+    }
     return arguments;
 }
 
@@ -167,11 +178,15 @@ int serveWithAnalyzer(int argc, char** argv, sim::PtyServer& server, const sim::
 {
     QCoreApplication application(argc, argv);
     sim::SimulatedAnalyzer analyzer(instrument, arguments.analyzerOptions);
-    if (!analyzer.listen(arguments.analyzer->first, arguments.analyzer->second)) {
+    const QHostAddress& address = arguments.analyzer->first;
+    if (!analyzer.listen(address, arguments.analyzer->second)
+        || (arguments.analyzerVxi11 && !analyzer.listenVxi11(address, true))) {
         std::fprintf(stderr, "r6140k-sim: analyzer: %s\n", analyzer.errorString().toLocal8Bit().constData());
         return 1;
     }
     std::printf("%s\n", analyzer.socketResource().toLocal8Bit().constData());
+    if (arguments.analyzerVxi11)
+        std::printf("TCPIP::%s::INSTR\n", address.toString().toLocal8Bit().constData());
     std::fflush(stdout);
     QSocketNotifier terminal(server.descriptor(), QSocketNotifier::Read);
     QSocketNotifier stop(stopPipe[0], QSocketNotifier::Read);
