@@ -70,7 +70,9 @@ int integerOf(const QString& text, const char* option, int least, int most)
 
 // The calibrate options: one of a frequency and a marker per level read.
 struct CalibrateParsing {
-    QCommandLineOption analyzer { "analyzer", "calibrate: the spectrum analyzer, TCPIP::host::port::SOCKET.", "resource" };
+    QCommandLineOption analyzer { "analyzer",
+        "calibrate: the spectrum analyzer, TCPIP::host::port::SOCKET (raw SCPI) or TCPIP::host[::device]::INSTR (VXI-11).",
+        "resource" };
     QCommandLineOption dialect { "dialect", "calibrate: a key=value file of the analyzer's messages.", "file" };
     QCommandLineOption offsets { "offsets", "calibrate: modulator (default), input or baseband.", "pair" };
     QCommandLineOption carrierHz { "carrier-hz", "calibrate: read the carrier at this frequency.", "Hz" };
@@ -108,7 +110,7 @@ struct CalibrateParsing {
         CalibrateOptions o;
         o.analyzer = parser.value(analyzer).toStdString();
         if (o.analyzer.empty())
-            usageError("calibrate needs --analyzer RESOURCE (TCPIP::host::port::SOCKET)");
+            usageError("calibrate needs --analyzer RESOURCE (TCPIP::host::port::SOCKET or TCPIP::host::INSTR)");
         if (!analyzer::Resource::parse(o.analyzer))
             usageError("bad analyzer resource " + o.analyzer + " (TCPIP::host::port::SOCKET or TCPIP::host::INSTR)");
         o.dialectFile = parser.value(dialect).toStdString();
