@@ -21,7 +21,7 @@ constexpr uint32_t LeastWriteChunk = 1024;
 std::chrono::milliseconds leftUntil(Clock::time_point deadline)
 {
     return std::max(std::chrono::milliseconds(1),
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()));
 }
 
 const char* vxi11CallName(Procedure procedure)
@@ -64,6 +64,8 @@ RpcConnection::CallEnd exchange(RpcConnection& connection, const vxi11::Bytes& m
         return decoded.has_value();
     }, timeout);
 }
+
+constexpr const char* TimeOutHint = ": check that the analyzer is on and that its sweeps end sooner";
 
 std::string rawSocketHint(const std::string& host)
 {
@@ -171,7 +173,8 @@ std::string Vxi11Transport::callProblem(RpcConnection::CallEnd end, const char* 
     case RpcConnection::CallEnd::Overlong:
         return "the analyzer at " + where() + " sent a record longer than 64 KiB";
     default:
-        return "no reply from the analyzer at " + where() + " to " + call + " within " + millisecondsText(timeout);
+        return "no reply from the analyzer at " + where() + " to " + call + " within " + millisecondsText(timeout)
+            + TimeOutHint;
     }
 }
 
@@ -222,7 +225,7 @@ LineResult Vxi11Transport::readLine(std::chrono::milliseconds timeout)
             return { {}, read.problem };
         const auto& reply = std::get<vxi11::ReadResp>(read.result);
         if (reply.error == ErrorCode::IoTimeout)
-            return { {}, "no reply from the analyzer at " + where() + " within " + millisecondsText(timeout) };
+            return { {}, "no reply from the analyzer at " + where() + " within " + millisecondsText(timeout) + TimeOutHint };
         if (reply.error != ErrorCode::None)
             return { {}, deviceProblem("device_read", reply.error) };
         line.append(reply.data.begin(), reply.data.end());
