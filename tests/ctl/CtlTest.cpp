@@ -271,7 +271,7 @@ TEST_F(OnSimulator, ExitsWithTheStatusOfWhatHappened)
 // The carrier null against r6140k-sim's own analyzer on a raw socket: the
 // JSON result, the instrument left at the settings it names, and the result
 // added to a table between the sections there, which are kept as they were,
-// and loaded back from it.
+// and loaded back from it; a full table is left as it was.
 TEST_F(Files, CalibrateNullsTheSimulatedAnalyzersCarrierOverARawSocket)
 {
     QTcpServer free;
@@ -306,6 +306,12 @@ TEST_F(Files, CalibrateNullsTheSimulatedAnalyzersCarrierOverARawSocket)
     const ProgramRun loaded = runCtl({ "--port", line, "load", "--table", QString::fromStdString(table), "--lo-hz", "2.4e9" });
     EXPECT_EQ(loaded.status, 0) << loaded.err;
     EXPECT_EQ(runCtl({ "--port", line, "read" }).out, read.out);
+    const std::string full = file("full.cal", sections(256));
+    const ProgramRun refused = runCtl({ "--port", line, "calibrate", "--analyzer", "TCPIP::127.0.0.1::" + port + "::SOCKET",
+        "--target", "-85", "--table", QString::fromStdString(full), "--lo-hz", "2.4e9" });
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr(full + ": it holds 256 LO frequencies, as many as a table may; nothing was added"));
+    EXPECT_EQ(contentsOf(full), sections(256));
 }
 
 TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)
