@@ -11,6 +11,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QVBoxLayout>
 #include <QValueAxis>
 #include <cmath>
 
@@ -145,7 +146,12 @@ frmCalibrate::frmCalibrate(frmMain& main, panel::StartCalibration start, QWidget
     setWindowTitle("Calibrate");
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(buildFields());
-    layout->addWidget(buildPlot(), 1);
+    // The result's files go below the plot, where the fields leave room:
+    // the window keeps its size.
+    auto* plotSide = new QVBoxLayout;
+    plotSide->addWidget(buildPlot(), 1);
+    plotSide->addWidget(buildKeeping());
+    layout->addLayout(plotSide, 1);
     showRunning(false);
 }
 
@@ -229,8 +235,7 @@ QWidget* frmCalibrate::buildFields()
     storeRow->addWidget(cmdStore, 1);
     form->addRow(store);
     connect(cmdStore, &QPushButton::clicked, this, &frmCalibrate::cmdStore_Click);
-    form->addRow(buildKeeping());
-    for (QPushButton* button : { cmdStart, cmdAbort, cmdStore, cmdSaveSetup, cmdAddToTable })
+    for (QPushButton* button : { cmdStart, cmdAbort, cmdStore })
         button->setAutoDefault(false);
     return fields;
 }
@@ -248,8 +253,11 @@ QWidget* frmCalibrate::buildKeeping()
     cmdAddToTable->setObjectName("cmdAddToTable");
     cmdAddToTable->setToolTip("Adds the setup to a calibration table as the section of the LO frequency given, "
                               "in place of one of that frequency");
-    keepingRow->addWidget(cmdSaveSetup);
-    keepingRow->addWidget(cmdAddToTable);
+    keepingRow->addStretch(1);
+    for (QPushButton* button : { cmdSaveSetup, cmdAddToTable }) {
+        button->setAutoDefault(false);
+        keepingRow->addWidget(button);
+    }
     connect(cmdSaveSetup, &QPushButton::clicked, this, &frmCalibrate::cmdSaveSetup_Click);
     connect(cmdAddToTable, &QPushButton::clicked, this, &frmCalibrate::cmdAddToTable_Click);
     return keeping;
