@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "DeviceLock.h"
 #include "EventLoop.h"
 #include "LiveChannel.h"
 #include "LiveState.h"
@@ -68,36 +69,61 @@ struct LiveChannel : testing::Test {
     std::vector<std::string> received;
 };
 
-TEST_F(LiveChannel, RefusesWhatIsNotAChangeByTheTokensHolder)
+// Each frame is refused, or sent as its one line; one sent while a VXI-11
+// link holds the lock waits for its release.
+TEST_F(LiveChannel, SendsOnlyTheTokensHoldersChangesAndThoseWhenTheLockIsFree)
 {
     auto holder = viewer(channel.token());
     auto stranger = viewer();
+    remote::DeviceLock lock;
+    channel.holdBackWhile(lock);
+    std::vector<std::string> notes;
+    session.addLineObserver([&notes](auto direction, const std::string& line, const std::string&) {
+        if (direction == session::InstrumentSession::Direction::Note)
+            notes.push_back(line);
+    });
+    const QString iatt = "MODulator:IATTenuator";
     const struct {
         const char* what;
         Viewer& from;
         QString frame;
-        bool binary;
+        bool binary = false;
+        const char* sent = nullptr; // the instrument's line; none: refused
+        bool locked = false;
     } rows[] = {
-        { "not JSON", *holder, "{\"type\":\"set\",", false },
+        { "not JSON", *holder, "{\"type\":\"set\"," },
         { "a binary frame", *holder, "set", true },
-        { "no such setting", *holder, set(channel.token(), "MODulator:NOPE", 3), false },
-        { "beyond the range", *holder, set(channel.token(), "MODulator:IATTenuator", 128), false },
-        { "a fraction", *holder, set(channel.token(), "MODulator:IATTenuator", 2.5), false },
-        { "a wrong token", *holder, set("0000", "MODulator:IATTenuator", 3), false },
-        { "a forged token from a viewer without it", *stranger, set(channel.token(), "MODulator:IATTenuator", 3), false },
+        { "no such setting", *holder, set(channel.token(), "MODulator:NOPE", 3) },
+        { "beyond the range", *holder, set(channel.token(), iatt, 128) },
+        { "a fraction", *holder, set(channel.token(), iatt, 2.5) },
+        { "a wrong token", *holder, set("0000", iatt, 3) },
+        { "a forged token from a viewer without it", *stranger, set(channel.token(), iatt, 3) },
+        { "the token's holder", *holder, set(channel.token(), iatt, 3), false, ":MOD:IATT 3" },
+        { "while a link holds the lock", *holder, set(channel.token(), iatt, 5), false, ":MOD:IATT 5", true },
     };
-    int refused = channel.refusals();
     for (const auto& row : rows) {
+        const int refused = channel.refusals();
+        const std::size_t sent = sentToInstrument(":MOD:IATT");
+        if (row.locked)
+            lock.acquire(1, 0ms, [](auto) {});
         row.binary ? row.from.socket.sendBinaryMessage(row.frame.toUtf8()) : row.from.socket.sendTextMessage(row.frame);
-        EXPECT_TRUE(pumpUntil([&] { return channel.refusals() == refused + 1; }, 5s)) << row.what;
-        refused = channel.refusals();
+        if (!row.sent) {
+            EXPECT_TRUE(pumpUntil([&] { return channel.refusals() == refused + 1; }, 5s)) << row.what;
+            EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent) << row.what;
+            continue;
+        }
+        if (row.locked) {
+            ASSERT_TRUE(pumpUntil([&] { return !notes.empty() && notes.back().ends_with("holds the lock"); }, 5s));
+            QCoreApplication::processEvents(); // a change queued as it came would be sent by now
+            EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent) << "sent while a link holds the lock";
+            lock.release(1);
+        }
+        EXPECT_TRUE(pumpUntil([&] { return sentToInstrument(row.sent) == 1; }, 5s)) << row.what;
+        EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent + 1) << row.what;
     }
-    EXPECT_EQ(sentToInstrument(":MOD:IATT"), 0u);
-    holder->socket.sendTextMessage(set(channel.token(), "MODulator:IATTenuator", 3));
-    ASSERT_TRUE(pumpUntil([&] { return stranger->values["MODulator:IATTenuator"] == 3; }, 5s));
-    EXPECT_EQ(sentToInstrument(":MOD:IATT 3"), 1u);
     channel.setControlAllowed(false);
-    holder->socket.sendTextMessage(set(channel.token(), "MODulator:IATTenuator", 4));
+    const int refused = channel.refusals();
+    holder->socket.sendTextMessage(set(channel.token(), iatt, 4));
     EXPECT_TRUE(pumpUntil([&] { return channel.refusals() == refused + 1; }, 5s)) << "after control was withdrawn";
 }
 
