@@ -69,61 +69,54 @@ struct LiveChannel : testing::Test {
     std::vector<std::string> received;
 };
 
-// Each frame is refused, or sent as its one line; one sent while a VXI-11
-// link holds the lock waits for its release.
-TEST_F(LiveChannel, SendsOnlyTheTokensHoldersChangesAndThoseWhenTheLockIsFree)
+// Each frame is refused, or sent as one line; one sent while a VXI-11 link
+// holds the lock waits for its release.
+TEST_F(LiveChannel, SendsOnlyTheTokensHoldersChangesAndThoseOnlyWhileNoLinkHoldsTheLock)
 {
     auto holder = viewer(channel.token());
     auto stranger = viewer();
     remote::DeviceLock lock;
     channel.holdBackWhile(lock);
-    std::vector<std::string> notes;
-    session.addLineObserver([&notes](auto direction, const std::string& line, const std::string&) {
-        if (direction == session::InstrumentSession::Direction::Note)
-            notes.push_back(line);
-    });
-    const QString iatt = "MODulator:IATTenuator";
+    std::vector<std::string> lines; // the session's, notes among them
+    session.addLineObserver([&lines](auto, const std::string& line, const std::string&) { lines.push_back(line); });
     const struct {
         const char* what;
         Viewer& from;
         QString frame;
-        bool binary = false;
-        const char* sent = nullptr; // the instrument's line; none: refused
+        bool binary;
+        const char* sent = nullptr; // the line the instrument receives; none: refused
         bool locked = false;
     } rows[] = {
-        { "not JSON", *holder, "{\"type\":\"set\"," },
+        { "not JSON", *holder, "{\"type\":\"set\",", false },
         { "a binary frame", *holder, "set", true },
-        { "no such setting", *holder, set(channel.token(), "MODulator:NOPE", 3) },
-        { "beyond the range", *holder, set(channel.token(), iatt, 128) },
-        { "a fraction", *holder, set(channel.token(), iatt, 2.5) },
-        { "a wrong token", *holder, set("0000", iatt, 3) },
-        { "a forged token from a viewer without it", *stranger, set(channel.token(), iatt, 3) },
-        { "the token's holder", *holder, set(channel.token(), iatt, 3), false, ":MOD:IATT 3" },
-        { "while a link holds the lock", *holder, set(channel.token(), iatt, 5), false, ":MOD:IATT 5", true },
+        { "no such setting", *holder, set(channel.token(), "MODulator:NOPE", 3), false },
+        { "beyond the range", *holder, set(channel.token(), "MODulator:IATTenuator", 128), false },
+        { "a fraction", *holder, set(channel.token(), "MODulator:IATTenuator", 2.5), false },
+        { "a wrong token", *holder, set("0000", "MODulator:IATTenuator", 3), false },
+        { "a forged token from a viewer without it", *stranger, set(channel.token(), "MODulator:IATTenuator", 3), false },
+        { "the token's holder", *holder, set(channel.token(), "MODulator:IATTenuator", 3), false, ":MOD:IATT 3" },
+        { "while a link holds the lock", *holder, set(channel.token(), "MODulator:IATTenuator", 5), false, ":MOD:IATT 5",
+            true },
     };
+    int refused = channel.refusals();
     for (const auto& row : rows) {
-        const int refused = channel.refusals();
         const std::size_t sent = sentToInstrument(":MOD:IATT");
         if (row.locked)
             lock.acquire(1, 0ms, [](auto) {});
         row.binary ? row.from.socket.sendBinaryMessage(row.frame.toUtf8()) : row.from.socket.sendTextMessage(row.frame);
-        if (!row.sent) {
-            EXPECT_TRUE(pumpUntil([&] { return channel.refusals() == refused + 1; }, 5s)) << row.what;
-            EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent) << row.what;
-            continue;
-        }
         if (row.locked) {
-            ASSERT_TRUE(pumpUntil([&] { return !notes.empty() && notes.back().ends_with("holds the lock"); }, 5s));
+            ASSERT_TRUE(pumpUntil([&] { return !lines.empty() && lines.back().ends_with("holds the lock"); }, 5s));
             QCoreApplication::processEvents(); // a change queued as it came would be sent by now
-            EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent) << "sent while a link holds the lock";
+            EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent) << row.what;
             lock.release(1);
         }
-        EXPECT_TRUE(pumpUntil([&] { return sentToInstrument(row.sent) == 1; }, 5s)) << row.what;
-        EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent + 1) << row.what;
+        const auto done = [&] { return row.sent ? sentToInstrument(row.sent) == 1 : channel.refusals() == refused + 1; };
+        EXPECT_TRUE(pumpUntil(done, 5s)) << row.what;
+        EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent + (row.sent ? 1 : 0)) << row.what;
+        refused = channel.refusals();
     }
     channel.setControlAllowed(false);
-    const int refused = channel.refusals();
-    holder->socket.sendTextMessage(set(channel.token(), iatt, 4));
+    holder->socket.sendTextMessage(set(channel.token(), "MODulator:IATTenuator", 4));
     EXPECT_TRUE(pumpUntil([&] { return channel.refusals() == refused + 1; }, 5s)) << "after control was withdrawn";
 }
 

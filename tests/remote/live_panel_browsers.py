@@ -2,9 +2,8 @@
 """The live front panel in two headless Chromium viewers against the panel on
 r6140k-sim: a change made by a script reaches both, a viewer without the
 token cannot change anything, one with it changes the instrument through the
-panel, counted in the simulator's own record of the lines it received, and
-moves the desktop slider, read as assistive technology reads it (AT-SPI);
-withdrawn control is not offered. Usage: PANEL SIM SCREENSHOT."""
+panel (counted in r6140k-sim's record) and the desktop slider (read through
+AT-SPI), and withdrawn control is not offered. Usage: PANEL SIM SCREENSHOT."""
 import os
 import re
 import socket
@@ -37,28 +36,22 @@ SCREEN = {"DISPLAY": ":" + DISPLAY.stdout.readline().strip(), "QT_QPA_PLATFORM":
 import pyatspi  # noqa: E402 (it joins the session bus named above as it is imported)
 
 
-class Instrument:
-    """r6140k-sim on a pseudo-terminal, and every line it received, as it prints them."""
+def start_instrument():
+    """r6140k-sim on a pseudo-terminal, its line, and every line it received, as it prints them."""
+    sim = subprocess.Popen([SIM, "--trace"], stdout=subprocess.PIPE, text=True)
+    line, received = sim.stdout.readline().strip(), []
 
-    def __init__(self):
-        self.process = subprocess.Popen([SIM, "--trace"], stdout=subprocess.PIPE, text=True)
-        self.line = self.process.stdout.readline().strip()
-        self.received = []
-        threading.Thread(target=self.record, daemon=True).start()
-
-    def record(self):
-        for line in self.process.stdout:
-            if line.startswith("RX "):
-                self.received.append(line[3:].rstrip("\n"))
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait()
+    def record():
+        for printed in sim.stdout:
+            if printed.startswith("RX "):
+                received.append(printed[3:].rstrip("\n"))
+    threading.Thread(target=record, daemon=True).start()
+    return sim, line, received
 
 
-def start_panel(socket_port, line, *extra):
-    """The panel on the line given, past the device chooser, and the live page's address and token."""
-    panel = subprocess.Popen([PANEL, "--port", line, "--web", "127.0.0.1:0", "--listen", f"127.0.0.1:{socket_port}", *extra],
+def start_panel(socket_port, *extra):
+    """The panel, past the device chooser, and the live page's address and token."""
+    panel = subprocess.Popen([PANEL, "--web", "127.0.0.1:0", "--listen", f"127.0.0.1:{socket_port}", *extra],
                              stderr=subprocess.PIPE, text=True, env=SCREEN)
     for line in panel.stderr:
         found = re.search(r"control with (http://\S+/)panel\.html\?token=(\w+)", line)
@@ -99,22 +92,15 @@ def log_of(viewer):
 
 def desktop_slider(caption):
     """The panel window's slider of that caption, as the AT-SPI registry offers it."""
-    def found():
-        for application in pyatspi.Registry.getDesktop(0):
-            if application and application.name == "r6140k-panel":
-                return pyatspi.findDescendant(application, lambda a: a.getRole() == pyatspi.ROLE_SLIDER
-                                              and a.name.startswith(caption + ","))
-    deadline = time.monotonic() + WAIT
-    while time.monotonic() < deadline:
-        if slider := found():
-            return slider.queryValue()
-    raise SystemExit(f"no slider {caption} in the AT-SPI registry")
+    panel = next(a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "r6140k-panel")
+    return pyatspi.findDescendant(panel, lambda a: a.getRole() == pyatspi.ROLE_SLIDER
+                                  and a.name.startswith(caption + ",")).queryValue()
 
 
 def main():
     socket_port = free_port()
-    instrument = Instrument()
-    panel, base, token = start_panel(socket_port, instrument.line, "--web-control")
+    sim, line, received = start_instrument()
+    panel, base, token = start_panel(socket_port, "--port", line, "--web-control")
     viewers = []
     try:
         owner, other = browser(), browser()
@@ -144,9 +130,10 @@ def main():
             wait_for(viewer, lambda v=viewer: value_of(v, "MODulator:QATTenuator") == "2.125 dB", "a browser's change")
         slider = desktop_slider("Q Atten")
         wait_for(owner, lambda: slider.currentValue == 2.125, "the desktop slider at 2.125 dB")
+        queries = received.count(":MOD:QATT?")
         scpi(socket_port, ":MOD:QATT?")  # answered after every line before it reached the instrument
-        wait_for(owner, lambda: ":MOD:QATT?" in instrument.received, "the instrument's record of the query")
-        assert [line for line in instrument.received if line.startswith(":MOD:QATT ")] == [":MOD:QATT 17"], instrument.received
+        wait_for(owner, lambda: received.count(":MOD:QATT?") > queries, "the instrument's record of the query")
+        assert [sent for sent in received if sent.startswith(":MOD:QATT ")] == [":MOD:QATT 17"], received
         assert re.findall(r"^.* > :MOD:QATT 17$", log_of(owner), re.M) == ["web 127.0.0.1 > :MOD:QATT 17"]
         owner.save_screenshot(SCREENSHOT)
     finally:
@@ -154,11 +141,11 @@ def main():
             viewer.quit()
         panel.terminate()
         panel.wait()
-        instrument.stop()
+        sim.terminate()
+        sim.wait()
 
     # Without --web-control, nobody controls, token or not.
-    instrument = Instrument()
-    panel, base, token = start_panel(free_port(), instrument.line)
+    panel, base, token = start_panel(free_port(), "--simulate")
     try:
         viewer = browser()
         viewer.get(base + "panel.html?token=" + token)
@@ -170,7 +157,6 @@ def main():
     finally:
         panel.terminate()
         panel.wait()
-        instrument.stop()
     print("live front panel: every step as expected")
 
 
