@@ -1,7 +1,10 @@
 // The calibration against the simulated analyzer with its documented model:
 // readings and time to null a carrier started 40 dB above the floor, the
-// carrier reached against the floor (goal: within 1 dB in at most 60
-// readings), and the image reached against the best the 1/8 dB step allows.
+// reading after which the carrier (noiseless, as the model has it) first
+// stood within 1 dB of the floor (goal: at most 60), the carrier reached
+// against the floor, and the image reached against the best the 1/8 dB step
+// allows, relative to the wanted sideband. Each start has its own reading
+// noise.
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -41,38 +44,47 @@ struct Start {
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    std::printf("%-10s %8s %8s %10s %10s %10s %10s %10s\n", "start", "readings", "time_s", "carrier", "floor",
-        "above_dB", "image", "best_img");
+    std::printf("%-8s %8s %8s %8s %8s %10s %10s %9s %9s %9s\n", "start", "carrier", "to_1dB", "image", "time_s",
+        "carrier", "floor", "above_dB", "img_dBc", "best_dBc");
     int met = 0;
     const Start starts[] = { { "I above", ":MOD:IOFF ", 1 }, { "I below", ":MOD:IOFF ", -1 },
         { "Q above", ":MOD:QOFF ", 1 }, { "Q below", ":MOD:QOFF ", -1 } };
+    uint64_t seed = 0;
     for (const Start& start : starts) {
-        const char* serial = start.name;
         sim::SimulatedBridge bridge;
         session::InstrumentSession session(bridge, [] { QCoreApplication::processEvents(); });
         session.listDevices();
         session.open(0);
-        sim::SimulatedAnalyzer served(bridge.instrument());
+        sim::SimulatedAnalyzer served(bridge.instrument(), { .model = { .noiseSeed = ++seed } });
         served.listen(QHostAddress::LocalHost);
-        startAbove(session, served.model(), 40, start.moved, start.direction);
+        sim::AnalyzerModel& model = served.model();
+        startAbove(session, model, 40, start.moved, start.direction);
         analyzer::AnalyzerClient client;
         if (const std::string problem = client.open(*analyzer::Resource::parse(served.socketResource().toStdString()));
             !problem.empty()) {
-            std::printf("%s: %s\n", serial, problem.c_str());
+            std::printf("%s: %s\n", start.name, problem.c_str());
             return 1;
         }
         calibration::Request request;
         request.budget = 60;
         request.image = calibration::Probe { 2, std::nullopt };
+        request.wanted = calibration::Probe { 3, std::nullopt };
         calibration::Calibration routine(session, client, request);
+        int carrierReadings = 0, imageReadings = 0, toOneDb = 0;
+        routine.setProgressObserver([&](const calibration::Progress& p) {
+            carrierReadings += p.carrierDbm.has_value();
+            imageReadings += p.imageDbm.has_value() || p.wantedDbm.has_value();
+            if (p.carrierDbm && !toOneDb && model.levelDbm(model.carrierHz()) <= model.floorDbm() + 1.0)
+                toOneDb = carrierReadings;
+        });
         const calibration::Result result = routine.run();
-        const int carrierReadings = result.readings;
-        const double above = result.carrierDbm - served.model().floorDbm();
-        met += above <= 1.0;
-        std::printf("%-10s %8d %8.3f %10.2f %10.2f %10.2f %10.2f %10.2f\n", serial, carrierReadings, result.taken.count(),
-            result.carrierDbm, served.model().floorDbm(), above, result.imageDbm.value_or(0), served.model().bestImageDbm());
+        const double above = result.carrierDbm - model.floorDbm();
+        met += toOneDb > 0 && toOneDb <= 60;
+        std::printf("%-8s %8d %8d %8d %8.3f %10.2f %10.2f %9.2f %9.2f %9.2f\n", start.name, carrierReadings, toOneDb,
+            imageReadings, result.taken.count(), result.carrierDbm, model.floorDbm(), above,
+            result.imageDbc().value_or(0), model.bestImageDbc());
     }
-    std::printf("within 1 dB of the floor: %d of %zu (goal: all, readings of the carrier null at most 60)\n", met,
-        std::size(starts));
+    std::printf("within 1 dB of the floor in at most 60 readings: %d of %zu (goal: all)\n", met, std::size(starts));
+    std::printf("image readings include the wanted sideband's, read once at the end\n");
     return 0;
 }

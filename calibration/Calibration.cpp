@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 
 #include "AnalyzerClient.h"
 #include "CommandSet.h"
@@ -132,8 +133,10 @@ struct Calibration::Run {
             throw Stop { Outcome::Aborted, "aborted" };
     }
 
-    // The average, in linear power, of n readings at the probe.
-    double measure(const Probe& probe, int n, bool isCarrier)
+    enum class Line { Carrier, Image, Wanted };
+
+    // The average, in linear power, of n readings of the line at the probe.
+    double measure(const Probe& probe, int n, Line line)
     {
         double sum = 0;
         for (int k = 0; k < n; ++k) {
@@ -145,8 +148,11 @@ struct Calibration::Run {
             ++readings;
             sum += milliwattsOf(reading.dBm);
             if (c.progress_) {
-                Progress progress { stepText, readings, {}, {} };
-                (isCarrier ? progress.carrierDbm : progress.imageDbm) = reading.dBm;
+                Progress progress { stepText, readings, {}, {}, {} };
+                (line == Line::Carrier ? progress.carrierDbm
+                        : line == Line::Image ? progress.imageDbm
+                                              : progress.wantedDbm)
+                    = reading.dBm;
                 c.progress_(progress);
             }
         }
@@ -160,7 +166,7 @@ struct Calibration::Run {
         if (readings + n > budget)
             throw Stop { Outcome::BudgetSpent, {} };
         setValues(ids, sent, values);
-        const double mw = measure(c.request_.carrier, n, true);
+        const double mw = measure(c.request_.carrier, n, Line::Carrier);
         if (mw < bestMw) {
             bestMw = mw;
             best = values;
@@ -240,50 +246,93 @@ struct Calibration::Run {
         return targetMet() ? Outcome::TargetMet : Outcome::Converged;
     }
 
-    // The attenuators for a difference changed by k steps from the start,
-    // split between the two.
+    // The attenuators for a difference changed by k steps from the start:
+    // split between the two, and where one would leave its range, the rest
+    // on the other. Out of range only where the difference cannot be had.
     static std::array<int32_t, 2> attenuatorsFor(std::array<int32_t, 2> from, int k)
     {
+        const instrument::SettingRange range = instrument::rangeOf(instrument::SettingKind::Attenuator);
+        const int32_t difference = from[0] - from[1] + k;
         const int up = k > 0 ? (k + 1) / 2 : k / 2;
-        return { from[0] + up, from[1] - (k - up) };
+        int32_t i = from[0] + up;
+        int32_t q = std::clamp(i - difference, range.min, range.max);
+        i = std::clamp(q + difference, range.min, range.max);
+        return { i, i - difference };
     }
 
+    // The image at the attenuator difference moved by k steps from the
+    // start, read once per k; nullopt where k leaves the range or the budget.
+    struct ImageScan {
+        Run& run;
+        const Probe& probe;
+        std::array<int32_t, 2> from;
+        std::array<int32_t, 2>& held;
+        int budget;
+        std::map<int, double> mw {};
+
+        std::optional<double> at(int k)
+        {
+            if (const auto known = mw.find(k); known != mw.end())
+                return known->second;
+            const auto trial = attenuatorsFor(from, k);
+            const int n = run.c.request_.averaging;
+            if (!inRange(Attenuators[0], trial[0]) || !inRange(Attenuators[1], trial[1]) || run.readings + n > budget)
+                return std::nullopt;
+            run.stepText = "balancing the image: difference " + std::to_string(trial[0] - trial[1]) + " steps";
+            run.setValues(Attenuators, held, trial);
+            return mw[k] = run.measure(probe, n, Line::Image);
+        }
+        int best() const
+        {
+            return std::ranges::min_element(mw, {}, [](const auto& kv) { return kv.second; })->first;
+        }
+    };
+
+    // Where a parabola through the image at k - 1, k and k + 1 has its
+    // vertex, in whole steps from k, within reach; towards the lower side
+    // when it opens downwards. The image in linear power is near a parabola
+    // in the difference, so near the balance this lands on or next to it.
+    static int imageVertexFrom(double below, double centre, double above)
+    {
+        constexpr int Reach = 16;
+        const double a = (below + above) / 2 - centre;
+        if (a <= 0)
+            return below < above ? -2 : 2;
+        return static_cast<int>(std::clamp<long>(std::lround((below - above) / (4 * a)), -Reach, Reach));
+    }
+
+    // Reads the neighbours of the best difference so far; while one of them
+    // is lower, reads at the vertex of the parabola through the three, so a
+    // balance many steps away costs a few readings, not one per step. Ends
+    // when the best has both neighbours read and higher, or at the budget or
+    // the range's end; the best difference read is kept.
     void balanceImage(Result& result)
     {
-        const Probe& probe = *c.request_.image;
         std::array<int32_t, 2> held = readValues(Attenuators);
-        const std::array<int32_t, 2> from = held;
-        std::array<int32_t, 2> bestAtt = held;
+        ImageScan scan { *this, *c.request_.image, held, held, readings + c.request_.imageBudget };
         stepText = "balancing the image";
-        const int budget = readings + c.request_.imageBudget;
-        const int n = c.request_.averaging;
-        double bestImage = measure(probe, n, false);
         try {
-            for (int direction : { 1, -1 }) {
-                bool improved = false;
-                for (int k = direction;; k += direction) {
-                    const auto trial = attenuatorsFor(from, k);
-                    if (!inRange(Attenuators[0], trial[0]) || !inRange(Attenuators[1], trial[1]) || readings + n > budget)
-                        break;
-                    stepText = "balancing the image: difference " + std::to_string(trial[0] - trial[1]) + " steps";
-                    setValues(Attenuators, held, trial);
-                    const double mw = measure(probe, n, false);
-                    if (mw >= bestImage)
-                        break;
-                    bestImage = mw;
-                    bestAtt = trial;
-                    improved = true;
-                }
-                if (improved)
+            scan.at(0);
+            for (;;) {
+                const int k = scan.best();
+                const auto below = scan.at(k - 1), above = scan.at(k + 1);
+                if (!below || !above || scan.best() == k)
+                    break;
+                if (!scan.at(k + imageVertexFrom(*below, scan.mw[k], *above)))
                     break;
             }
         } catch (const Stop&) {
-            result.imageDbm = dBmOf(bestImage);
-            finishAttenuators(held, c.abortRequested_ && c.onAbort_ == OnAbort::KeepStart ? from : bestAtt, result);
+            keepImage(scan, held, c.abortRequested_ && c.onAbort_ == OnAbort::KeepStart ? 0 : scan.best(), result);
             throw;
         }
-        result.imageDbm = dBmOf(bestImage);
-        finishAttenuators(held, bestAtt, result);
+        keepImage(scan, held, scan.best(), result);
+    }
+
+    void keepImage(ImageScan& scan, std::array<int32_t, 2>& held, int k, Result& result)
+    {
+        if (const auto known = scan.mw.find(k); known != scan.mw.end())
+            result.imageDbm = dBmOf(known->second);
+        finishAttenuators(held, attenuatorsFor(scan.from, k), result);
     }
 
     void finishAttenuators(std::array<int32_t, 2>& held, std::array<int32_t, 2> keep, Result& result)
@@ -328,7 +377,7 @@ Result Calibration::run()
         r.start = r.sent = r.best = r.readValues(r.ids);
         started = true;
         r.stepText = "reading the carrier at the start";
-        r.bestMw = r.measure(request_.carrier, 1, true);
+        r.bestMw = r.measure(request_.carrier, 1, Run::Line::Carrier);
         result.startCarrierDbm = dBmOf(r.bestMw);
         result.outcome = r.nullCarrier();
     } catch (const Stop& stop) {
@@ -352,8 +401,10 @@ Result Calibration::run()
     try {
         if (carrierDone && request_.image)
             r.balanceImage(result);
-        if (carrierDone && request_.wanted)
-            result.wantedDbm = dBmOf(r.measure(*request_.wanted, request_.averaging, false));
+        if (carrierDone && request_.wanted) {
+            r.stepText = "reading the wanted sideband";
+            result.wantedDbm = dBmOf(r.measure(*request_.wanted, request_.averaging, Run::Line::Wanted));
+        }
     } catch (const Stop& stop) {
         result.outcome = stop.outcome;
         result.problem = stop.problem;

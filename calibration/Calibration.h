@@ -41,7 +41,7 @@ struct Request {
     std::optional<Probe> wanted; // the image also in dBc with one
     std::optional<double> targetDbm; // stop once the carrier reads this or less
     int budget = 60; // readings for the carrier null
-    int imageBudget = 24; // readings for the image balance
+    int imageBudget = 32; // readings for the image balance
     int initialStep = 1024; // counts of the first steps of the carrier null
     int averaging = 4; // readings averaged near the floor
     std::optional<double> loHz; // as given, for the result only
@@ -53,6 +53,11 @@ struct Progress {
     int readings = 0;
     std::optional<double> carrierDbm; // the reading just taken, when of the carrier
     std::optional<double> imageDbm; // the reading just taken, when of the image
+    std::optional<double> wantedDbm; // the reading just taken, when of the wanted sideband
+
+    // The reading just taken, whichever line it was of.
+    std::optional<double> levelDbm() const { return carrierDbm ? carrierDbm : imageDbm ? imageDbm : wantedDbm; }
+    const char* lineName() const { return carrierDbm ? "carrier" : imageDbm ? "image" : "wanted"; }
 };
 
 enum class Outcome {

@@ -154,9 +154,8 @@ int calibrate(Connection& connection, const CtlOptions& options)
     calibration::Calibration routine(*session, client, requestOf(o));
     if (!options.json)
         routine.setProgressObserver([](const calibration::Progress& p) {
-            const auto level = p.carrierDbm ? p.carrierDbm : p.imageDbm;
-            note(std::to_string(p.readings) + ": " + p.step + ": " + (p.carrierDbm ? "carrier " : "image ")
-                + QString::number(level.value_or(0), 'f', 2).toStdString() + " dBm");
+            note(std::to_string(p.readings) + ": " + p.step + ": " + p.lineName() + " "
+                + QString::number(p.levelDbm().value_or(0), 'f', 2).toStdString() + " dBm");
         });
     const calibration::Result result = routine.run();
     if (const std::string problem = client.close(); !problem.empty())

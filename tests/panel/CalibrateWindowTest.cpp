@@ -74,6 +74,9 @@ TEST(CalibrateWindow, RunsToAResultWithThePlotAndStepFollowingAndTheOperatorRefu
     EXPECT_TRUE(result.succeeded()) << result.problem;
     EXPECT_GT(result.carrierBelowStartDb(), 20);
     EXPECT_GT(plotted.size(), 10u) << "the plot grew reading by reading";
+    ASSERT_TRUE(result.wantedDbm);
+    EXPECT_EQ(window.carrierSeries->count() + window.imageSeries->count(), result.readings - calibration::Request {}.averaging)
+        << "every reading plotted but the wanted sideband's";
     EXPECT_GT(steps.size(), 3u);
     EXPECT_TRUE(refusedShown);
     EXPECT_TRUE(operatorOffsets.empty()) << operatorOffsets.front();
