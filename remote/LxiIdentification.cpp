@@ -64,10 +64,10 @@ QString interfaceElement(const ServedInterface& served)
     return "  <Interface xsi:type=\"NetworkInformation\" InterfaceType=\"LXI\" IPType=\"" + ipType
         + "\" InterfaceName=\"" + xmlText(served.name + (facts.name.isEmpty() ? "" : " on " + facts.name)) + "\">\n"
         + element("InstrumentAddressString", served.addressString, indent)
-        + element("Hostname", QHostInfo::localHostName(), indent) + element("IPAddress", served.address.toString(), indent)
-        + element("SubnetMask", facts.subnetMask, indent) + element("MACAddress", facts.macAddress, indent)
-        + element("Gateway", "0.0.0.0", indent) + element("DHCPEnabled", "false", indent)
-        + element("AutoIPEnabled", "false", indent) + "  </Interface>\n";
+        + element("Hostname", QHostInfo::localHostName(), indent)
+        + element("IPAddress", served.address.toString(), indent) + element("SubnetMask", facts.subnetMask, indent)
+        + element("MACAddress", facts.macAddress, indent) + element("Gateway", "0.0.0.0", indent)
+        + element("DHCPEnabled", "false", indent) + element("AutoIPEnabled", "false", indent) + "  </Interface>\n";
 }
 
 // Each service's interface; with none but the web pages, theirs, whose
