@@ -115,6 +115,7 @@ TEST_F(LiveChannel, SendsOnlyTheTokensHoldersChangesAndThoseOnlyWhileNoLinkHolds
         EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent + (row.sent ? 1 : 0)) << row.what;
         refused = channel.refusals();
     }
+    EXPECT_TRUE(pumpUntil([&] { return stranger->values["MODulator:IATTenuator"] == 5; }, 5s)) << "the other viewer follows";
     channel.setControlAllowed(false);
     holder->socket.sendTextMessage(set(channel.token(), "MODulator:IATTenuator", 4));
     EXPECT_TRUE(pumpUntil([&] { return channel.refusals() == refused + 1; }, 5s)) << "after control was withdrawn";
