@@ -85,6 +85,11 @@ Reading AnalyzerClient::read(int marker, std::optional<double> hz)
     const double dBm = QString::fromStdString(level.text).trimmed().toDouble(&isNumber);
     if (!isNumber || !std::isfinite(dBm))
         return { 0, query + ": \"" + level.text.substr(0, 80) + "\" is no level in dBm" };
+    // SCPI answers 9.91E37 for not a number and ±9.9E37 for infinity: a
+    // marker that is off, or off the screen, is no reading.
+    if (std::abs(dBm) >= 9.9e37)
+        return { 0, query + ": \"" + level.text.substr(0, 80)
+                + "\" is not a number: is the marker on, and its frequency on the screen?" };
     return { dBm, {} };
 }
 

@@ -179,6 +179,11 @@ void RemoteServices::announce(const std::string& identity)
     announcer_.announce(announcement);
 }
 
+const remote::DeviceLock* RemoteServices::deviceLock() const
+{
+    return vxi11_ ? &vxi11_->deviceLock() : nullptr;
+}
+
 quint16 RemoteServices::socketPort() const
 {
     return socket_ ? socket_->port() : 0;

@@ -17,6 +17,7 @@
 #include "ServiceAnnouncer.h"
 
 namespace remote {
+class DeviceLock;
 class ScpiServer;
 class Vxi11Server;
 class WebServer;
@@ -55,6 +56,8 @@ public:
     // The web server, for the live channel to take its WebSocket
     // connections; null without --web.
     remote::WebServer* webServer() const { return web_.get(); }
+    // The VXI-11 lock, which every remote path follows; null without VXI-11.
+    const remote::DeviceLock* deviceLock() const;
     // Where the installed web pages' files are: beside the program, in the
     // build tree as where it is installed.
     static QDir webFolder();

@@ -1,4 +1,3 @@
-#include <QAction>
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +17,7 @@
 #include "LiveState.h"
 #include "WebServer.h"
 #include "RemoteServices.h"
+#include "BrowserControl.h"
 #include "CalibrationStart.h"
 #include "TerminationSignals.h"
 #include "WindowIdentify.h"
@@ -53,41 +53,23 @@ void publish(usblink::BridgeLibrary& bridge, const frmMain& window, const std::s
         .entry = window.Devices.at(selection) });
 }
 
-// The operator's say over browsers: a checked entry in the window's menus
-// lets a browser with the token change settings, unchecked takes that back
-// at once; the remote status line says which it is, with the address.
-void offerBrowserControl(frmMain& window, app::RemoteServices& remote, remote::LiveChannel& live, const QString& url)
-{
-    auto* allow = new QAction("Control from Browsers", &window);
-    allow->setObjectName("actBrowserControl");
-    allow->setCheckable(true);
-    window.addAction(allow);
-    const auto show = [&remote, url](bool allowed) {
-        remote.showBrowserControl(allowed ? "Browsers may change settings through " + url : QString());
-    };
-    QObject::connect(allow, &QAction::toggled, &live, &remote::LiveChannel::setControlAllowed);
-    QObject::connect(&live, &remote::LiveChannel::controlAllowedChanged, allow, [allow, show](bool allowed) {
-        allow->setChecked(allowed);
-        show(allowed);
-    });
-    allow->setChecked(live.controlAllowed());
-    show(live.controlAllowed());
-}
-
 // The live front panel on the web server's /ws, following the remote status
-// line; the token that lets a browser control is on standard error and, while
-// control is allowed, on the remote status line.
+// line and, as every remote path, the VXI-11 lock; the token that lets a
+// browser control is on standard error and, while control is allowed, on the
+// remote status line.
 void serveLivePanel(frmMain& window, remote::WebServer& web, app::RemoteServices& remote, remote::LiveState& state,
     remote::LiveChannel& live, bool control)
 {
     web.setUpgradeHandler([&live](QTcpSocket* socket) { live.take(socket); });
+    if (const auto* lock = remote.deviceLock())
+        live.holdBackWhile(*lock);
     state.setRemoteStatus(remote.status().text());
     QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &state, &remote::LiveState::setRemoteStatus);
     live.setControlAllowed(control);
     const QString controlUrl = web.url() + "panel.html?token=" + live.token();
     std::fprintf(stderr, "r6140k-panel: live front panel on %spanel.html; control with %s\n", qPrintable(web.url()),
         qPrintable(controlUrl));
-    offerBrowserControl(window, remote, live, controlUrl);
+    app::offerBrowserControl(window, remote, live, controlUrl);
 }
 
 } // namespace

@@ -73,7 +73,7 @@ int main(int argc, char** argv)
         int carrierReadings = 0, imageReadings = 0, toOneDb = 0;
         routine.setProgressObserver([&](const calibration::Progress& p) {
             carrierReadings += p.carrierDbm.has_value();
-            imageReadings += p.imageDbm.has_value();
+            imageReadings += p.imageDbm.has_value() || p.wantedDbm.has_value();
             if (p.carrierDbm && !toOneDb && model.levelDbm(model.carrierHz()) <= model.floorDbm() + 1.0)
                 toOneDb = carrierReadings;
         });

@@ -219,8 +219,11 @@ void compareWithLockWatch(const std::string& where, std::chrono::milliseconds in
     const double rateWithout = reportBursts(where + ", no lock watch", without);
     const double ratio = reportBursts(where + ", " + watch, with) / rateWithout;
     const int asked = std::ranges::min(with, {}, &Burst::lockQueries).lockQueries;
+    // At the usual interval a burst in process is over before the watch's
+    // first query is due, so only the busy watch must ask during one.
+    const bool mustAsk = interval == BusyWatch;
     report("10,000 slider steps, " + where + ", " + watch + ": queries during a burst, fewest", std::to_string(asked),
-        "≥ 1 (it asks while the operator works)", yesNo(asked >= 1));
+        mustAsk ? "≥ 1 (it asks while the operator works)" : "-", mustAsk ? yesNo(asked >= 1) : "-");
     report("10,000 slider steps, " + where + ": rate with the " + watch + " / without", fixed(ratio, 3),
         "≥ " + fixed(WatchCostGoal, 2), yesNo(ratio >= WatchCostGoal));
 }

@@ -133,8 +133,10 @@ struct Calibration::Run {
             throw Stop { Outcome::Aborted, "aborted" };
     }
 
-    // The average, in linear power, of n readings at the probe.
-    double measure(const Probe& probe, int n, bool isCarrier)
+    enum class Line { Carrier, Image, Wanted };
+
+    // The average, in linear power, of n readings of the line at the probe.
+    double measure(const Probe& probe, int n, Line line)
     {
         double sum = 0;
         for (int k = 0; k < n; ++k) {
@@ -146,8 +148,11 @@ struct Calibration::Run {
             ++readings;
             sum += milliwattsOf(reading.dBm);
             if (c.progress_) {
-                Progress progress { stepText, readings, {}, {} };
-                (isCarrier ? progress.carrierDbm : progress.imageDbm) = reading.dBm;
+                Progress progress { stepText, readings, {}, {}, {} };
+                (line == Line::Carrier ? progress.carrierDbm
+                        : line == Line::Image ? progress.imageDbm
+                                              : progress.wantedDbm)
+                    = reading.dBm;
                 c.progress_(progress);
             }
         }
@@ -161,7 +166,7 @@ struct Calibration::Run {
         if (readings + n > budget)
             throw Stop { Outcome::BudgetSpent, {} };
         setValues(ids, sent, values);
-        const double mw = measure(c.request_.carrier, n, true);
+        const double mw = measure(c.request_.carrier, n, Line::Carrier);
         if (mw < bestMw) {
             bestMw = mw;
             best = values;
@@ -275,7 +280,7 @@ struct Calibration::Run {
                 return std::nullopt;
             run.stepText = "balancing the image: difference " + std::to_string(trial[0] - trial[1]) + " steps";
             run.setValues(Attenuators, held, trial);
-            return mw[k] = run.measure(probe, n, false);
+            return mw[k] = run.measure(probe, n, Line::Image);
         }
         int best() const
         {
@@ -372,7 +377,7 @@ Result Calibration::run()
         r.start = r.sent = r.best = r.readValues(r.ids);
         started = true;
         r.stepText = "reading the carrier at the start";
-        r.bestMw = r.measure(request_.carrier, 1, true);
+        r.bestMw = r.measure(request_.carrier, 1, Run::Line::Carrier);
         result.startCarrierDbm = dBmOf(r.bestMw);
         result.outcome = r.nullCarrier();
     } catch (const Stop& stop) {
@@ -396,8 +401,10 @@ Result Calibration::run()
     try {
         if (carrierDone && request_.image)
             r.balanceImage(result);
-        if (carrierDone && request_.wanted)
-            result.wantedDbm = dBmOf(r.measure(*request_.wanted, request_.averaging, false));
+        if (carrierDone && request_.wanted) {
+            r.stepText = "reading the wanted sideband";
+            result.wantedDbm = dBmOf(r.measure(*request_.wanted, request_.averaging, Run::Line::Wanted));
+        }
     } catch (const Stop& stop) {
         result.outcome = stop.outcome;
         result.problem = stop.problem;

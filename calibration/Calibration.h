@@ -53,6 +53,11 @@ struct Progress {
     int readings = 0;
     std::optional<double> carrierDbm; // the reading just taken, when of the carrier
     std::optional<double> imageDbm; // the reading just taken, when of the image
+    std::optional<double> wantedDbm; // the reading just taken, when of the wanted sideband
+
+    // The reading just taken, whichever line it was of.
+    std::optional<double> levelDbm() const { return carrierDbm ? carrierDbm : imageDbm ? imageDbm : wantedDbm; }
+    const char* lineName() const { return carrierDbm ? "carrier" : imageDbm ? "image" : "wanted"; }
 };
 
 enum class Outcome {

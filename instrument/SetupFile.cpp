@@ -13,17 +13,23 @@ namespace {
 
 constexpr std::string_view IdentityNote = "*IDN?";
 
-// "# *IDN? = R6140K Simulator,R6140K,SIM00001,2.0.0"
-std::string noteLine(std::string_view name, std::string_view value)
+// "# calibration: LO 2400000000 Hz", printable ASCII only.
+std::string commentLine(std::string_view text)
 {
-    std::string line = "# " + std::string(name) + " = ";
-    for (const char c : value) {
+    std::string line = "# ";
+    for (const char c : text) {
         const auto code = static_cast<unsigned char>(c);
         line += code >= 0x20 && code < 0x7F ? c : '?';
     }
     // Every line of a file, comments too, is one the reader takes.
     line.resize(std::min(line.size(), MaxMessageLength));
     return line + '\n';
+}
+
+// "# *IDN? = R6140K Simulator,R6140K,SIM00001,2.0.0"
+std::string noteLine(std::string_view name, std::string_view value)
+{
+    return commentLine(std::string(name) + " = " + std::string(value));
 }
 
 std::string lineProblem(std::size_t line, const std::string& why)
@@ -90,17 +96,19 @@ std::string formatSetup(const SetupNotes& notes, const SettingValues& values)
 {
     std::string text = noteLine(IdentityNote, notes.identity) + noteLine("port", notes.port)
         + noteLine("time", notes.time) + noteLine("program", notes.program);
+    for (const std::string& remark : notes.remarks)
+        text += commentLine(remark);
     for (const Setting& setting : Settings)
         text += commands::withArgument(setting.prefix, values[indexOf(setting.id)]) + '\n';
     return text;
 }
 
-SetupFile parseSetup(std::string_view text)
+SetupFile parseSetup(std::string_view text, std::size_t firstLine)
 {
     if (text.size() > MaxSetupFileBytes)
         return SetupFile::refused("the file is larger than " + std::to_string(MaxSetupFileBytes / 1024) + " kB");
     SetupFile file;
-    std::size_t number = 1;
+    std::size_t number = firstLine;
     for (std::size_t start = 0; start < text.size(); ++number) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         if (const std::string problem = takeLine(withoutLineEnd(text.substr(start, end - start)), number, file);

@@ -26,6 +26,7 @@ struct SetupNotes {
     std::string port; // the device it was read from
     std::string time; // ISO 8601, UTC
     std::string program; // the program's name and version
+    std::vector<std::string> remarks; // more comment lines, such as a calibration's result
 };
 
 using SettingValues = std::array<int32_t, SettingCount>;
@@ -50,7 +51,7 @@ struct SetupFile {
     }
 };
 
-// The file's text: the notes as comments, then every setting.
+// The file's text: the notes and remarks as comments, then every setting.
 std::string formatSetup(const SetupNotes& notes, const SettingValues& values);
 
 // Checks the whole text. Refused: a line that is not a comment, a blank line
@@ -59,7 +60,8 @@ std::string formatSetup(const SetupNotes& notes, const SettingValues& values);
 // characters or bytes beyond ASCII; a text larger than MaxSetupFileBytes; a
 // text that sets no setting.
 // Headers may take any form the instrument accepts; lines may end in CR LF.
-SetupFile parseSetup(std::string_view text);
+// Lines are numbered from firstLine, for a setup within a larger file.
+SetupFile parseSetup(std::string_view text, std::size_t firstLine = 1);
 
 // The message that sets an entry, in the short form the panel sends.
 std::string messageOf(const SetupEntry& entry);

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "CalibrationTableFile.h"
 #include "MessageBoxes.h"
 #include "SessionLine.h"
 #include "SetupTransfer.h"
@@ -11,10 +12,21 @@
 
 namespace panel {
 
+// What the file dialog offers: setups are replaced, tables added to.
+struct FileKind {
+    const char* suffix;
+    const char* name;
+    bool addedTo;
+};
+
 namespace {
+
+constexpr FileKind SetupKind { SetupFiles::Suffix, "SCPI setups", false };
+constexpr FileKind TableKind { "cal", "Calibration tables", true };
 
 constexpr const char* SaveTitle = "Save Setup";
 constexpr const char* LoadTitle = "Load Setup";
+constexpr const char* TableTitle = "Add to Table";
 
 QString plain(const std::string& text)
 {
@@ -45,37 +57,66 @@ SetupFiles::SetupFiles(frmMain& window)
 {
 }
 
-QString SetupFiles::chooseFile(QFileDialog::AcceptMode mode, const QString& title)
+QString SetupFiles::chooseFile(QWidget* over, QFileDialog::AcceptMode mode, const QString& title, const FileKind& kind)
 {
-    QFileDialog dialog(&window_, title, QString(), QString("SCPI setups (*.%1);;All files (*)").arg(Suffix));
+    QFileDialog dialog(over, title, QString(), QString("%1 (*.%2);;All files (*)").arg(kind.name, kind.suffix));
     dialog.setAcceptMode(mode);
-    dialog.setDefaultSuffix(Suffix);
+    dialog.setDefaultSuffix(kind.suffix);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, kind.addedTo);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
-// Told once the exchange that had the outcome is over, not from inside it.
-void SetupFiles::tell(QMessageBox::Icon icon, const QString& title, const QString& text)
+// Told once the exchange that had the outcome is over, not from inside it;
+// over the main window when `over` has gone meanwhile.
+void SetupFiles::tell(const QPointer<QWidget>& over, QMessageBox::Icon icon, const QString& title, const QString& text)
 {
-    QTimer::singleShot(0, this, [this, icon, title, text] { showMessage(&window_, icon, title, text); });
+    QTimer::singleShot(0, this, [this, over, icon, title, text] {
+        showMessage(over ? over.data() : &window_, icon, title, text);
+    });
 }
 
 void SetupFiles::save()
 {
+    saveWith(&window_, {});
+}
+
+void SetupFiles::saveWith(QWidget* over, const std::vector<std::string>& remarks)
+{
+    keepSetup(over, SaveTitle, SetupKind, remarks, session::writeSetupFile, "Saved the settings to %1");
+}
+
+void SetupFiles::addToTable(QWidget* over, instrument::LoHz hz, const std::vector<std::string>& remarks)
+{
+    const QString lo = QString("LO %1 Hz").arg(QString::fromStdString(instrument::loHzText(hz)));
+    keepSetup(over, TableTitle, TableKind, remarks,
+        [hz](const QString& path, const std::string& setup) { return session::addToCalibrationTable(path, hz, setup); },
+        "Added the settings to %1 as the section " + lo);
+}
+
+// Reads every setting through the queue once the operator has chosen the
+// file, and keeps them there; nothing while the window does not send.
+void SetupFiles::keepSetup(QWidget* over, const QString& title, const FileKind& kind,
+    const std::vector<std::string>& remarks, const Keep& keep, const QString& done)
+{
     if (!window_.sending())
         return;
-    const QString path = chooseFile(QFileDialog::AcceptSave, SaveTitle);
+    const QString path = chooseFile(over, QFileDialog::AcceptSave, title, kind);
     if (path.isEmpty() || !window_.sending())
         return;
     const std::string entry = window_.Devices.at(static_cast<std::size_t>(window_.Selection));
-    const instrument::SetupNotes notes = session::notesOfNow(window_.identity(), entry);
-    window_.session().enqueue([this, path, notes] {
+    instrument::SetupNotes notes = session::notesOfNow(window_.identity(), entry);
+    notes.remarks = remarks;
+    window_.session().enqueue([this, over = QPointer<QWidget>(over), title, path, notes, keep, done] {
         session::SessionLine line(window_.session());
-        const std::string problem = session::saveSetup(line, path, notes);
+        std::string problem;
+        const std::string setup = session::currentSetup(line, notes, &problem);
         if (problem.empty())
-            tell(QMessageBox::Information, SaveTitle, "Saved the settings to " + path);
+            problem = keep(path, setup);
+        if (problem.empty())
+            tell(over, QMessageBox::Information, title, done.arg(path));
         else
-            tell(QMessageBox::Warning, SaveTitle, plain(problem));
+            tell(over, QMessageBox::Warning, title, plain(problem));
     });
 }
 
@@ -100,7 +141,7 @@ void SetupFiles::load()
 {
     if (!window_.sending())
         return;
-    const QString path = chooseFile(QFileDialog::AcceptOpen, LoadTitle);
+    const QString path = chooseFile(&window_, QFileDialog::AcceptOpen, LoadTitle, SetupKind);
     if (path.isEmpty())
         return;
     const instrument::SetupFile file = session::readSetupFile(path);
@@ -126,7 +167,7 @@ void SetupFiles::load()
 void SetupFiles::tellLoaded(const session::SetupApplied& applied)
 {
     if (!applied.before.failure.empty()) {
-        tell(QMessageBox::Warning, LoadTitle, "The instrument does not answer (" + plain(applied.before.failure) + "). Nothing was sent.");
+        tell(&window_, QMessageBox::Warning, LoadTitle, "The instrument does not answer (" + plain(applied.before.failure) + "). Nothing was sent.");
         return;
     }
     const QString before = applied.before.errors.empty()
@@ -136,12 +177,12 @@ void SetupFiles::tellLoaded(const session::SetupApplied& applied)
         // Some of the file's values may have reached the instrument and none
         // was read back: what the window shows is no longer known.
         window_.markSettingsUnread("a setup load was cut short");
-        tell(QMessageBox::Warning, LoadTitle, "The load was cut short: " + plain(applied.partialText())
+        tell(&window_, QMessageBox::Warning, LoadTitle, "The load was cut short: " + plain(applied.partialText())
             + ". Load the setup again once the link is back." + before);
     } else if (!applied.after.errors.empty())
-        tell(QMessageBox::Warning, LoadTitle, "The setup was sent; the instrument reports: " + errorsText(applied.after.errors) + before);
+        tell(&window_, QMessageBox::Warning, LoadTitle, "The setup was sent; the instrument reports: " + errorsText(applied.after.errors) + before);
     else
-        tell(QMessageBox::Information, LoadTitle, QString("Setup loaded: %1 settings sent.").arg(applied.sent.size()) + before);
+        tell(&window_, QMessageBox::Information, LoadTitle, QString("Setup loaded: %1 settings sent.").arg(applied.sent.size()) + before);
 }
 
 } // namespace panel

@@ -11,12 +11,14 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QVBoxLayout>
 #include <QValueAxis>
 #include <cmath>
 
 #include "CommandSet.h"
 #include "InstrumentSession.h"
 #include "RefusalMark.h"
+#include "SetupFiles.h"
 #include "frmMain.h"
 
 namespace commands = instrument::commands;
@@ -42,6 +44,25 @@ NumberField numberIn(QLineEdit* box)
         return { true, value };
     panel::markRefused(box, QString("\"%1\" is no number").arg(text));
     return { false, std::nullopt };
+}
+
+// The LO box: blank is none; anything else must be whole hertz.
+struct LoField {
+    bool valid = true;
+    std::optional<instrument::LoHz> value;
+};
+
+LoField loIn(QLineEdit* box)
+{
+    const std::string text = box->text().trimmed().toStdString();
+    panel::unmarkRefused(box);
+    if (text.empty())
+        return {};
+    std::string problem;
+    const std::optional<instrument::LoHz> hz = instrument::parseLoHz(text, &problem);
+    if (!hz)
+        panel::markRefused(box, QString::fromStdString(problem));
+    return { hz.has_value(), hz };
 }
 
 QSpinBox* markerBox(const char* name, int lowest, int initial)
@@ -125,7 +146,12 @@ frmCalibrate::frmCalibrate(frmMain& main, panel::StartCalibration start, QWidget
     setWindowTitle("Calibrate");
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(buildFields());
-    layout->addWidget(buildPlot(), 1);
+    // The result's files go below the plot, where the fields leave room:
+    // the window keeps its size.
+    auto* plotSide = new QVBoxLayout;
+    plotSide->addWidget(buildPlot(), 1);
+    plotSide->addWidget(buildKeeping());
+    layout->addLayout(plotSide, 1);
     showRunning(false);
 }
 
@@ -161,7 +187,8 @@ QWidget* frmCalibrate::buildFields()
     spnBudget->setRange(1, 10000);
     spnBudget->setValue(calibration::Request {}.budget);
     form->addRow("Budget of readings", spnBudget);
-    txtLoHz = numberBox("txtLoHz", "for the result only");
+    txtLoHz = numberBox("txtLoHz", "for the result and its table");
+    txtLoHz->setToolTip("Whole hertz, plain or in e-notation: 2400000000 or 2.4e9");
     form->addRow("LO Hz", txtLoHz);
     cboOnAbort = new QComboBox;
     cboOnAbort->setObjectName("cboOnAbort");
@@ -213,6 +240,29 @@ QWidget* frmCalibrate::buildFields()
     return fields;
 }
 
+// The result into files: a setup, or a calibration table's section.
+QWidget* frmCalibrate::buildKeeping()
+{
+    auto* keeping = new QWidget;
+    auto* keepingRow = new QHBoxLayout(keeping);
+    keepingRow->setContentsMargins(0, 0, 0, 0);
+    cmdSaveSetup = new QPushButton("Save as Setup…");
+    cmdSaveSetup->setObjectName("cmdSaveSetup");
+    cmdSaveSetup->setToolTip("Reads every setting back into a setup file whose comment lines carry the result");
+    cmdAddToTable = new QPushButton("Add to Table…");
+    cmdAddToTable->setObjectName("cmdAddToTable");
+    cmdAddToTable->setToolTip("Adds the setup to a calibration table as the section of the LO frequency given, "
+                              "in place of one of that frequency");
+    keepingRow->addStretch(1);
+    for (QPushButton* button : { cmdSaveSetup, cmdAddToTable }) {
+        button->setAutoDefault(false);
+        keepingRow->addWidget(button);
+    }
+    connect(cmdSaveSetup, &QPushButton::clicked, this, &frmCalibrate::cmdSaveSetup_Click);
+    connect(cmdAddToTable, &QPushButton::clicked, this, &frmCalibrate::cmdAddToTable_Click);
+    return keeping;
+}
+
 QWidget* frmCalibrate::buildPlot()
 {
     auto* chart = new QChart;
@@ -255,7 +305,8 @@ void frmCalibrate::offerResource(const QString& resource, bool first)
 std::optional<calibration::Request> frmCalibrate::request()
 {
     const NumberField carrierHz = numberIn(txtCarrierHz), imageHz = numberIn(txtImageHz),
-                      wantedHz = numberIn(txtWantedHz), target = numberIn(txtTarget), lo = numberIn(txtLoHz);
+                      wantedHz = numberIn(txtWantedHz), target = numberIn(txtTarget);
+    const LoField lo = loIn(txtLoHz);
     if (!carrierHz.valid || !imageHz.valid || !wantedHz.valid || !target.valid || !lo.valid)
         return std::nullopt;
     const auto probe = [](QSpinBox* marker, const NumberField& hz) -> std::optional<calibration::Probe> {
@@ -270,7 +321,8 @@ std::optional<calibration::Request> frmCalibrate::request()
     request.wanted = probe(spnWantedMarker, wantedHz);
     request.targetDbm = target.value;
     request.budget = spnBudget->value();
-    request.loHz = lo.value;
+    if (lo.value)
+        request.loHz = static_cast<double>(*lo.value);
     return request;
 }
 
@@ -298,7 +350,6 @@ void frmCalibrate::cmdStart_Click()
     const calibration::Result result = run_->run([this](const calibration::Progress& progress) { plot(progress); });
     main_.releaseSettings();
     run_.reset();
-    showRunning(false);
     showResult(result);
 }
 
@@ -316,6 +367,29 @@ void frmCalibrate::cmdStore_Click()
     if (!result_ || running())
         return;
     main_.session().sendAhead(commands::withArgument(commands::SaveStatePrefix, spnState->value()));
+}
+
+void frmCalibrate::cmdSaveSetup_Click()
+{
+    if (!result_ || running())
+        return;
+    main_.setupFiles().saveWith(this, calibration::resultComments(*result_));
+}
+
+// At the LO frequency the box holds now, which the result's comments then
+// carry too: one given only after the run counts.
+void frmCalibrate::cmdAddToTable_Click()
+{
+    if (!result_ || running())
+        return;
+    const LoField lo = loIn(txtLoHz);
+    if (lo.valid && !lo.value)
+        panel::markRefused(txtLoHz, "Add to Table needs the LO frequency in Hz");
+    if (!lo.value)
+        return;
+    calibration::Result noted = *result_;
+    noted.loHz = static_cast<double>(*lo.value);
+    main_.setupFiles().addToTable(this, *lo.value, calibration::resultComments(noted));
 }
 
 // Each reading a point; the axes widen to hold every point.
@@ -339,7 +413,7 @@ void frmCalibrate::showResult(const calibration::Result& result)
     result_ = result;
     lblStep->setText(result.succeeded() ? "done" : outcomeText(result.outcome).toLower());
     lblResult->setText(resultText(result));
-    cmdStore->setEnabled(result.settingsMeasured);
+    showRunning(false);
 }
 
 void frmCalibrate::showRunning(bool running)
@@ -349,7 +423,8 @@ void frmCalibrate::showRunning(bool running)
              cmdStart })
         field->setEnabled(!running);
     cmdAbort->setEnabled(running);
-    cmdStore->setEnabled(!running && result_ && result_->settingsMeasured);
+    for (QPushButton* keeping : { cmdStore, cmdSaveSetup, cmdAddToTable })
+        keeping->setEnabled(!running && result_ && result_->settingsMeasured);
 }
 
 void frmCalibrate::keyPressEvent(QKeyEvent* event)

@@ -20,7 +20,8 @@ class frmMain;
 // image and the wanted sideband, the offsets to move, the target and the
 // budget; Start and Abort (Esc too); a live plot of carrier and image power
 // against readings, the step in words, and the result at the end, which
-// can be stored in a user state. While a run goes on, the main window
+// can be stored in a user state, saved as a setup file or added to a
+// calibration table at the LO frequency given. While a run goes on, the main window
 // refuses the operator's changes to the settings it moves.
 class frmCalibrate : public QWidget {
     Q_OBJECT
@@ -54,10 +55,14 @@ public:
     QLabel* lblResult;
     QSpinBox* spnState;
     QPushButton* cmdStore;
+    QPushButton* cmdSaveSetup;
+    QPushButton* cmdAddToTable;
 
     void cmdStart_Click();
     void cmdAbort_Click();
     void cmdStore_Click();
+    void cmdSaveSetup_Click();
+    void cmdAddToTable_Click();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -65,6 +70,7 @@ protected:
 
 private:
     QWidget* buildFields();
+    QWidget* buildKeeping();
     QWidget* buildPlot();
     std::optional<calibration::Request> request();
     void plot(const calibration::Progress& progress);

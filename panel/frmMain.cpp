@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QAccessible>
 #include <QPushButton>
 #include <QScreen>
 #include <QScopedValueRollback>
@@ -197,6 +196,17 @@ QString withoutSurroundingBlanks(const std::string& text)
     return QString::fromLatin1(trimmed.data(), static_cast<qsizetype>(trimmed.size()));
 }
 
+// The lock line's accessible name: its text, and what it is. Qt announces a
+// widget's new accessible name to assistive technology at every setting,
+// even to the same name, so it is set only when it changes: the lock watch
+// reads the same reply every few seconds.
+void nameLockLine(QLabel* line)
+{
+    const QString name = QString("%1, %2").arg(line->text(), ReferenceLockName);
+    if (name != line->accessibleName())
+        line->setAccessibleName(name);
+}
+
 bool isOperatorInput(const QEvent* event)
 {
     switch (event->type()) {
@@ -288,7 +298,7 @@ void frmMain::buildGeneralInformation()
     lblUSB_ID = addLabel("lblUSB_ID", "USB Identifier:", twipsRect(120, 360, 6015, 255), Qt::AlignLeft);
     lblIDN = addLabel("lblIDN", "*IDN?:", twipsRect(120, 720, 6015, 255), Qt::AlignLeft);
     lblRefLock = addLabel("lblRefLock", ":SYSTem:REFLock? = ?", twipsRect(7080, 360, 2415, 255), Qt::AlignRight);
-    lblRefLock->setAccessibleName(QString("%1, %2").arg(lblRefLock->text(), ReferenceLockName));
+    nameLockLine(lblRefLock);
     lblRefLock->setToolTip("The instrument's reference lock (:SYST:REFL?), read with every read-back and asked "
                            "again every few seconds while the panel is idle (--lock-watch); greyed while unknown.");
     panel::makeRoomFor(lblIDN, failedReplyTexts(IdentityCaption));
@@ -620,12 +630,13 @@ void frmMain::RefreshFromInstrument()
 }
 
 // The lock line, greyed while the lock is unknown; a change of it is
-// announced to assistive technology and logged, with its time.
+// announced to assistive technology, by the line's new accessible name,
+// and logged, with its time.
 void frmMain::showReferenceLock(const usblink::Reply& reply)
 {
     const QString shown = withoutSurroundingBlanks(reply.text);
     lblRefLock->setText(ReferenceLockCaption + shown);
-    lblRefLock->setAccessibleName(QString("%1, %2").arg(lblRefLock->text(), ReferenceLockName));
+    nameLockLine(lblRefLock);
     if (reply.answered())
         panel::markRead(lblRefLock);
     else
@@ -634,8 +645,6 @@ void frmMain::showReferenceLock(const usblink::Reply& reply)
     if (!before || *before == *lockReply_)
         return;
     session().note("reference lock: " + *before + " -> " + *lockReply_);
-    QAccessibleEvent changed(lblRefLock, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
 }
 
 void frmMain::RefreshSettings(const std::vector<SettingId>& settings)

@@ -114,6 +114,8 @@ public:
     // panel does not send.
     void undoChange();
     void redoChange();
+    // Setups as files, for other windows too.
+    panel::SetupFiles& setupFiles() const { return *setupFiles_; }
     // Where the calibration window comes from; none, and the menu entry
     // and key do nothing.
     void setCalibrateWindow(std::function<QWidget*()> open) { openCalibrate_ = std::move(open); }

@@ -217,11 +217,14 @@ void frmTrafficLog::placeBesideMainWindow()
     if (!main)
         return;
     // Not yet shown, the log has no frame of its own: it will get one like
-    // the main window's.
-    const QSize margins = main->frameGeometry().size() - main->size();
-    const QRect place = firstPlace(main->frameGeometry(), size() + margins, main->screen()->availableGeometry());
-    resize(place.size() - margins);
-    move(place.topLeft());
+    // the main window's. Its inside is placed, not its frame: a window
+    // manager puts the frame around where the window asks to be, so a frame
+    // position given before there is a frame would end up as the inside's.
+    const QRect mainFrame = main->frameGeometry(), mainInside = main->geometry();
+    const QMargins frame(mainInside.left() - mainFrame.left(), mainInside.top() - mainFrame.top(),
+        mainFrame.right() - mainInside.right(), mainFrame.bottom() - mainInside.bottom());
+    const QRect place = firstPlace(mainFrame, size().grownBy(frame), main->screen()->availableGeometry());
+    setGeometry(place.marginsRemoved(frame));
 }
 
 // A list scrolled to its newest line stays there as lines come in; one

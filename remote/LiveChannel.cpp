@@ -5,8 +5,10 @@
 #include <QTcpSocket>
 #include <QUrlQuery>
 #include <QWebSocket>
+#include <algorithm>
 
 #include "CommandSet.h"
+#include "DeviceLock.h"
 
 namespace remote {
 
@@ -183,21 +185,50 @@ void LiveChannel::received(QWebSocket* socket, const QString& text)
     change(addressOf(socket), setting->id, int(value));
 }
 
+void LiveChannel::holdBackWhile(const DeviceLock& lock)
+{
+    lock_ = &lock;
+    connect(&lock, &DeviceLock::holderChanged, this, &LiveChannel::queueSend);
+}
+
 void LiveChannel::change(const QString& address, instrument::SettingId id, int value)
 {
     pending_[instrument::indexOf(id)] = value;
-    if (std::exchange(sendQueued_, true))
-        return;
-    // Queued to the next turn of the event loop, after every frame already
-    // read: a flood of changes costs one message per setting per turn.
-    const std::string origin = "web " + address.toStdString();
-    QMetaObject::invokeMethod(
-        this, [this, origin] { session_.enqueue([this] { sendPending(); }, origin); }, Qt::QueuedConnection);
+    pendingOrigin_ = "web " + address.toStdString();
+    queueSend();
 }
 
+bool LiveChannel::heldBack() const
+{
+    return lock_ && lock_->isHeld();
+}
+
+// Queued to the next turn of the event loop, after every frame already
+// read: a flood of changes costs one message per setting per turn. While
+// the lock is held nothing joins the session's queue; its release queues
+// what waits.
+void LiveChannel::queueSend()
+{
+    if (sendQueued_ || std::ranges::none_of(pending_, [](const auto& value) { return value.has_value(); }))
+        return;
+    if (heldBack()) {
+        if (!std::exchange(waitNoted_, true))
+            session_.note(pendingOrigin_ + ": changes wait while a VXI-11 link holds the lock");
+        return;
+    }
+    waitNoted_ = false;
+    sendQueued_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { session_.enqueue([this] { sendPending(); }, pendingOrigin_); }, Qt::QueuedConnection);
+}
+
+// A link may have taken the lock while this waited in the session's queue:
+// then the changes wait for its release.
 void LiveChannel::sendPending()
 {
     sendQueued_ = false;
+    if (heldBack())
+        return queueSend();
     for (std::size_t i = 0; i < instrument::SettingCount; ++i)
         if (const auto value = std::exchange(pending_[i], std::nullopt))
             session_.send(instrument::commands::withArgument(instrument::Settings[i].prefix, *value));

@@ -17,6 +17,8 @@ class QWebSocket;
 
 namespace remote {
 
+class DeviceLock;
+
 // The live front panel's WebSocket channel: every viewer gets the whole
 // state first, then each change as it happens. At most MaxViewers watch at
 // once; one more is refused with a close reason. A viewer that does not
@@ -27,6 +29,11 @@ namespace remote {
 // checked against the settings table and sent through the session's queue
 // as caused by "web ADDRESS". Changes arriving faster than the queue sends
 // them are coalesced per setting, so a flood costs one message per setting.
+// While a VXI-11 link holds the lock they wait as the socket's clients do,
+// none sent between the holder's calls; waiting, they stay coalesced: a
+// change sent meanwhile replaces the one waiting for its setting, so what
+// waits is at most one value per setting, sent as one message each once the
+// lock is released.
 class LiveChannel : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +49,8 @@ public:
     // Test access: a server of its own on loopback; 0 when it cannot listen.
     quint16 listenOnLoopback();
 
+    // While a VXI-11 link holds this lock, browsers' changes wait.
+    void holdBackWhile(const DeviceLock& lock);
     void setControlAllowed(bool allowed);
     bool controlAllowed() const { return controlAllowed_; }
     const QString& token() const { return token_; }
@@ -72,6 +81,8 @@ private:
     void received(QWebSocket* socket, const QString& text);
     void refuse(const QWebSocket* socket, const QString& why);
     void change(const QString& address, instrument::SettingId id, int value);
+    void queueSend();
+    bool heldBack() const;
     void sendPending();
     Viewer* viewerOf(const QWebSocket* socket);
 
@@ -82,8 +93,11 @@ private:
     std::vector<Viewer> viewers_;
     bool controlAllowed_ = false;
     int refusals_ = 0;
+    const DeviceLock* lock_ = nullptr;
     std::array<std::optional<int>, instrument::SettingCount> pending_;
+    std::string pendingOrigin_; // the last browser that changed a setting waiting
     bool sendQueued_ = false;
+    bool waitNoted_ = false;
 };
 
 } // namespace remote

@@ -46,21 +46,41 @@ InterfaceFacts factsOf(const QHostAddress& address)
     return {};
 }
 
-QString interfaceElement(const PageRequest& request, const InstrumentDescription::Service& service)
+// One network interface as LXI clients read it: where it is reached, and
+// the address string a client opens the instrument with there.
+struct ServedInterface {
+    QString name;
+    QHostAddress address;
+    QString addressString;
+};
+
+QString interfaceElement(const ServedInterface& served)
 {
-    const QHostAddress address = request.addressOf(service);
-    const InterfaceFacts facts = factsOf(address);
-    const QString ipType = address.protocol() == QAbstractSocket::IPv6Protocol ? "IPv6" : "IPv4";
+    const InterfaceFacts facts = factsOf(served.address);
+    const QString ipType = served.address.protocol() == QAbstractSocket::IPv6Protocol ? "IPv6" : "IPv4";
     const QString indent = "    ";
     // The panel does not configure the computer's network: it states no
     // gateway, DHCP or automatic address of its own.
     return "  <Interface xsi:type=\"NetworkInformation\" InterfaceType=\"LXI\" IPType=\"" + ipType
-        + "\" InterfaceName=\"" + xmlText(service.name + (facts.name.isEmpty() ? "" : " on " + facts.name)) + "\">\n"
-        + element("InstrumentAddressString", request.resourceOf(service), indent)
-        + element("Hostname", QHostInfo::localHostName(), indent) + element("IPAddress", address.toString(), indent)
-        + element("SubnetMask", facts.subnetMask, indent) + element("MACAddress", facts.macAddress, indent)
-        + element("Gateway", "0.0.0.0", indent) + element("DHCPEnabled", "false", indent)
-        + element("AutoIPEnabled", "false", indent) + "  </Interface>\n";
+        + "\" InterfaceName=\"" + xmlText(served.name + (facts.name.isEmpty() ? "" : " on " + facts.name)) + "\">\n"
+        + element("InstrumentAddressString", served.addressString, indent)
+        + element("Hostname", QHostInfo::localHostName(), indent)
+        + element("IPAddress", served.address.toString(), indent) + element("SubnetMask", facts.subnetMask, indent)
+        + element("MACAddress", facts.macAddress, indent) + element("Gateway", "0.0.0.0", indent)
+        + element("DHCPEnabled", "false", indent) + element("AutoIPEnabled", "false", indent) + "  </Interface>\n";
+}
+
+// Each service's interface; with none but the web pages, theirs, whose
+// address is the page's URL: the document holds at least one interface,
+// and what a client then reaches the instrument by is the page.
+std::vector<ServedInterface> servedInterfaces(const PageRequest& request)
+{
+    std::vector<ServedInterface> served;
+    for (const auto& service : request.description.services)
+        served.push_back({ service.name, request.addressOf(service), request.resourceOf(service) });
+    if (served.empty())
+        served.push_back({ "Web pages", request.reached, request.baseUrl() + "/" });
+    return served;
 }
 
 } // namespace
@@ -79,8 +99,8 @@ QByteArray lxiIdentification(const PageRequest& request)
         + element("HomepageURL", base + "/") + element("DriverURL", base + "/r6140k.py")
         + element("UserDescription", "R6140K Control Panel on " + QHostInfo::localHostName())
         + element("IdentificationURL", base + "/lxi/identification");
-    for (const auto& service : request.description.services)
-        document += interfaceElement(request, service);
+    for (const auto& served : servedInterfaces(request))
+        document += interfaceElement(served);
     document += element("LXIVersion", "1.4") + "</LXIDevice>\n";
     return document.toUtf8();
 }

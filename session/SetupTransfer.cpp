@@ -53,7 +53,8 @@ instrument::SetupNotes notesOfNow(const std::string& identity, const std::string
     return { .identity = identity,
         .port = port,
         .time = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(),
-        .program = (QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion()).toStdString() };
+        .program = (QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion()).toStdString(),
+        .remarks = {} };
 }
 
 std::string writeSetupFile(const QString& path, const std::string& text)
@@ -65,12 +66,21 @@ std::string writeSetupFile(const QString& path, const std::string& text)
     return {};
 }
 
-std::string saveSetup(InstrumentLine& line, const QString& path, const instrument::SetupNotes& notes)
+std::string currentSetup(InstrumentLine& line, const instrument::SetupNotes& notes, std::string* problem)
 {
     const ReadBack read = readSettings(line);
-    if (!read.problem.empty())
-        return "Nothing was saved: " + read.problem;
-    return writeSetupFile(path, instrument::formatSetup(notes, read.values));
+    if (!read.problem.empty()) {
+        *problem = "Nothing was saved: " + read.problem;
+        return {};
+    }
+    return instrument::formatSetup(notes, read.values);
+}
+
+std::string saveSetup(InstrumentLine& line, const QString& path, const instrument::SetupNotes& notes)
+{
+    std::string problem;
+    const std::string text = currentSetup(line, notes, &problem);
+    return problem.empty() ? writeSetupFile(path, text) : problem;
 }
 
 instrument::SetupFile readSetupFile(const QString& path)
@@ -83,9 +93,16 @@ instrument::SetupFile readSetupFile(const QString& path)
 
 instrument::SetupFile readSetup(QFile& file)
 {
+    std::string problem;
+    const std::string text = readAtMost(file, instrument::MaxSetupFileBytes, &problem);
+    return problem.empty() ? instrument::parseSetup(text) : instrument::SetupFile::refused(problem);
+}
+
+std::string readAtMost(QFile& file, std::size_t limit, std::string* problem)
+{
     // One byte beyond the limit tells a file that is too large; a pipe may
     // give it in pieces.
-    const auto enough = static_cast<qint64>(instrument::MaxSetupFileBytes) + 1;
+    const auto enough = static_cast<qint64>(limit) + 1;
     QByteArray text;
     while (text.size() < enough && file.error() == QFileDevice::NoError) {
         const QByteArray piece = file.read(enough - text.size());
@@ -93,9 +110,11 @@ instrument::SetupFile readSetup(QFile& file)
             break;
         text += piece;
     }
-    if (file.error() != QFileDevice::NoError)
-        return instrument::SetupFile::refused("cannot read it: " + file.errorString().toStdString());
-    return instrument::parseSetup(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    if (file.error() != QFileDevice::NoError) {
+        *problem = "cannot read it: " + file.errorString().toStdString();
+        return {};
+    }
+    return text.toStdString();
 }
 
 SetupApplied applySetup(InstrumentLine& line, const instrument::SetupFile& setup, const std::function<void()>& readBack)

@@ -33,6 +33,10 @@ instrument::SetupNotes notesOfNow(const std::string& identity, const std::string
 // on failure any file at path is left as it was.
 std::string writeSetupFile(const QString& path, const std::string& text);
 
+// The setup file of the instrument as it stands: every setting read, then
+// formatted with the notes; empty, and why in problem, when a read failed.
+std::string currentSetup(InstrumentLine& line, const instrument::SetupNotes& notes, std::string* problem);
+
 // Reads every setting, then writes the file; nothing is written when a read
 // fails. Empty on success, else why not.
 std::string saveSetup(InstrumentLine& line, const QString& path, const instrument::SetupNotes& notes);
@@ -42,6 +46,10 @@ std::string saveSetup(InstrumentLine& line, const QString& path, const instrumen
 instrument::SetupFile readSetupFile(const QString& path);
 // The same, from a file open for reading (standard input among them).
 instrument::SetupFile readSetup(QFile& file);
+
+// A whole file open for reading, or as much of it as tells that it is larger
+// than limit; empty, and why in problem, when it cannot be read.
+std::string readAtMost(QFile& file, std::size_t limit, std::string* problem);
 
 // What a load did: what it found in the error queue before it sent
 // (someone else's) and after (its own messages'), and the messages that went

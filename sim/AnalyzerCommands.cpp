@@ -182,8 +182,9 @@ const std::vector<AnalyzerCommands::Command>& AnalyzerCommands::commands()
             return 0;
         };
         const auto markerY = [](AnalyzerCommands& self, std::size_t marker) {
+            const bool notANumber = self.faulty() && self.fault_.kind == AnalyzerFault::Kind::NotANumber;
             ++self.readings_;
-            return formatted("%.2f", self.model_.readDbm(self.markerHz_[marker]));
+            return notANumber ? std::string(NotANumberReply) : formatted("%.2f", self.model_.readDbm(self.markerHz_[marker]));
         };
         return std::vector<Command> {
             { .header = "*IDN", .query = [](AnalyzerCommands& self, std::size_t) { return self.identity(); } },

@@ -22,6 +22,7 @@ struct AnalyzerFault {
         Silent, // reads every line, answers none
         Garbage, // answers every query with text that is no reply to it
         HangUp, // ends the client's connection on the next line
+        NotANumber, // reads every marker as SCPI's not-a-number, as for a marker that is off
     };
     Kind kind = Kind::None;
     int afterReadings = 0;
@@ -51,6 +52,7 @@ public:
     static constexpr std::string_view Maker = "R6140K Simulator";
     static constexpr std::string_view Model = "Simulated Analyzer";
     static constexpr const char* GarbageReply = "#?!garbage";
+    static constexpr const char* NotANumberReply = "9.91E+37";
 
     using Clock = std::function<std::chrono::milliseconds()>;
     static std::chrono::milliseconds steadyClock();

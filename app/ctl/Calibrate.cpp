@@ -7,6 +7,7 @@
 
 #include "AnalyzerClient.h"
 #include "Calibration.h"
+#include "CalibrationTableFile.h"
 #include "CommandSet.h"
 #include "Commands.h"
 #include "SetupTransfer.h"
@@ -34,7 +35,6 @@ calibration::Request requestOf(const CalibrateOptions& o)
         request.wanted = probeOf(o.wantedMarker, o.wantedHz, 3);
     request.targetDbm = o.targetDbm;
     request.budget = o.budget;
-    request.loHz = o.loHz;
     return request;
 }
 
@@ -106,22 +106,23 @@ void printLines(const calibration::Result& r)
         std::printf("%s\n", line.c_str());
 }
 
-// The setup file of the instrument as it now stands, its result comments
-// after the file's own.
-std::string saveResult(Connection& connection, const calibration::Result& result, const std::string& file)
+// The result kept as --save and --table ask: the setup file of the
+// instrument as it now stands, the result in its comment lines. Empty, or
+// why it was not kept.
+std::string keepResult(Connection& connection, const CtlOptions& options, const calibration::Result& result)
 {
-    const session::ReadBack read = session::readSettings(connection.line());
-    if (!read.problem.empty())
-        return "Nothing was saved: " + read.problem;
-    std::string text = instrument::formatSetup(session::notesOfNow(connection.identity(), connection.port()), read.values);
-    std::string comments;
-    for (const std::string& line : calibration::resultComments(result))
-        comments += "# " + line + "\n";
-    std::size_t settingsBegin = 0;
-    while (settingsBegin < text.size() && text[settingsBegin] == '#')
-        settingsBegin = text.find('\n', settingsBegin) + 1;
-    text.insert(settingsBegin, comments);
-    return session::writeSetupFile(QString::fromStdString(file), text);
+    const std::string& save = options.calibrate.save;
+    if (save.empty() && options.table.empty())
+        return {};
+    instrument::SetupNotes notes = session::notesOfNow(connection.identity(), connection.port());
+    notes.remarks = calibration::resultComments(result);
+    std::string problem;
+    const std::string setup = session::currentSetup(connection.line(), notes, &problem);
+    if (problem.empty() && !save.empty())
+        problem = session::writeSetupFile(QString::fromStdString(save), setup);
+    if (problem.empty() && !options.table.empty())
+        problem = session::addToCalibrationTable(QString::fromStdString(options.table), *options.loHz, setup);
+    return problem;
 }
 
 std::string dialectOf(const std::string& file, analyzer::Dialect* dialect)
@@ -151,12 +152,14 @@ int calibrate(Connection& connection, const CtlOptions& options)
     if (const std::string problem = client.open(*analyzer::Resource::parse(o.analyzer)); !problem.empty())
         return fail(o.analyzer + ": " + problem);
     note("analyzer: " + client.identity());
-    calibration::Calibration routine(*session, client, requestOf(o));
+    calibration::Request request = requestOf(o);
+    if (options.loHz)
+        request.loHz = static_cast<double>(*options.loHz);
+    calibration::Calibration routine(*session, client, request);
     if (!options.json)
         routine.setProgressObserver([](const calibration::Progress& p) {
-            const auto level = p.carrierDbm ? p.carrierDbm : p.imageDbm;
-            note(std::to_string(p.readings) + ": " + p.step + ": " + (p.carrierDbm ? "carrier " : "image ")
-                + QString::number(level.value_or(0), 'f', 2).toStdString() + " dBm");
+            note(std::to_string(p.readings) + ": " + p.step + ": " + p.lineName() + " "
+                + QString::number(p.levelDbm().value_or(0), 'f', 2).toStdString() + " dBm");
         });
     const calibration::Result result = routine.run();
     if (const std::string problem = client.close(); !problem.empty())
@@ -170,9 +173,8 @@ int calibrate(Connection& connection, const CtlOptions& options)
             + (result.problem.empty() ? "" : ": " + result.problem));
     if (o.store)
         connection.line().send(instrument::commands::SaveStatePrefix + std::to_string(*o.store));
-    if (!o.save.empty())
-        if (const std::string problem = saveResult(connection, result, o.save); !problem.empty())
-            return fail(o.save + ": " + problem);
+    if (const std::string problem = keepResult(connection, options, result); !problem.empty())
+        return fail(problem);
     const std::string failure = connection.failure();
     return failure.empty() ? Done : fail(failure);
 }

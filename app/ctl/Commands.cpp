@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Calibrate.h"
+#include "CalibrationTableFile.h"
 #include "CommandSet.h"
 #include "Connection.h"
 #include "DeviceFilter.h"
@@ -179,6 +180,28 @@ instrument::SetupFile readSetup(const std::string& file)
     return session::readSetup(in);
 }
 
+// A load's setup and the name its messages give it: a setup file, or the
+// section of a calibration table.
+struct SetupToLoad {
+    std::string name;
+    instrument::SetupFile setup;
+};
+
+SetupToLoad setupToLoad(const CtlOptions& options)
+{
+    if (options.table.empty())
+        return { options.arguments.front(), readSetup(options.arguments.front()) };
+    const std::string lo = "LO " + instrument::loHzText(*options.loHz) + " Hz";
+    const instrument::CalibrationTable table = session::readCalibrationTable(QString::fromStdString(options.table));
+    if (!table.problem.empty())
+        return { options.table, instrument::SetupFile::refused(table.problem) };
+    const instrument::TableSection* section = table.section(*options.loHz);
+    if (!section)
+        return { options.table,
+            instrument::SetupFile::refused("it has no section for " + lo + "; it holds " + table.frequenciesText()) };
+    return { options.table + " (" + lo + ")", section->setup };
+}
+
 // What the instrument holds after a load that it does not hold as the file
 // says; empty when it holds every value.
 std::string differences(const instrument::SetupFile& setup, const instrument::SettingValues& values)
@@ -228,11 +251,11 @@ int runCommand(const CtlOptions& options)
     if (options.command == "list")
         return list(options);
     // A file is checked whole before the instrument is even opened.
-    instrument::SetupFile setup;
+    SetupToLoad toLoad;
     if (options.command == "load") {
-        setup = readSetup(options.arguments.front());
-        if (!setup.problem.empty())
-            return fail(options.arguments.front() + ": " + setup.problem + "; nothing was sent");
+        toLoad = setupToLoad(options);
+        if (!toLoad.setup.problem.empty())
+            return fail(toLoad.name + ": " + toLoad.setup.problem + "; nothing was sent");
     }
     std::string error;
     const auto connection = Connection::open(options, &error);
@@ -248,7 +271,7 @@ int runCommand(const CtlOptions& options)
         return save(*connection, options.arguments.front());
     if (options.command == "calibrate")
         return calibrate(*connection, options);
-    return load(*connection, options.arguments.front(), setup);
+    return load(*connection, toLoad.name, toLoad.setup);
 }
 
 } // namespace ctl

@@ -28,8 +28,12 @@ constexpr const char* Description
       "                    VALUE the instrument's integer; attenuators also as NAME_dB DECIBELS\n"
       "  save FILE         read every setting back and write them to a setup file\n"
       "  load FILE         check a setup file whole, send it, read back and ask the error queue\n"
+      "  load --table FILE --lo-hz F   the same with the setup of LO frequency F in a calibration table\n"
       "  calibrate --analyzer RESOURCE   null the carrier (and balance the image) with a spectrum\n"
-      "                    analyzer in the loop; exit 0 when the target is met or it converged\n"
+      "                    analyzer in the loop; exit 0 when the target is met or it converged;\n"
+      "                    --table FILE --lo-hz F adds the result to a calibration table\n"
+      "\n"
+      "An LO frequency is whole hertz, plain or in e-notation: 2400000000 and 2.4e9 are the same.\n"
       "\n"
       "Without --port, --serial or --panel it uses the only instrument attached. A line that a\n"
       "running r6140k-panel holds with --listen is reached through that panel's SCPI socket.\n"
@@ -45,7 +49,7 @@ const std::map<std::string, Arity> Commands = {
     { "send", { 1, SIZE_MAX } },
     { "read", { 0, 0 } },
     { "save", { 1, 1 } },
-    { "load", { 1, 1 } },
+    { "load", { 0, 1 } }, // a file, or none with --table
     { "calibrate", { 0, 0 } },
 };
 
@@ -85,12 +89,11 @@ struct CalibrateParsing {
     QCommandLineOption budget { "budget", "calibrate: readings for the carrier null (60).", "n" };
     QCommandLineOption store { "store", "calibrate: store the result in user state n (0 to 9).", "n" };
     QCommandLineOption save { "save", "calibrate: save the result as a setup file.", "file" };
-    QCommandLineOption loHz { "lo-hz", "calibrate: the LO frequency the result holds for.", "Hz" };
 
     QList<QCommandLineOption> all() const
     {
         return { analyzer, dialect, offsets, carrierHz, carrierMarker, imageHz, imageMarker, wantedHz, wantedMarker,
-            target, budget, store, save, loHz };
+            target, budget, store, save };
     }
 
     void frequencyOrMarker(const QCommandLineParser& parser, const QCommandLineOption& hz,
@@ -129,9 +132,40 @@ struct CalibrateParsing {
             o.store = integerOf(parser.value(store), "store", instrument::commands::FirstUserState,
                 instrument::commands::LastUserState);
         o.save = parser.value(save).toStdString();
-        if (parser.isSet(loHz))
-            o.loHz = numberOf(parser.value(loHz), "lo-hz");
         return o;
+    }
+};
+
+// --table and --lo-hz: where calibrate puts its result and load finds its
+// setup, each a section of one LO frequency.
+struct TableParsing {
+    QCommandLineOption table { "table",
+        "calibrate: add the result to this calibration table as the section of --lo-hz; load: load that section.",
+        "file" };
+    QCommandLineOption loHz { "lo-hz",
+        "calibrate: the LO frequency the result holds for; with --table, the section's (load too). Whole hertz.",
+        "Hz" };
+
+    QList<QCommandLineOption> all() const { return { table, loHz }; }
+
+    void read(const QCommandLineParser& parser, CtlOptions& options) const
+    {
+        const bool tableCommand = options.command == "calibrate" || options.command == "load";
+        if (!tableCommand && (parser.isSet(table) || parser.isSet(loHz)))
+            usageError("--table and --lo-hz go with calibrate and load only");
+        options.table = parser.value(table).toStdString();
+        if (parser.isSet(loHz)) {
+            std::string problem;
+            options.loHz = instrument::parseLoHz(parser.value(loHz).toStdString(), &problem);
+            if (!options.loHz)
+                usageError("--lo-hz: " + problem);
+        }
+        if (!options.table.empty() && !options.loHz)
+            usageError("--table needs --lo-hz: the table holds one setup per LO frequency");
+        if (options.command == "load" && options.table.empty() == options.arguments.empty())
+            usageError("load takes a setup file, or --table FILE --lo-hz F");
+        if (options.command == "load" && options.loHz && options.table.empty())
+            usageError("load takes --lo-hz only with --table");
     }
 };
 
@@ -217,6 +251,8 @@ CtlOptions parseCtlOptions(const QStringList& arguments)
     parser.addOptions({ port, serial, panel, json, noCheck, timeout, quiet, raw });
     const CalibrateParsing calibrate;
     parser.addOptions(calibrate.all());
+    const TableParsing table;
+    parser.addOptions(table.all());
     parser.addPositionalArgument("command", "list, query, send, read, save, load or calibrate", "[TARGET] COMMAND");
     parser.addPositionalArgument("arguments", "the command's message(s) or file", "[ARGUMENTS...]");
     if (!parser.parse(arguments))
@@ -257,6 +293,7 @@ CtlOptions parseCtlOptions(const QStringList& arguments)
         usageError("--json goes with read and calibrate only");
     if (options.command == "calibrate")
         options.calibrate = calibrate.read(parser);
+    table.read(parser, options);
     options.checkErrors = !parser.isSet(noCheck);
     if (!options.checkErrors && options.command != "send")
         usageError("--no-check goes with send only");

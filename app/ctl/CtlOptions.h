@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "CalibrationTable.h"
+
 namespace ctl {
 
 // What calibrate was asked: the analyzer, where it reads, what to keep.
@@ -12,7 +14,7 @@ struct CalibrateOptions {
     std::string analyzer; // a VISA resource string
     std::string dialectFile; // key=value messages replacing the defaults
     std::string offsets = "modulator";
-    std::optional<double> carrierHz, imageHz, wantedHz, loHz, targetDbm;
+    std::optional<double> carrierHz, imageHz, wantedHz, targetDbm;
     std::optional<int> carrierMarker, imageMarker, wantedMarker;
     int budget = 60;
     std::optional<int> store; // a user state
@@ -31,6 +33,8 @@ struct CtlOptions {
     std::optional<int> timeoutMs; // the reply wait; the line's own when not given
     bool quiet = false; // -q: errors only on stderr
     bool raw = false; // instrument text as received, even on a terminal
+    std::string table; // calibrate: the table the result goes into; load: the table the setup comes from
+    std::optional<instrument::LoHz> loHz; // the LO frequency of the result, and its section in a table
     CalibrateOptions calibrate;
 };
 

@@ -22,6 +22,7 @@ function row(part) {
   input.step = 1;
   input.dataset.name = part.name;
   input.addEventListener("change", () => {
+    if (input.value === "") return; // emptied, or no number: nothing to send
     socket.send(JSON.stringify({ type: "set", token, name: part.name, value: Number(input.value) }));
   });
   name.textContent = part.name;

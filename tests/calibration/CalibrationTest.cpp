@@ -62,6 +62,7 @@ const Case Cases[] = {
     { "StopsAtTheBudget", 3000, 2000, {}, 7, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::BudgetSpent, false },
     { "AnalyzerTimeOut", 3000, 2000, {}, 200, F::Silent, Act::None, 5, OnAbort::KeepBest, Outcome::AnalyzerFailed, false },
     { "GarbageReply", 3000, 2000, {}, 200, F::Garbage, Act::None, 5, OnAbort::KeepBest, Outcome::AnalyzerFailed, false },
+    { "MarkerReadsNotANumber", 3000, 2000, {}, 200, F::NotANumber, Act::None, 5, OnAbort::KeepBest, Outcome::AnalyzerFailed, false },
     { "AnalyzerHangsUp", 3000, 2000, {}, 200, F::HangUp, Act::None, 5, OnAbort::KeepBest, Outcome::AnalyzerFailed, false },
     { "LinkDownMidRun", 3000, 2000, {}, 200, F::None, Act::Unplug, 5, OnAbort::KeepBest, Outcome::InstrumentFailed, false },
     { "AbortKeepsBest", 3000, 2000, {}, 200, F::None, Act::Abort, 6, OnAbort::KeepBest, Outcome::Aborted, false },

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
 #include <atomic>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -123,7 +122,17 @@ struct BadFile {
     std::string text;
     const char* says;
     bool fifo = false; // a FIFO without a writer in place of the file
+    bool table = false; // a calibration table, its section LO 1000000000 Hz loaded
 };
+
+// A table of n sections, each of one setting.
+std::string sections(int n)
+{
+    std::string text;
+    for (int hz = 1; hz <= n; ++hz)
+        text += "# [LO " + std::to_string(hz) + " Hz]\n:MOD:IATT 4\n";
+    return text;
+}
 
 const BadFile BadFiles[] = {
     { "unknown header", ":MOD:IATT 4\n:MOD:FOO 3\n", "line 2: unknown header :MOD:FOO" },
@@ -140,6 +149,21 @@ const BadFile BadFiles[] = {
     { "no setting", "# only comments\n\n# and blank lines\n", "it sets no setting" },
     { "unreadable", "", "cannot read it: No such file" },
     { "FIFO", "", "cannot read it: it is a FIFO, not a file", true },
+    { "table: a setting first", ":MOD:IATT 4\n# [LO 1e9 Hz]\n", "line 1: a setting before the first section line", false,
+        true },
+    { "table: a bad section line", "# [LO 1e9]\n:MOD:IATT 4\n", "line 1: a section line reads \"# [LO <Hz> Hz]\"", false,
+        true },
+    { "table: a frequency twice", "# [LO 1e9 Hz]\n:MOD:IATT 4\n# [LO 1000000000 Hz]\n",
+        "line 3: LO 1000000000 Hz is given again (first on line 1)", false, true },
+    { "table: a bad setting", "# [LO 2e9 Hz]\n:MOD:IATT 4\n# [LO 1e9 Hz]\n:MOD:IATT 128\n",
+        "the section LO 1000000000 Hz of line 3: line 4: 128 is out of range", false, true },
+    { "table: an empty section", "# [LO 1e9 Hz]\n# [LO 2e9 Hz]\n:MOD:IATT 4\n",
+        "the section LO 1000000000 Hz of line 1: it sets no setting", false, true },
+    { "table: a frequency it lacks", "# [LO 2.4e9 Hz]\n:MOD:IATT 4\n# [LO 5 Hz]\n:MOD:IATT 4\n",
+        "it has no section for LO 1000000000 Hz; it holds LO 2400000000 Hz, LO 5 Hz", false, true },
+    { "table: too many sections", sections(257), "line 513: more than 256 sections", false, true },
+    { "table: over 512 kB", sections(1) + std::string(512 * 1024, '#'), "the file is larger than 512 kB", false, true },
+    { "table: a FIFO", "", "cannot read it: it is a FIFO, not a file", true, true },
 };
 
 // Settings checked as the panel checks them; a usage error.
@@ -159,7 +183,8 @@ TEST_F(OnSimulator, EachBadFileOrSettingIsRefusedWithWhyAndNothingIsSent)
         const std::string path = file(bad.name, bad.text);
         if (bad.fifo)
             ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-        const ProgramRun run = ctl({ "load", QString::fromStdString(path) });
+        const ProgramRun run = ctl(bad.table ? QStringList { "load", "--table", QString::fromStdString(path), "--lo-hz", "1e9" }
+                                             : QStringList { "load", QString::fromStdString(path) });
         EXPECT_EQ(run.status, 1);
         EXPECT_THAT(run.err, HasSubstr(bad.says));
         EXPECT_THAT(run.err, testing::EndsWith("; nothing was sent\n"));
@@ -218,6 +243,14 @@ const Status Statuses[] = {
         "cannot reach the analyzer at 127.0.0.1:1" },
     { "calibrate with no port mapper there", { "calibrate", "--analyzer", "TCPIP::127.0.0.1::INSTR" }, 1, "",
         "127.0.0.1 has no port mapper (TCP port 111: Connection refused): check that the analyzer is on and serves VXI-11" },
+    { "a table without its LO", { "load", "--table", "t.cal" }, 2, "", "--table needs --lo-hz" },
+    { "an LO not whole", { "load", "--table", "t.cal", "--lo-hz", "2.5" }, 2, "", "2.5 Hz is not a whole number of hertz" },
+    { "an LO beyond range", { "load", "--table", "t.cal", "--lo-hz", "2e12" }, 2, "",
+        "2e12 Hz is out of range (1 to 1000000000000 Hz)" },
+    { "a file and a table", { "load", "a.scpi", "--table", "t.cal", "--lo-hz", "1e9" }, 2, "",
+        "load takes a setup file, or --table FILE --lo-hz F" },
+    { "an LO without a table", { "load", "a.scpi", "--lo-hz", "1e9" }, 2, "", "load takes --lo-hz only with --table" },
+    { "a table elsewhere", { "read", "--table", "t.cal" }, 2, "", "--table and --lo-hz go with calibrate and load only" },
     { "two targets", { "--serial", "X", "read" }, 2, "", "give one target at most" },
     { "an error caused", { "send", ":MOD:IATT 3", "FOO 1", "*RST 2" }, 1, "",
         "the instrument reports -113,\"Undefined header\"\nr6140k-ctl: R6140K PORT: the instrument reports -108," },
@@ -259,21 +292,26 @@ const AnalyzerRun AnalyzerRuns[] = {
 
 // The carrier null against r6140k-sim's own analyzer, served on a raw
 // socket and by the project's VXI-11 server, found through rpcbind: the
-// JSON result, and the instrument left at the settings it names.
+// JSON result, the instrument left at the settings it names, and the result
+// added to a table between the sections there, which are kept as they were,
+// and loaded back from it; a full table is left as it was.
 TEST_F(Files, CalibrateNullsTheSimulatedAnalyzersCarrierThroughEitherResource)
 {
     PortMapperDaemon portMapper;
     SimProcess simulator({ "--analyzer", "127.0.0.1:0", "--analyzer-vxi11", "--analyzer-noise-db", "0.1" });
     const QString line = QString::fromStdString(simulator.path());
-    const std::string socket = simulator.readLine().value_or("");
+    const QString socket = QString::fromStdString(simulator.readLine().value_or(""));
     ASSERT_EQ(simulator.readLine(), "TCPIP::127.0.0.1::INSTR");
+    const std::string lower = "# bench 3\n# [LO 1e9 Hz]\n:MOD:IOFF 7\n", higher = "# [LO 5e9 Hz]\n:MOD:QOFF 9\n";
     for (const AnalyzerRun& row : AnalyzerRuns) {
         SCOPED_TRACE(row.name);
         ASSERT_EQ(runCtl({ "--port", line, "send", "*RST" }).status, 0) << "every run starts far from the null";
         const std::string setup = file("calibrated.scpi");
+        const std::string table = file("bench.cal", lower + higher);
         const ProgramRun run = runCtl({ "--port", line, "calibrate", "--analyzer",
-            row.resource == std::string_view("SOCKET") ? QString::fromStdString(socket) : row.resource, "--target", "-85",
-            "--budget", "120", "--save", QString::fromStdString(setup), "--json" });
+            row.resource == std::string_view("SOCKET") ? socket : row.resource, "--target", "-85", "--budget", "120",
+            "--save", QString::fromStdString(setup), "--table", QString::fromStdString(table), "--lo-hz", "2400000000",
+            "--json" });
         ASSERT_EQ(run.status, row.status) << run.err;
         EXPECT_THAT(run.err, HasSubstr(row.says));
         if (row.status != 0)
@@ -289,7 +327,21 @@ TEST_F(Files, CalibrateNullsTheSimulatedAnalyzersCarrierThroughEitherResource)
         EXPECT_THAT(read.out, HasSubstr("MODulator:IOFFset " + std::to_string(settings["MODulator:IOFFset"].toInt()) + "\n"));
         EXPECT_THAT(read.out, HasSubstr("MODulator:QOFFset " + std::to_string(settings["MODulator:QOFFset"].toInt()) + "\n"));
         EXPECT_THAT(contentsOf(setup), HasSubstr("# calibration: carrier "));
+        const std::string tabled = contentsOf(table);
+        EXPECT_THAT(tabled, testing::StartsWith(lower + "# [LO 2400000000 Hz]\n# *IDN? = "));
+        EXPECT_THAT(tabled, HasSubstr("\n# calibration: LO 2400000000 Hz\n"));
+        EXPECT_THAT(tabled, testing::EndsWith(":MOD:QOFF " + std::to_string(settings["MODulator:QOFFset"].toInt()) + "\n" + higher));
+        ASSERT_EQ(runCtl({ "--port", line, "send", "*RST" }).status, 0);
+        const ProgramRun loaded = runCtl({ "--port", line, "load", "--table", QString::fromStdString(table), "--lo-hz", "2.4e9" });
+        EXPECT_EQ(loaded.status, 0) << loaded.err;
+        EXPECT_EQ(runCtl({ "--port", line, "read" }).out, read.out);
     }
+    const std::string full = file("full.cal", sections(256));
+    const ProgramRun refused = runCtl({ "--port", line, "calibrate", "--analyzer", socket, "--target", "-85", "--table",
+        QString::fromStdString(full), "--lo-hz", "2.4e9" });
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr(full + ": it holds 256 LO frequencies, as many as a table may; nothing was added"));
+    EXPECT_EQ(contentsOf(full), sections(256));
 }
 
 TEST_F(Files, AFailedReadOrAnUnwritablePlaceLeavesNoFile)

@@ -4,9 +4,11 @@
 // the end there.
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QComboBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 #include <gmock/gmock.h>
@@ -14,6 +16,7 @@
 #include <set>
 
 #include "CalibrationStart.h"
+#include "CalibrationTableFile.h"
 #include "PanelHarness.h"
 #include "SimulatedAnalyzer.h"
 #include "SimulatedBridge.h"
@@ -31,7 +34,7 @@ void saveScreenshot(QWidget& window, const char* name)
         window.grab().save(QString("%1/%2.png").arg(QString::fromLocal8Bit(folder), name));
 }
 
-TEST(CalibrateWindow, RunsToAResultWithThePlotAndStepFollowingAndTheOperatorRefused)
+TEST(CalibrateWindow, RunsToAResultWithThePlotAndStepFollowingAndTheOperatorRefusedAndKeepsItInFiles)
 {
     sim::SimulatedBridge simulator;
     PanelHarness panel { simulator };
@@ -74,6 +77,9 @@ TEST(CalibrateWindow, RunsToAResultWithThePlotAndStepFollowingAndTheOperatorRefu
     EXPECT_TRUE(result.succeeded()) << result.problem;
     EXPECT_GT(result.carrierBelowStartDb(), 20);
     EXPECT_GT(plotted.size(), 10u) << "the plot grew reading by reading";
+    ASSERT_TRUE(result.wantedDbm);
+    EXPECT_EQ(window.carrierSeries->count() + window.imageSeries->count(), result.readings - calibration::Request {}.averaging)
+        << "every reading plotted but the wanted sideband's";
     EXPECT_GT(steps.size(), 3u);
     EXPECT_TRUE(refusedShown);
     EXPECT_TRUE(operatorOffsets.empty()) << operatorOffsets.front();
@@ -87,6 +93,33 @@ TEST(CalibrateWindow, RunsToAResultWithThePlotAndStepFollowingAndTheOperatorRefu
     EXPECT_THAT(window.lblResult->text().toStdString(), HasSubstr("dB below the start"));
     EXPECT_EQ(window.lblStep->text(), "done");
     EXPECT_TRUE(window.cmdStore->isEnabled());
+
+    // Into a setup file, then twice into a table at one LO: the second in
+    // place of the first.
+    QTemporaryDir folder;
+    const QString setup = folder.filePath("calibrated.scpi"), table = folder.filePath("bench.cal");
+    {
+        const auto dialog = chooseInNextFileDialog(setup);
+        window.cmdSaveSetup->click();
+        EXPECT_EQ(awaitMessage().text, "Saved the settings to " + setup);
+    }
+    QFile saved(setup);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_THAT(saved.readAll().toStdString(), HasSubstr("\n# calibration: carrier "));
+    window.txtLoHz->clear();
+    window.cmdAddToTable->click();
+    EXPECT_EQ(window.txtLoHz->toolTip(), "Add to Table needs the LO frequency in Hz");
+    window.txtLoHz->setText("2.4e9");
+    for (int time = 0; time < 2; ++time) {
+        const auto dialog = chooseInNextFileDialog(table);
+        window.cmdAddToTable->click();
+        EXPECT_EQ(awaitMessage().text, "Added the settings to " + table + " as the section LO 2400000000 Hz");
+    }
+    const instrument::CalibrationTable added = session::readCalibrationTable(table);
+    ASSERT_EQ(added.problem, "");
+    ASSERT_EQ(added.sections.size(), 1u);
+    EXPECT_THAT(added.sections[0].text, HasSubstr("\n# calibration: LO 2400000000 Hz\n"));
+    EXPECT_EQ(added.sections[0].setup.entries.size(), instrument::SettingCount);
 }
 
 } // namespace

@@ -1,4 +1,7 @@
 #include <QDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QWebSocket>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -9,15 +12,21 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "BrowserControl.h"
+#include "EventLoop.h"
+#include "LiveChannel.h"
+#include "RemoteServices.h"
 #include "SimulatedBridge.h"
 #include "PanelHarness.h"
 #include "ScriptedPanel.h"
 #include "SettingText.h"
+#include "StatusLine.h"
 #include "ValueEditor.h"
 #include "frmKeys.h"
 #include "frmTrafficLog.h"
 
 using namespace test_support;
+using namespace std::chrono_literals;
 using panel::SettingScrollBar;
 using testing::ElementsAre;
 using instrument::SettingId;
@@ -309,7 +318,7 @@ std::vector<std::string> rightClick(QWidget* control, const QString& choose = {}
 const std::vector<std::string> WindowCommands
     = { "Refresh", "Traffic Log", "Save Setup…", "Load Setup…", "Keys", "Calibrate…", "Quit", "Undo", "Redo" };
 
-TEST_F(SettingsPanel, ARightClickOnASliderOpensThePanelsMenuWhoseEntriesSetValues)
+TEST_F(SettingsPanel, ARightClickOnASliderOpensThePanelsMenuWhoseEntriesSetValuesAndLetBrowsersControl)
 {
     std::vector<std::string> offsetMenu = { "Set value…", "Zero" };
     offsetMenu.insert(offsetMenu.end(), WindowCommands.begin(), WindowCommands.end());
@@ -329,6 +338,35 @@ TEST_F(SettingsPanel, ARightClickOnASliderOpensThePanelsMenuWhoseEntriesSetValue
     QTest::keyClicks(panel.main.txtValue, "3");
     QTest::keyClick(panel.main.txtValue, Qt::Key_Return);
     EXPECT_THAT(newLines(), ElementsAre(":MOD:QATT 24"));
+
+    // "Control from Browsers" as the program offers it: checked, a browser with
+    // the token changes a setting and the status line says so; unchecked, its
+    // next change is refused and it is told at once that it no longer controls.
+    app::RemoteServices remote(panel.session, {});
+    QObject::connect(&remote.status(), &remote::RemoteStatus::changed, &panel.main, &frmMain::showRemoteStatus);
+    remote::LiveState state(panel.session);
+    remote::LiveChannel live(panel.session, state, remote::LiveChannel::newToken());
+    app::offerBrowserControl(panel.main, remote, live, "http://h/?token=" + live.token());
+    QWebSocket browser;
+    QJsonObject told;
+    QObject::connect(&browser, &QWebSocket::textMessageReceived,
+        [&told](const QString& text) { told = QJsonDocument::fromJson(text.toUtf8()).object(); });
+    browser.open(QString("ws://127.0.0.1:%1/ws?token=%2").arg(live.listenOnLoopback()).arg(live.token()));
+    ASSERT_TRUE(pumpUntil([&] { return !told.isEmpty(); }, 5s)) << "the whole state first";
+    attenuatorMenu.push_back("Control from Browsers");
+    for (const bool allowed : { true, false }) {
+        const int refused = live.refusals();
+        EXPECT_EQ(rightClick(panel.main.scrQAtt, "Control from Browsers"), attenuatorMenu);
+        const QString shown = "Browsers may change settings through http://h/?token=" + live.token();
+        EXPECT_EQ(panel.main.lblRemoteStatus->status() == shown, allowed);
+        ASSERT_TRUE(pumpUntil([&] { return told["type"] == "control" && told["allowed"] == allowed; }, 5s));
+        browser.sendTextMessage(QJsonDocument({ { "type", "set" }, { "token", live.token() },
+            { "name", "MODulator:QATTenuator" }, { "value", 9 + allowed } }).toJson());
+        const auto done = [&] { return allowed ? instrumentValue(":MOD:QATT") == 10 : live.refusals() > refused; };
+        EXPECT_TRUE(pumpUntil(done, 5s));
+    }
+    EXPECT_EQ(instrumentValue(":MOD:QATT"), 10);
+    browser.abort();
 }
 
 // Undo and redo of the operator's changes, each sent as one message.

@@ -60,24 +60,6 @@ struct SetupFiles : testing::Test {
 
     void SetUp() override { panel.startUp(); }
 
-    // Picks the path in the next file dialog.
-    ModalWatch chooseInDialog(const QString& chosen)
-    {
-        return whenModalOpens<QFileDialog>([chosen](QFileDialog* dialog) {
-            dialog->selectFile(chosen);
-            static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides it
-        });
-    }
-
-    // The outcome box, told once the exchange has run.
-    SeenMessage outcome()
-    {
-        SeenMessage seen;
-        const auto watch = acknowledgeNextMessage(seen);
-        EXPECT_TRUE(pumpUntil([&seen] { return !seen.text.isEmpty(); }));
-        return seen;
-    }
-
     // Answers the next question with the given button; its text.
     static ModalWatch answer(QString& question, QMessageBox::StandardButton button,
         std::source_location where = std::source_location::current())
@@ -102,10 +84,10 @@ TEST_F(SetupFiles, SavedSettingsComeBackAfterAResetThroughTheQueue)
     panel.session.send(":MOD:IATT 41");
     panel.session.send(":BAS:IOFF -1234");
     {
-        const auto dialog = chooseInDialog(folder.filePath("bench")); // the suffix is added
+        const auto dialog = chooseInNextFileDialog(folder.filePath("bench")); // the suffix is added
         press(QKeySequence::Save);
     }
-    EXPECT_EQ(outcome().text, "Saved the settings to " + path);
+    EXPECT_EQ(awaitMessage().text, "Saved the settings to " + path);
     const std::string saved = contentsOf(path);
     EXPECT_THAT(saved, testing::StartsWith("# *IDN? = R6140K Simulator,R6140K,SIM00001,"));
     EXPECT_THAT(saved, testing::HasSubstr("\n# port = R6140K Simulator SIM00001\n"));
@@ -117,11 +99,11 @@ TEST_F(SetupFiles, SavedSettingsComeBackAfterAResetThroughTheQueue)
     const std::size_t mark = panel.line.lines.size();
     QString confirmation;
     {
-        const auto dialog = chooseInDialog(path);
+        const auto dialog = chooseInNextFileDialog(path);
         const auto confirm = answer(confirmation, QMessageBox::Ok);
         press(QKeySequence::Open);
     }
-    EXPECT_EQ(outcome().text, "Setup loaded: 11 settings sent.\n\nErrors queued before the load: -113,\"Undefined header\"");
+    EXPECT_EQ(awaitMessage().text, "Setup loaded: 11 settings sent.\n\nErrors queued before the load: -113,\"Undefined header\"");
     EXPECT_THAT(confirmation.toStdString(), testing::StartsWith("Send these 11 messages?\n\n:BAS:SWAP 0\n"));
     std::vector<std::string> expected = { ":SYST:ERR?", ":SYST:ERR?" };
     for (const instrument::Setting& setting : instrument::Settings)
@@ -179,11 +161,11 @@ TEST_F(SetupFiles, ALoadTheLineBreaksSaysWhatWasSentAndSendsNothingMore)
         line.broken = false;
         QString confirmation;
         {
-            const auto dialog = chooseInDialog(path);
+            const auto dialog = chooseInNextFileDialog(path);
             const auto confirm = answer(confirmation, QMessageBox::Ok);
             press(QKeySequence::Open);
         }
-        EXPECT_EQ(outcome().text.toStdString(), "The load was cut short: " + QString(row.says).replace("FIVE",
+        EXPECT_EQ(awaitMessage().text.toStdString(), "The load was cut short: " + QString(row.says).replace("FIVE",
             QString::fromStdString(FirstFive)).toStdString() + ". Load the setup again once the link is back.");
         std::vector<std::string> expected = { ":SYST:ERR?" };
         expected.insert(expected.end(), std::begin(FileMessages), std::begin(FileMessages) + row.reached);
@@ -206,7 +188,7 @@ TEST_F(SetupFiles, AFileOfAnotherUnitIsNamedAndCancellingSendsNothing)
     const std::size_t mark = panel.line.lines.size();
     QString question;
     {
-        const auto dialog = chooseInDialog(path);
+        const auto dialog = chooseInNextFileDialog(path);
         const auto cancel = answer(question, QMessageBox::Cancel);
         press(QKeySequence::Open);
     }
@@ -222,7 +204,7 @@ TEST_F(SetupFiles, ABadFileIsRefusedWithItsLineBeforeAnythingIsSent)
     const std::size_t mark = panel.line.lines.size();
     SeenMessage seen;
     {
-        const auto dialog = chooseInDialog(path);
+        const auto dialog = chooseInNextFileDialog(path);
         const auto refused = acknowledgeNextMessage(seen);
         press(QKeySequence::Open);
     }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "DeviceLock.h"
 #include "EventLoop.h"
 #include "LiveChannel.h"
 #include "LiveState.h"
@@ -68,15 +69,23 @@ struct LiveChannel : testing::Test {
     std::vector<std::string> received;
 };
 
-TEST_F(LiveChannel, RefusesWhatIsNotAChangeByTheTokensHolder)
+// Each frame is refused, or sent as one line; one sent while a VXI-11 link
+// holds the lock waits for its release.
+TEST_F(LiveChannel, SendsOnlyTheTokensHoldersChangesAndThoseOnlyWhileNoLinkHoldsTheLock)
 {
     auto holder = viewer(channel.token());
     auto stranger = viewer();
+    remote::DeviceLock lock;
+    channel.holdBackWhile(lock);
+    std::vector<std::string> lines; // the session's, notes among them
+    session.addLineObserver([&lines](auto, const std::string& line, const std::string&) { lines.push_back(line); });
     const struct {
         const char* what;
         Viewer& from;
         QString frame;
         bool binary;
+        const char* sent = nullptr; // the line the instrument receives; none: refused
+        bool locked = false;
     } rows[] = {
         { "not JSON", *holder, "{\"type\":\"set\",", false },
         { "a binary frame", *holder, "set", true },
@@ -85,17 +94,28 @@ TEST_F(LiveChannel, RefusesWhatIsNotAChangeByTheTokensHolder)
         { "a fraction", *holder, set(channel.token(), "MODulator:IATTenuator", 2.5), false },
         { "a wrong token", *holder, set("0000", "MODulator:IATTenuator", 3), false },
         { "a forged token from a viewer without it", *stranger, set(channel.token(), "MODulator:IATTenuator", 3), false },
+        { "the token's holder", *holder, set(channel.token(), "MODulator:IATTenuator", 3), false, ":MOD:IATT 3" },
+        { "while a link holds the lock", *holder, set(channel.token(), "MODulator:IATTenuator", 5), false, ":MOD:IATT 5",
+            true },
     };
     int refused = channel.refusals();
     for (const auto& row : rows) {
+        const std::size_t sent = sentToInstrument(":MOD:IATT");
+        if (row.locked)
+            lock.acquire(1, 0ms, [](auto) {});
         row.binary ? row.from.socket.sendBinaryMessage(row.frame.toUtf8()) : row.from.socket.sendTextMessage(row.frame);
-        EXPECT_TRUE(pumpUntil([&] { return channel.refusals() == refused + 1; }, 5s)) << row.what;
+        if (row.locked) {
+            ASSERT_TRUE(pumpUntil([&] { return !lines.empty() && lines.back().ends_with("holds the lock"); }, 5s));
+            QCoreApplication::processEvents(); // a change queued as it came would be sent by now
+            EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent) << row.what;
+            lock.release(1);
+        }
+        const auto done = [&] { return row.sent ? sentToInstrument(row.sent) == 1 : channel.refusals() == refused + 1; };
+        EXPECT_TRUE(pumpUntil(done, 5s)) << row.what;
+        EXPECT_EQ(sentToInstrument(":MOD:IATT"), sent + (row.sent ? 1 : 0)) << row.what;
         refused = channel.refusals();
     }
-    EXPECT_EQ(sentToInstrument(":MOD:IATT"), 0u);
-    holder->socket.sendTextMessage(set(channel.token(), "MODulator:IATTenuator", 3));
-    ASSERT_TRUE(pumpUntil([&] { return stranger->values["MODulator:IATTenuator"] == 3; }, 5s));
-    EXPECT_EQ(sentToInstrument(":MOD:IATT 3"), 1u);
+    EXPECT_TRUE(pumpUntil([&] { return stranger->values["MODulator:IATTenuator"] == 5; }, 5s)) << "the other viewer follows";
     channel.setControlAllowed(false);
     holder->socket.sendTextMessage(set(channel.token(), "MODulator:IATTenuator", 4));
     EXPECT_TRUE(pumpUntil([&] { return channel.refusals() == refused + 1; }, 5s)) << "after control was withdrawn";

@@ -173,9 +173,11 @@ TEST_F(WebPages, TheIdentificationDocumentHasEveryElementInItsNamespace)
         return runClient("sh", { "-c", "curl -sf \"$0\" | xmllint --xpath \"$1\" -", url("/lxi/identification"), expression });
     };
     const QString device = "/" + in("LXIDevice") + "/";
+    const auto services = description.services;
     const struct {
         QString expression;
         std::string value;
+        bool webAlone = false; // no service but the web pages
     } rows[] = {
         { "string(" + device + in("Manufacturer") + ")", "<script>alert(1)</script>" },
         { "string(" + device + in("Model") + ")", "M&1 \"x\"" },
@@ -190,9 +192,14 @@ TEST_F(WebPages, TheIdentificationDocumentHasEveryElementInItsNamespace)
         { "string(" + device + in("Interface") + "[1]/" + in("InstrumentAddressString") + ")", "TCPIP::127.0.0.1::INSTR" },
         { "string(" + device + in("Interface") + "[2]/" + in("InstrumentAddressString") + ")", "TCPIP::127.0.0.1::5025::SOCKET" },
         { "string(" + device + in("Interface") + "[2]/" + in("IPAddress") + ")", "127.0.0.1" },
+        { "count(" + device + in("Interface") + ")", "1", true },
+        { "string(" + device + in("Interface") + "/" + in("InstrumentAddressString") + ")", url("/").toStdString(), true },
     };
-    for (const auto& row : rows)
+    for (const auto& row : rows) {
+        description.services = row.webAlone ? decltype(services) {} : services;
         EXPECT_EQ(xpath(row.expression), row.value) << row.expression.toStdString();
+    }
+    description.services = services;
 
     QStringList order;
     QXmlStreamReader reader(exchange("GET /lxi/identification HTTP/1.1\r\n\r\n").split('\n').mid(8).join('\n'));

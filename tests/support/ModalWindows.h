@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <source_location>
+
+#include "EventLoop.h"
 
 namespace test_support {
 
@@ -89,6 +92,27 @@ inline ModalWatch acknowledgeNextMessage(
         [&seen](QMessageBox* box) {
             seen = { box->windowTitle(), box->text(), box->icon() };
             box->button(QMessageBox::Ok)->click();
+        },
+        where);
+}
+
+// The next message box, which opens once the exchange that has its outcome
+// has run, recorded and acknowledged.
+inline SeenMessage awaitMessage(std::source_location where = std::source_location::current())
+{
+    SeenMessage seen;
+    const auto watch = acknowledgeNextMessage(seen, where);
+    EXPECT_TRUE(pumpUntil([&seen] { return !seen.text.isEmpty(); }));
+    return seen;
+}
+
+// Picks the path in the next file dialog.
+inline ModalWatch chooseInNextFileDialog(const QString& chosen, std::source_location where = std::source_location::current())
+{
+    return whenModalOpens<QFileDialog>(
+        [chosen](QFileDialog* dialog) {
+            dialog->selectFile(chosen);
+            static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides it
         },
         where);
 }

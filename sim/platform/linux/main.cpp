@@ -39,7 +39,9 @@ constexpr const char* Usage = "Usage: r6140k-sim [--pace] [--trace] [--serial TE
                               "  --analyzer-floor-dbm F  noise floor (default -90)\n"
                               "  --analyzer-noise-db F   reading noise, standard deviation (default 0.5)\n"
                               "  --help         show this text\n"
-                              "  --version      show the version\n";
+                              "  --version      show the version\n"
+                              "SIGUSR1 makes the instrument lose its reference lock (:SYST:REFL? reads 0),\n"
+                              "SIGUSR2 gives it back.\n";
 
 struct Arguments {
     bool pace = false;
@@ -113,14 +115,29 @@ void requestStop(int)
     [[maybe_unused]] const auto ignored = write(stopPipe[1], &byte, 1);
 }
 
-bool installStopHandler()
+// The reference lock as SIGUSR1 (lost) and SIGUSR2 (regained) last left it,
+// so that a lost lock can be tried on a running panel. The instrument takes
+// it up before each line it interprets, outside the handlers.
+volatile std::sig_atomic_t referenceLocked = 1;
+
+void loseReferenceLock(int) { referenceLocked = 0; }
+
+void regainReferenceLock(int) { referenceLocked = 1; }
+
+bool handleSignal(int signal, void (*handler)(int))
+{
+    struct sigaction action { };
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    return sigaction(signal, &action, nullptr) == 0;
+}
+
+bool installSignalHandlers()
 {
     if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
-    struct sigaction action { };
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+    return handleSignal(SIGINT, requestStop) && handleSignal(SIGTERM, requestStop)
+        && handleSignal(SIGUSR1, loseReferenceLock) && handleSignal(SIGUSR2, regainReferenceLock);
 }
 
 // nullopt when the program should end at once with the given status.
@@ -208,14 +225,17 @@ int main(int argc, char** argv)
     const auto arguments = parseArguments(argc, argv, exitStatus);
     if (!arguments)
         return exitStatus;
-    if (!installStopHandler()) {
+    if (!installSignalHandlers()) {
         std::perror("r6140k-sim: signal set-up");
         return 1;
     }
     try {
         sim::Instrument instrument(arguments->serialNumber);
-        if (arguments->trace)
-            instrument.setLineObserver(traceLine);
+        instrument.setLineObserver([&instrument, trace = arguments->trace](std::string_view line) {
+            instrument.setReferenceLocked(referenceLocked != 0);
+            if (trace)
+                traceLine(line);
+        });
         sim::PtyServer server(instrument, { .pace = arguments->pace });
         std::printf("%s\n", server.path().c_str());
         std::fflush(stdout);
