@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <fstream>
 #include <optional>
 #include <poll.h>
@@ -159,6 +162,28 @@ TEST(SimProcess, VersionAndBadOptionsEndAtOnce)
 
     SimProcess bad({ "--bogus" }, SimProcess::Start::AsGiven);
     EXPECT_EQ(bad.waitForExit(), 2);
+}
+
+// The analyzer's failure after the readings asked for, on its raw socket;
+// a fault that names no kind or no whole count ends the program at once.
+TEST(SimProcess, TheAnalyzerFailsAsAskedAfterItsReadings)
+{
+    SimProcess simulator({ "--analyzer", "127.0.0.1:0", "--analyzer-fault", "nan:1" });
+    const std::string resource = simulator.readLine().value_or("");
+    const std::size_t port = resource.find("::", 9) + 2;
+    sockaddr_in address { .sin_family = AF_INET, .sin_port = htons(std::stoi(resource.substr(port))), .sin_addr = { htonl(INADDR_LOOPBACK) } };
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << resource;
+    writeAll(fd, ":CALC:MARK1:Y?\n:CALC:MARK1:Y?\n");
+    std::string pending;
+    EXPECT_NE(readUntil(fd, pending, "\n"), "9.91E+37\n") << "the first reading is a level";
+    EXPECT_EQ(readUntil(fd, pending, "\n"), "9.91E+37\n");
+    close(fd);
+
+    for (const char* bad : { "nan", "nan:x", "boom:3", "silent:-1", "hang-up:1.5" }) {
+        SimProcess refused({ "--analyzer", "127.0.0.1:0", "--analyzer-fault", bad }, SimProcess::Start::AsGiven);
+        EXPECT_EQ(refused.waitForExit(), 2) << bad;
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -38,6 +39,8 @@ constexpr const char* Usage = "Usage: r6140k-sim [--pace] [--trace] [--serial TE
                               "  --analyzer-sweep-ms N  sweep time before *OPC? answers (default 0)\n"
                               "  --analyzer-floor-dbm F  noise floor (default -90)\n"
                               "  --analyzer-noise-db F   reading noise, standard deviation (default 0.5)\n"
+                              "  --analyzer-fault KIND:N  after N marker readings, fail as KIND says: silent\n"
+                              "                 (answers nothing), garbage, hang-up, nan (9.91E+37)\n"
                               "  --help         show this text\n"
                               "  --version      show the version\n"
                               "SIGUSR1 makes the instrument lose its reference lock (:SYST:REFL? reads 0),\n"
@@ -50,6 +53,7 @@ struct Arguments {
     std::optional<std::pair<QHostAddress, quint16>> analyzer;
     bool analyzerVxi11 = false;
     sim::SimulatedAnalyzerOptions analyzerOptions;
+    sim::AnalyzerFault analyzerFault;
 };
 
 std::optional<double> numberOf(const char* text)
@@ -81,11 +85,33 @@ std::optional<std::pair<QHostAddress, quint16>> hostAndPort(const std::string& t
 
 // Takes the analyzer's options; false for an option that is not one of
 // them or has a bad value.
+// KIND:N of --analyzer-fault.
+std::optional<sim::AnalyzerFault> analyzerFaultOf(std::string_view text)
+{
+    using Kind = sim::AnalyzerFault::Kind;
+    static const std::pair<std::string_view, Kind> kinds[] = { { "silent", Kind::Silent },
+        { "garbage", Kind::Garbage }, { "hang-up", Kind::HangUp }, { "nan", Kind::NotANumber } };
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    const auto kind = std::ranges::find(kinds, text.substr(0, colon), &std::pair<std::string_view, Kind>::first);
+    const std::string readings(text.substr(colon + 1));
+    const auto count = numberOf(readings.c_str());
+    if (kind == std::end(kinds) || !count || *count < 0 || *count > 1e6 || *count != std::floor(*count))
+        return std::nullopt;
+    return sim::AnalyzerFault { kind->second, static_cast<int>(*count) };
+}
+
 bool takeAnalyzerOption(std::string_view option, const char* value, Arguments& arguments)
 {
     if (option == "--analyzer") {
         arguments.analyzer = hostAndPort(value);
         return arguments.analyzer.has_value();
+    }
+    if (option == "--analyzer-fault") {
+        const auto fault = analyzerFaultOf(value);
+        arguments.analyzerFault = fault.value_or(sim::AnalyzerFault {});
+        return fault.has_value();
     }
     const auto number = numberOf(value);
     if (!number)
@@ -195,6 +221,7 @@ int serveWithAnalyzer(int argc, char** argv, sim::PtyServer& server, const sim::
 {
     QCoreApplication application(argc, argv);
     sim::SimulatedAnalyzer analyzer(instrument, arguments.analyzerOptions);
+    analyzer.setFault(arguments.analyzerFault);
     const QHostAddress& address = arguments.analyzer->first;
     if (!analyzer.listen(address, arguments.analyzer->second)
         || (arguments.analyzerVxi11 && !analyzer.listenVxi11(address, true))) {
