@@ -217,15 +217,18 @@ struct Calibration::Run {
     }
 
     // Far from the null, where a step changes the level less than the
-    // noise, or the vertex lay beyond reach, the steps grow; near it they
-    // halve. A small step that stays flat is at
-    // the floor, where readings are averaged from then on.
+    // noise, or the vertex lay beyond reach, the steps grow fourfold; where
+    // the best moved a whole step out, on a slope the parabola could not
+    // bend round, they double; near the null they halve. A small step that
+    // stays flat is at the floor, where readings are averaged from then on.
     int nextStep(int step, const AxisMove& move)
     {
         if (move.flat && step <= SmallStep)
             nearFloor = true;
         if ((move.flat && step > SmallStep) || move.moved >= 4 * step)
             return std::min(4 * step, MaxStep);
+        if (!move.flat && move.moved >= step)
+            return std::min(2 * step, MaxStep);
         return std::max(1, step / 2);
     }
 
@@ -275,7 +278,10 @@ struct Calibration::Run {
             if (const auto known = mw.find(k); known != mw.end())
                 return known->second;
             const auto trial = attenuatorsFor(from, k);
-            const int n = run.c.request_.averaging;
+            // The image stands far above the floor: half the carrier's
+            // averaging tells neighbouring steps apart, and twice as many
+            // differences fit in the budget.
+            const int n = std::max(1, run.c.request_.averaging / 2);
             if (!inRange(Attenuators[0], trial[0]) || !inRange(Attenuators[1], trial[1]) || run.readings + n > budget)
                 return std::nullopt;
             run.stepText = "balancing the image: difference " + std::to_string(trial[0] - trial[1]) + " steps";

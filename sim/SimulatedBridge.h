@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <string>
 
 #include "HandleTable.h"
 #include "ListingBridge.h"
@@ -15,6 +16,14 @@ class SimulatedBridge : public usblink::ListingBridge<usblink::ListedDevice> {
 public:
     static constexpr const char* Description = "R6140K Simulator";
     static constexpr const char* SerialNumber = "SIM00001";
+
+    SimulatedBridge() = default;
+    // An instrument with its own serial number, so its own residuals for
+    // the simulated analyzer; the bridge is listed as ever.
+    explicit SimulatedBridge(std::string instrumentSerialNumber)
+        : instrument_(std::move(instrumentSerialNumber))
+    {
+    }
 
     Instrument& instrument() { return instrument_; }
 

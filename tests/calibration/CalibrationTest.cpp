@@ -54,7 +54,7 @@ void PrintTo(const Case& c, std::ostream* out)
 using F = sim::AnalyzerFault::Kind;
 using calibration::OnAbort;
 const Case Cases[] = {
-    { "ConvergesFromZero", 0, 0, {}, 200, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::Converged, true },
+    { "NullsFromZeroWithinTheDefaultBudget", 0, 0, {}, 60, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::BudgetSpent, true },
     { "ConvergesFromFarBelow", -20000, -25000, {}, 200, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::Converged, true },
     { "ConvergesFromTheRangesEdge", 32767, 32767, {}, 200, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::Converged, true },
     { "BalancesTheImageToTheBestStep", 0, 0, {}, 200, F::None, Act::None, 0, OnAbort::KeepBest, Outcome::Converged, true, true },
