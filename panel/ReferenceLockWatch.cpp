@@ -53,3 +53,5 @@ void ReferenceLockWatch::waitUntilDue()
 }
 
 } // namespace panel
+
+#include "moc_ReferenceLockWatch.cpp"

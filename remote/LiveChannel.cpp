@@ -235,3 +235,5 @@ void LiveChannel::sendPending()
 }
 
 } // namespace remote
+
+#include "moc_LiveChannel.cpp"

@@ -186,3 +186,5 @@ QJsonObject LiveState::whole() const
 }
 
 } // namespace remote
+
+#include "moc_LiveState.cpp"

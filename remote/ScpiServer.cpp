@@ -78,3 +78,5 @@ void ScpiServer::take(qintptr descriptor)
 } // namespace remote
 
 #include "moc_ScpiServer.cpp"
+// The header-only server it owns has its meta-object code here.
+#include "moc_DescriptorServer.cpp"
