@@ -101,8 +101,8 @@ void PanelServices::startAccepting(usblink::BridgeLibrary& bridge, const frmMain
     if (!listen)
         return;
     const auto selection = static_cast<std::size_t>(window.Selection);
-    publishPanel({ .pid = 0, .host = listen->host, .port = parts_->remote.socketPort(),
-        .line = lineOfListed(bridge, window.Selection), .entry = window.Devices.at(selection) });
+    publishPanel({ .host = listen->host, .port = parts_->remote.socketPort(), .line = lineOfListed(bridge, window.Selection),
+        .entry = window.Devices.at(selection) });
 }
 
 void PanelServices::withdraw() { parts_->remote.withdraw(); }

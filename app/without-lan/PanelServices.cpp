@@ -36,7 +36,7 @@ bool PanelServices::attach(frmMain& window, const sim::Instrument*, QString*)
 {
     window.setCalibrateWindow([&window]() -> QWidget* {
         panel::showMessage(&window, QMessageBox::Information, "Calibrate",
-            QString("Calibrating needs the analyzer client, and %1.").arg(HowToBuildThem));
+            QString("Calibrating needs the analyzer client and this window, and %1.").arg(HowToBuildThem));
         return nullptr;
     });
     return true;
