@@ -11,7 +11,7 @@
 #include "InstrumentSession.h"
 #include "NetworkBridge.h"
 #include "PanelBridge.h"
-#include "PortMapper.h"
+#include "PanelServices.h"
 #include "StartUp.h"
 #include "UsbPortStrings.h"
 
@@ -101,13 +101,6 @@ bool identify(std::FILE* out, usblink::BridgeLibrary& bridge, int32_t index, con
     return identity.answered();
 }
 
-// VXI-11 clients find the panel through the port mapper.
-void reportPortMapper(std::FILE* out)
-{
-    const std::string problem = remote::portMapperProblem();
-    std::fprintf(out, "%s\n", problem.empty() ? "VXI-11: rpcbind answers." : problem.c_str());
-}
-
 } // namespace
 
 int runLinkCheck(const Options& options, std::FILE* out)
@@ -131,8 +124,7 @@ int runLinkCheck(const Options& options, std::FILE* out)
     }
     if (offered == 0)
         std::fprintf(out, "No R6140K device is listed: give its serial line with --port.\n");
-    if (options.vxi11Host)
-        reportPortMapper(out);
+    checkServices(options, out);
     return answered ? 0 : 1;
 }
 

@@ -26,18 +26,23 @@ function(r6140k_compressed target)
   add_custom_target(${target} ALL DEPENDS ${compressed})
 endfunction()
 
-# The manual pages carry the project version.
-foreach(program r6140k-panel r6140k-ctl r6140k-sim)
+# The manual pages carry the project version; those of the programs built.
+set(manual_pages)
+set(programs r6140k-panel)
+if(R6140K_LAN)
+  list(APPEND programs r6140k-ctl r6140k-sim)
+endif()
+foreach(program ${programs})
   configure_file(${packaging_source}/${program}.1.in ${packaging_build}/${program}.1 @ONLY)
+  list(APPEND manual_pages ${packaging_build}/${program}.1)
 endforeach()
-r6140k_compressed(manual_pages ${packaging_build}/r6140k-panel.1 ${packaging_build}/r6140k-ctl.1
-  ${packaging_build}/r6140k-sim.1)
+r6140k_compressed(manual_pages ${manual_pages})
 configure_file(${packaging_source}/changelog.in ${packaging_build}/changelog @ONLY)
 r6140k_compressed(changelog ${packaging_build}/changelog)
 
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/r6140k-panel)
-install(FILES ${packaging_build}/r6140k-panel.1.gz ${packaging_build}/r6140k-ctl.1.gz ${packaging_build}/r6140k-sim.1.gz
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+list(TRANSFORM manual_pages APPEND .gz)
+install(FILES ${manual_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_build}/changelog.gz ${packaging_source}/copyright DESTINATION ${doc_dir})
 install(FILES ${packaging_source}/r6140k-panel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${packaging_source}/r6140k-panel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -789,6 +789,8 @@ void frmMain::showCalibrate()
     if (!openCalibrate_)
         return;
     QWidget* window = openCalibrate_();
+    if (!window)
+        return;
     window->show();
     window->raise();
     window->activateWindow();

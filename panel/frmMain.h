@@ -116,8 +116,8 @@ public:
     void redoChange();
     // Setups as files, for other windows too.
     panel::SetupFiles& setupFiles() const { return *setupFiles_; }
-    // Where the calibration window comes from; none, and the menu entry
-    // and key do nothing.
+    // Where the calibration window comes from. Without one the menu entry
+    // and key do nothing; one that gives no window has said why itself.
     void setCalibrateWindow(std::function<QWidget*()> open) { openCalibrate_ = std::move(open); }
     // Watches the reference lock while the panel is idle.
     panel::ReferenceLockWatch* lockWatch() const { return lockWatch_; }

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStyleOptionSlider>
+#include <QTcpServer>
 #include <QTest>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -15,6 +16,7 @@
 #include "BrowserControl.h"
 #include "EventLoop.h"
 #include "LiveChannel.h"
+#include "PanelServices.h"
 #include "RemoteServices.h"
 #include "SimulatedBridge.h"
 #include "PanelHarness.h"
@@ -317,6 +319,21 @@ std::vector<std::string> rightClick(QWidget* control, const QString& choose = {}
 
 const std::vector<std::string> WindowCommands
     = { "Refresh", "Traffic Log", "Save Setup…", "Load Setup…", "Keys", "Calibrate…", "Quit", "Undo", "Redo" };
+
+// A port another program holds stops the panel before its window opens, and
+// the operator is told which.
+TEST_F(SettingsPanel, ServicesWhosePortIsTakenSayWhichAndDoNotStart)
+{
+    QTcpServer holder;
+    ASSERT_TRUE(holder.listen(QHostAddress::LocalHost));
+    app::Options options;
+    options.listen = app::Options::ListenAddress { "127.0.0.1", holder.serverPort() };
+    app::PanelServices services(panel.session, options);
+    QString why;
+    EXPECT_FALSE(services.attach(panel.main, nullptr, &why));
+    EXPECT_THAT(why.toStdString(),
+        testing::StartsWith("Cannot listen on 127.0.0.1 port " + std::to_string(holder.serverPort()) + ": "));
+}
 
 TEST_F(SettingsPanel, ARightClickOnASliderOpensThePanelsMenuWhoseEntriesSetValuesAndLetBrowsersControl)
 {
